@@ -1,0 +1,37 @@
+# Helpers that give every target of ours the same language level and warning set.
+# Warnings are errors in our own code only; third-party headers come in as system includes.
+
+set(WS_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
+    -Wunused -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough -Werror)
+
+function(ws_target_defaults target)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+    target_compile_options(${target} PRIVATE ${WS_WARNINGS})
+endfunction()
+
+# ws_library(name SOURCES ... DEPS ...): a module library whose headers are included as
+# "module/Header.h" from src/.
+function(ws_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    ws_target_defaults(${name})
+endfunction()
+
+# ws_test(name SOURCES ... DEPS ... [LABELS ...]): one GoogleTest executable registered with CTest.
+function(ws_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    ws_target_defaults(${name})
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+endfunction()
+
+function(ws_executable name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+    ws_target_defaults(${name})
+endfunction()
