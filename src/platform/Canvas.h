@@ -5,6 +5,7 @@
 
 #include "base/Color.h"
 #include "platform/Font.h"
+#include "platform/FontFace.h"
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 
@@ -14,6 +15,8 @@
 namespace ws::platform {
 
 class ImageList;
+class TextLayout;
+struct TextLine;
 
 // Flags of DrawText, combinable with |.
 enum TextFlags : unsigned {
@@ -45,8 +48,10 @@ public:
     void VLine(int x, int y1, int y2, TColor color);
     // The dotted focus rectangle: every other pixel of its outline inverted.
     void DrawFocusRect(const Rect& r);
-    // Copies an image; pixels with alpha 0 are left alone.
+    // Copies an image; pixels with alpha 0 are left alone, partly transparent ones are blended.
     void DrawImage(const Image& image, int x, int y);
+    // The same for the part 'source' of the image, whose top-left corner lands at (x, y).
+    void DrawImage(const Image& image, const Rect& source, int x, int y);
     void SetPixel(int x, int y, TColor color);
     Pixel GetPixel(int x, int y) const; // in target coordinates, ignoring origin and clip
 
@@ -54,21 +59,33 @@ public:
     Point Origin() const { return m_State.origin; }
     void SetOrigin(Point origin) { m_State.origin = origin; }
     Rect ClipRect() const { return m_State.clip; }
-    void SetClipRect(const Rect& clip); // in current (origin-relative) coordinates, intersected with the target
+    // Clips are given in current (origin-relative) coordinates and never reach beyond the target.
+    void SetClipRect(const Rect& clip);
+    void IntersectClipRect(const Rect& clip); // narrows the current clip
     void Save();
     void Restore();
 
     // Text, in the current font; drawn with a transparent background in the font colour.
     void SetFont(const FontSpec& font) { m_State.font = font; }
     const FontSpec& Font() const { return m_State.font; }
+    // Cell metrics of the current font: height is the line spacing and the cy of every extent.
+    const FontMetrics& Metrics() { return Face().Metrics(); }
+    // Extent of the text as drawn by TextOut: no prefixes, tabs and line breaks take no room.
     Size TextExtent(std::string_view text);
     int TextWidth(std::string_view text) { return TextExtent(text).cx; }
     int TextHeight(std::string_view text) { return TextExtent(text).cy; }
+    // One line whose cell's top-left corner is (x, y).
     void TextOut(int x, int y, std::string_view text);
     // Returns the height of the text drawn; with tfCalcRect adjusts r instead of drawing.
     int DrawText(std::string_view text, Rect& r, unsigned flags);
 
 private:
+    FontFace& Face();
+    Rect ToTarget(const Rect& r) const { return r.Offset(m_State.origin.x, m_State.origin.y); }
+    void Fill(const Rect& targetRect, Pixel pixel);
+    void DrawGlyph(const GlyphBitmap& glyph, int penX, int baseline, Pixel pixel);
+    void DrawLine(const TextLayout& layout, const TextLine& line, int x, int y, Pixel pixel);
+
     struct State {
         Point origin;
         Rect clip;
@@ -77,6 +94,8 @@ private:
     Image* m_Target;
     State m_State;
     std::vector<State> m_Saved;
+    FontFace* m_Face = nullptr; // face of m_FaceSpec, looked up again only when the font changes
+    FontSpec m_FaceSpec;
 };
 
 } // namespace ws::platform

@@ -1,0 +1,235 @@
+#include "platform/Canvas.h"
+
+#include "platform/SystemColors.h"
+#include "platform/TextLayout.h"
+
+#include <climits>
+#include <utility>
+
+namespace ws::platform {
+
+namespace {
+
+// Source-over blend of 'src' with weight alpha / 255 onto 'dst'; the result is opaque.
+Pixel Blend(Pixel dst, Pixel src, int alpha) {
+    if (alpha >= 255)
+        return src | 0xFF000000u;
+    auto mix = [alpha](int d, int s) { return d + ((s - d) * alpha + (s >= d ? 127 : -127)) / 255; };
+    return MakePixel(mix(PixelRed(dst), PixelRed(src)), mix(PixelGreen(dst), PixelGreen(src)),
+                     mix(PixelBlue(dst), PixelBlue(src)));
+}
+
+bool SameFace(const FontSpec& a, const FontSpec& b) {
+    return a.height == b.height && a.style == b.style && a.family == b.family;
+}
+
+} // namespace
+
+Canvas::Canvas(Image& target) : m_Target(&target) {
+    m_State.clip = target.Bounds();
+}
+
+void Canvas::Fill(const Rect& targetRect, Pixel pixel) {
+    const Rect r = targetRect.Intersect(m_State.clip);
+    for (int y = r.top; y < r.bottom; ++y) {
+        Pixel* row = m_Target->Row(y);
+        std::fill(row + r.left, row + r.right, pixel);
+    }
+}
+
+void Canvas::FillRect(const Rect& r, TColor color) {
+    if (IsColorMarker(color))
+        return;
+    Fill(ToTarget(r), ResolveColor(color));
+}
+
+// Drawn as a line from the start to the end point would be: the start pixel in, the end out, in
+// either direction.
+void Canvas::HLine(int x1, int x2, int y, TColor color) {
+    const int lo = x1 <= x2 ? x1 : x2 + 1;
+    const int hi = x1 <= x2 ? x2 : x1 + 1;
+    FillRect(Rect{lo, y, hi, y + 1}, color);
+}
+
+void Canvas::VLine(int x, int y1, int y2, TColor color) {
+    const int lo = y1 <= y2 ? y1 : y2 + 1;
+    const int hi = y1 <= y2 ? y2 : y1 + 1;
+    FillRect(Rect{x, lo, x + 1, hi}, color);
+}
+
+// Inverts the outline pixels whose distance from the top-left corner is even, so the corner is
+// always drawn and a second call restores what was there.
+void Canvas::DrawFocusRect(const Rect& r) {
+    const Rect t = ToTarget(r);
+    if (t.IsEmpty())
+        return;
+    auto invert = [this, &t](int x, int y) {
+        if (((x - t.left) + (y - t.top)) % 2 != 0 || !m_State.clip.Contains(Point{x, y}))
+            return;
+        Pixel& p = m_Target->Row(y)[x];
+        p ^= 0x00FFFFFFu;
+    };
+    for (int x = t.left; x < t.right; ++x) {
+        invert(x, t.top);
+        if (t.bottom - 1 > t.top)
+            invert(x, t.bottom - 1);
+    }
+    for (int y = t.top + 1; y < t.bottom - 1; ++y) {
+        invert(t.left, y);
+        if (t.right - 1 > t.left)
+            invert(t.right - 1, y);
+    }
+}
+
+void Canvas::DrawImage(const Image& image, int x, int y) {
+    DrawImage(image, image.Bounds(), x, y);
+}
+
+void Canvas::DrawImage(const Image& image, const Rect& source, int x, int y) {
+    const Rect src = source.Intersect(image.Bounds());
+    if (src.IsEmpty())
+        return;
+    // Where the source lands, cut by the clip, and mapped back onto the source.
+    const Rect dest = ToTarget(Rect::FromSize(x + src.left - source.left, y + src.top - source.top,
+                                              src.Width(), src.Height()))
+                          .Intersect(m_State.clip);
+    const int dx = src.left - (x + m_State.origin.x + src.left - source.left);
+    const int dy = src.top - (y + m_State.origin.y + src.top - source.top);
+    for (int ty = dest.top; ty < dest.bottom; ++ty) {
+        const Pixel* in = image.Row(ty + dy);
+        Pixel* out = m_Target->Row(ty);
+        for (int tx = dest.left; tx < dest.right; ++tx) {
+            const Pixel p = in[tx + dx];
+            if (PixelAlpha(p) != 0)
+                out[tx] = Blend(out[tx], p, PixelAlpha(p));
+        }
+    }
+}
+
+void Canvas::SetPixel(int x, int y, TColor color) {
+    FillRect(Rect{x, y, x + 1, y + 1}, color);
+}
+
+Pixel Canvas::GetPixel(int x, int y) const {
+    if (!m_Target->Bounds().Contains(Point{x, y}))
+        return 0;
+    return m_Target->At(x, y);
+}
+
+void Canvas::SetClipRect(const Rect& clip) {
+    m_State.clip = ToTarget(clip).Intersect(m_Target->Bounds());
+}
+
+void Canvas::IntersectClipRect(const Rect& clip) {
+    m_State.clip = ToTarget(clip).Intersect(m_State.clip);
+}
+
+void Canvas::Save() {
+    m_Saved.push_back(m_State);
+}
+
+// An unbalanced Restore keeps the current state rather than failing the paint.
+void Canvas::Restore() {
+    if (m_Saved.empty())
+        return;
+    m_State = std::move(m_Saved.back());
+    m_Saved.pop_back();
+}
+
+FontFace& Canvas::Face() {
+    if (m_Face == nullptr || !SameFace(m_FaceSpec, m_State.font)) {
+        m_Face = &FontFace::For(m_State.font);
+        m_FaceSpec = m_State.font;
+    }
+    return *m_Face;
+}
+
+Size Canvas::TextExtent(std::string_view text) {
+    FontFace& face = Face();
+    return Size{face.Measure(DecodeText(text)), face.Metrics().height};
+}
+
+void Canvas::TextOut(int x, int y, std::string_view text) {
+    const TextLayout layout(Face(), text, INT_MAX, tfSingleLine | tfNoPrefix);
+    if (layout.Lines().empty() || IsColorMarker(m_State.font.color))
+        return;
+    DrawLine(layout, layout.Lines().front(), x, y, ResolveColor(m_State.font.color));
+}
+
+int Canvas::DrawText(std::string_view text, Rect& r, unsigned flags) {
+    const TextLayout layout(Face(), text, r.Width(), flags);
+    const int height = layout.Height();
+    if (flags & tfCalcRect) {
+        r.right = r.left + layout.Width();
+        r.bottom = r.top + height;
+        return height;
+    }
+    if (layout.Lines().empty() || IsColorMarker(m_State.font.color))
+        return height;
+
+    int y = r.top;
+    if ((flags & tfSingleLine) && (flags & tfVCenter))
+        y = r.top + (r.Height() - layout.LineHeight()) / 2;
+    else if ((flags & tfSingleLine) && (flags & tfBottom))
+        y = r.bottom - layout.LineHeight();
+    Save();
+    if (!(flags & tfNoClip))
+        IntersectClipRect(r);
+    const Pixel pixel = ResolveColor(m_State.font.color);
+    for (const auto& line : layout.Lines()) {
+        int x = r.left;
+        if (flags & tfRight)
+            x = r.right - line.width;
+        else if (flags & tfCenter)
+            x = (r.left + r.right - line.width) / 2;
+        DrawLine(layout, line, x, y, pixel);
+        y += layout.LineHeight();
+    }
+    Restore();
+    return height;
+}
+
+void Canvas::DrawGlyph(const GlyphBitmap& glyph, int penX, int baseline, Pixel pixel) {
+    const Rect box = Rect::FromSize(penX + glyph.left, baseline - glyph.top, glyph.width, glyph.height);
+    const Rect visible = box.Intersect(m_State.clip);
+    for (int y = visible.top; y < visible.bottom; ++y) {
+        const std::uint8_t* coverage =
+            glyph.coverage.data() + static_cast<size_t>((y - box.top) * glyph.width);
+        Pixel* out = m_Target->Row(y);
+        for (int x = visible.left; x < visible.right; ++x) {
+            const int alpha = coverage[x - box.left];
+            if (alpha != 0)
+                out[x] = Blend(out[x], pixel, alpha);
+        }
+    }
+}
+
+// (x, y) is the top-left corner of the line's cell in origin-relative coordinates.
+void Canvas::DrawLine(const TextLayout& layout, const TextLine& line, int x, int y, Pixel pixel) {
+    FontFace& face = Face();
+    const FontMetrics& m = face.Metrics();
+    const int left = x + m_State.origin.x;
+    const int baseline = y + m_State.origin.y + m.ascent;
+    const int underlineTop = baseline + m.underlineOffset;
+    int pen = 0;
+    for (const auto& c : line.chars) {
+        if (c.code == U'\t') {
+            pen = layout.Step(pen, c);
+            continue;
+        }
+        const GlyphBitmap& glyph = face.Glyph(c.code);
+        DrawGlyph(glyph, left + pen, baseline, pixel);
+        if (c.underline)
+            Fill(Rect{left + pen, underlineTop, left + pen + glyph.advance, underlineTop + m.lineThickness},
+                 pixel);
+        pen += glyph.advance;
+    }
+    if (HasStyle(m_State.font.style, FontStyle::Underline))
+        Fill(Rect{left, underlineTop, left + line.width, underlineTop + m.lineThickness}, pixel);
+    if (HasStyle(m_State.font.style, FontStyle::StrikeOut)) {
+        const int strikeTop = baseline - m.ascent / 3;
+        Fill(Rect{left, strikeTop, left + line.width, strikeTop + m.lineThickness}, pixel);
+    }
+}
+
+} // namespace ws::platform
