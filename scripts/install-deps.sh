@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config git
-    libsdl2-dev libfreetype-dev libfontconfig-dev libsqlite3-dev libpng-dev
+    libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libsqlite3-dev libpng-dev
     fonts-wine fonts-dejavu-core
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb x11-utils xdotool

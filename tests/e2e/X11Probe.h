@@ -1,0 +1,52 @@
+#pragma once
+
+// Looks at an X server the way another client would: where a window is, what lies above what,
+// what pixels it shows. Kept apart from the tests so that Xlib's macros stay out of them.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct _XDisplay;
+
+namespace ws::test {
+
+struct XWindowFacts {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    int borderWidth = 0;
+    bool overrideRedirect = false;
+    bool viewable = false;
+    bool parentIsRoot = false;
+};
+
+class X11Probe {
+public:
+    explicit X11Probe(const std::string& display);
+    ~X11Probe();
+    X11Probe(const X11Probe&) = delete;
+    X11Probe& operator=(const X11Probe&) = delete;
+
+    bool Connected() const { return m_Display != nullptr; }
+    void Sync();
+
+    XWindowFacts Facts(unsigned long window);
+    std::string Name(unsigned long window);
+    // 0x00RRGGBB of one pixel of the window as the screen shows it.
+    std::uint32_t PixelAt(unsigned long window, int x, int y);
+
+    // Children of the root window, bottom first.
+    std::vector<unsigned long> Stacking();
+    bool IsAbove(unsigned long upper, unsigned long lower);
+
+    // An ordinary window of "another program", mapped and raised.
+    unsigned long CreateOrdinaryWindow(int x, int y, int width, int height);
+    void Raise(unsigned long window);
+
+private:
+    _XDisplay* m_Display = nullptr;
+};
+
+} // namespace ws::test
