@@ -1,0 +1,1271 @@
+#include "engine/Cursor.h"
+
+#include "base/Strings.h"
+#include "engine/Errors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace ws::engine {
+
+namespace {
+
+constexpr std::size_t kBookmarkHeader = 11; // row id, index tag, where
+
+template <typename T>
+T Load(const std::uint8_t* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+template <typename T>
+void Store(std::uint8_t* p, T value) {
+    std::memcpy(p, &value, sizeof value);
+}
+
+std::int64_t RowIdOf(const std::uint8_t* record) {
+    return Load<std::int64_t>(record);
+}
+
+bool IsText(const FieldDesc& f) {
+    return f.type == FieldType::ZString;
+}
+
+int CompareSql(const SqlValue& a, const SqlValue& b, bool noCase) {
+    const auto rank = [](const SqlValue& v) { return v.index() == 0 ? 0 : v.index() == 3 ? 2 : 1; };
+    if (rank(a) != rank(b))
+        return rank(a) < rank(b) ? -1 : 1;
+    if (rank(a) == 0)
+        return 0;
+    if (rank(a) == 2) {
+        const auto& x = std::get<std::string>(a);
+        const auto& y = std::get<std::string>(b);
+        const int c = noCase ? CompareText(x, y) : x.compare(y);
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    const auto num = [](const SqlValue& v) {
+        return v.index() == 1 ? static_cast<double>(std::get<std::int64_t>(v)) : std::get<double>(v);
+    };
+    if (a.index() == 1 && b.index() == 1) {
+        const auto x = std::get<std::int64_t>(a);
+        const auto y = std::get<std::int64_t>(b);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    return num(a) < num(b) ? -1 : num(a) > num(b) ? 1 : 0;
+}
+
+template <typename T>
+std::uint8_t Clamp(std::int64_t value, T& out) {
+    if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
+        out = value < 0 ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max();
+        return TableSchema::FieldClipped;
+    }
+    out = static_cast<T>(value);
+    return TableSchema::FieldValue;
+}
+
+} // namespace
+
+hDBICur RecordBuffer::CursorHandle() const {
+    return m_Cursor.Handle();
+}
+const std::uint8_t* RecordBuffer::Data() const {
+    return m_Cursor.TestRowData();
+}
+std::size_t RecordBuffer::Size() const {
+    return m_Cursor.Schema().RecordSize();
+}
+DBIResult RecordBuffer::Get(std::uint16_t fieldNo, Value& value) const {
+    return m_Cursor.TestRowValue(fieldNo, value);
+}
+
+Cursor::Cursor(hDBICur handle, std::string tablePath) : m_Handle(handle), m_TablePath(std::move(tablePath)) {}
+
+Cursor::~Cursor() {
+    if (m_Locks) {
+        m_Locks->UnlockAll(m_Handle);
+        if (m_TableOpened)
+            m_Locks->CloseTable(m_Handle);
+    }
+    m_Statements.clear();
+    if (m_InSnapshot)
+        m_Db.Exec("COMMIT");
+}
+
+// ---- opening ------------------------------------------------------------------------------------
+
+DBIResult Cursor::OpenConnection(bool readOnly) {
+    if (::access(m_TablePath.c_str(), F_OK) != 0)
+        return Errors::Fail(dbiTableNotFound, "Table: " + m_TablePath);
+    if (!readOnly && ::access(m_TablePath.c_str(), W_OK) != 0)
+        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+    m_ReadOnly = readOnly;
+    int rc = m_Db.Open(m_TablePath, readOnly);
+    if (rc != SQLITE_OK)
+        return Storage(rc);
+    if (DBIResult s = m_Schema.Load(m_Db, m_TablePath))
+        return s;
+    if (!readOnly) {
+        // Tables we create are already in write-ahead mode; this converts older ones once.
+        rc = m_Db.Exec("PRAGMA journal_mode=WAL");
+        if (rc != SQLITE_OK)
+            return Storage(rc);
+    }
+    rc = m_Db.Exec("PRAGMA synchronous=FULL");
+    if (rc != SQLITE_OK)
+        return Storage(rc);
+    std::vector<std::uint8_t>(m_Schema.RecordSize()).swap(m_Scratch);
+    m_Columns.clear();
+    for (std::size_t i = 0; i < m_Schema.Fields().size(); ++i)
+        m_Columns.push_back(static_cast<int>(i + 1));
+    m_Locks = LockFile::For(m_TablePath, !readOnly);
+    return dbiOk;
+}
+
+DBIResult Cursor::Open(const std::string& indexName, OpenMode mode, ShareMode share) {
+    if (DBIResult s = OpenConnection(mode == OpenMode::ReadOnly))
+        return s;
+    if (DBIResult s = m_Locks->OpenTable(m_Handle, share == ShareMode::Exclusive)) {
+        Errors::AddContext("Table: " + m_TablePath);
+        return s;
+    }
+    m_TableOpened = true;
+    return SwitchToIndex(indexName);
+}
+
+DBIResult Cursor::OpenClone(const Cursor& source, bool readOnly) {
+    if (DBIResult s = OpenConnection(readOnly || source.m_ReadOnly))
+        return s;
+    if (DBIResult s = m_Locks->OpenTable(m_Handle, false))
+        return s;
+    m_TableOpened = true;
+    if (source.m_Index) {
+        if (DBIResult s = SwitchToIndex(source.m_Index->name))
+            return s;
+    }
+    m_Position = source.m_Position;
+    return dbiOk;
+}
+
+CursorProps Cursor::Props() const {
+    CursorProps props;
+    props.recordSize = m_Schema.RecordSize();
+    props.bookmarkSize = BookmarkSize();
+    props.fieldCount = static_cast<std::uint16_t>(m_Schema.Fields().size());
+    props.canModify = !m_ReadOnly;
+    props.tableName = m_Schema.Name();
+    props.indexName = m_Index ? m_Index->name : std::string();
+    return props;
+}
+
+std::uint16_t Cursor::BookmarkSize() const {
+    return static_cast<std::uint16_t>(kBookmarkHeader + m_Schema.MaxKeySize());
+}
+
+std::uint16_t Cursor::IndexTag() const {
+    return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
+}
+
+DBIResult Cursor::SwitchToIndex(const std::string& indexName) {
+    const IndexDesc* index = nullptr;
+    if (!indexName.empty()) {
+        index = m_Schema.FindIndex(indexName);
+        if (!index)
+            return Errors::Fail(dbiUnknownIndex, "Index '" + indexName + "' of table " + m_TablePath);
+    }
+    m_Index = index;
+    m_Statements.clear();
+    if (m_Position.where != Where::Row)
+        return dbiOk;
+    // Stay on the same row; its key is now the new index's key.
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (DBIResult s = FetchRow(m_Position.rowId, found, passes, key))
+        return s;
+    if (found)
+        m_Position = {Where::Row, key, m_Position.rowId, true};
+    else
+        SetToBegin();
+    return dbiOk;
+}
+
+// ---- snapshots and statements -------------------------------------------------------------------
+
+DBIResult Cursor::EnsureSnapshot() {
+    if (m_InSnapshot)
+        return dbiOk;
+    const int rc = m_Db.Exec("BEGIN");
+    if (rc != SQLITE_OK)
+        return Storage(rc);
+    m_InSnapshot = true;
+    return dbiOk;
+}
+
+void Cursor::EndSnapshot() {
+    m_CountCache.reset();
+    for (auto& [sql, stmt] : m_Statements)
+        stmt.Reset();
+    if (!m_InSnapshot)
+        return;
+    if (m_Db.Exec("COMMIT") != SQLITE_OK)
+        m_Db.Exec("ROLLBACK");
+    m_InSnapshot = false;
+}
+
+Statement* Cursor::Cached(const std::string& sql) {
+    if (auto it = m_Statements.find(sql); it != m_Statements.end())
+        return &it->second;
+    int rc = 0;
+    Statement stmt = m_Db.Prepare(sql, &rc);
+    if (rc != SQLITE_OK) {
+        m_PrepareStatus = Storage(rc);
+        return nullptr;
+    }
+    return &m_Statements.emplace(sql, std::move(stmt)).first->second;
+}
+
+DBIResult Cursor::Storage(int rc) {
+    return FailFromSqlite(rc, m_TablePath, m_Db.LastMessage());
+}
+
+std::string Cursor::SelectList() const {
+    std::string list = "rowid";
+    for (const FieldDesc& field : m_Schema.Fields()) {
+        list += ", " + TableSchema::Quote(field.name);
+        if (field.type == FieldType::Blob)
+            list += " IS NOT NULL"; // memo texts are read on demand
+    }
+    return list;
+}
+
+std::string Cursor::KeyColumn(std::size_t i) const {
+    const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+    std::string column = TableSchema::Quote(field.name);
+    if (m_Index->caseInsensitive && IsText(field))
+        column += " COLLATE NOCASE";
+    return column;
+}
+
+std::string Cursor::OrderBy(bool descending) const {
+    const char* dir = descending ? " DESC" : "";
+    std::string order;
+    const std::size_t n = m_Index ? m_Index->fields.size() : 0;
+    for (std::size_t i = 0; i < n; ++i)
+        order += KeyColumn(i) + dir + ", ";
+    return " ORDER BY " + order + "rowid" + dir;
+}
+
+std::string Cursor::FromClause() const {
+    std::string from = std::string(" FROM ") + TableSchema::DataTable;
+    if (m_Index)
+        from += " INDEXED BY " + TableSchema::Quote(m_Index->name);
+    return from;
+}
+
+std::string Cursor::FilterSql(std::vector<SqlValue>& params) const {
+    std::string sql;
+    for (const Filter& filter : m_Filters) {
+        if (!filter.active || !filter.pushDown)
+            continue;
+        sql += " AND (" + filter.pushDown->sql + ")";
+        params.insert(params.end(), filter.pushDown->params.begin(), filter.pushDown->params.end());
+    }
+    return sql;
+}
+
+bool Cursor::HasCallbackFilters() const {
+    return std::any_of(m_Filters.begin(), m_Filters.end(),
+                       [](const Filter& f) { return f.active && f.callback; });
+}
+
+bool Cursor::HasRowFilters() const {
+    return std::any_of(m_Filters.begin(), m_Filters.end(),
+                       [](const Filter& f) { return f.active && !f.pushDown; });
+}
+
+// ---- decoding -----------------------------------------------------------------------------------
+
+void Cursor::DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const {
+    const FieldDesc& field = m_Schema.Fields()[index];
+    const int column = m_Columns[index];
+    std::uint8_t* flag = record + field.offset;
+    std::uint8_t* value = flag + 1;
+    std::memset(flag, 0, 1u + field.length);
+    if (field.type == FieldType::Blob) {
+        *flag = stmt.Int(column) ? TableSchema::FieldValue : TableSchema::FieldBlank;
+        return;
+    }
+    if (stmt.IsNull(column))
+        return;
+    switch (field.type) {
+    case FieldType::ZString: {
+        const std::string text = stmt.Text(column);
+        const std::size_t length =
+            std::min<std::size_t>({text.size(), std::strlen(text.c_str()), field.size});
+        std::memcpy(value, text.data(), length);
+        *flag = length == text.size() ? TableSchema::FieldValue : TableSchema::FieldClipped;
+        break;
+    }
+    case FieldType::Date:
+    case FieldType::Int32: {
+        std::int32_t v = 0;
+        *flag = Clamp(stmt.Int(column), v);
+        Store(value, v);
+        break;
+    }
+    case FieldType::Int16: {
+        std::int16_t v = 0;
+        *flag = Clamp(stmt.Int(column), v);
+        Store(value, v);
+        break;
+    }
+    case FieldType::Bool:
+        Store<std::int16_t>(value, stmt.Int(column) != 0 ? 1 : 0);
+        *flag = TableSchema::FieldValue;
+        break;
+    case FieldType::Float:
+        Store(value, stmt.Real(column));
+        *flag = TableSchema::FieldValue;
+        break;
+    default:
+        break;
+    }
+}
+
+void Cursor::Decode(Statement& stmt, std::uint8_t* record) const {
+    Store(record, stmt.Int(0));
+    for (std::size_t i = 0; i < m_Schema.Fields().size(); ++i)
+        DecodeField(stmt, i, record);
+}
+
+std::vector<SqlValue> Cursor::KeyOf(Statement& stmt) const {
+    std::vector<SqlValue> key;
+    if (m_Index) {
+        for (std::uint16_t number : m_Index->fields)
+            key.push_back(stmt.Column(m_Columns[number - 1]));
+    }
+    return key;
+}
+
+const std::uint8_t* Cursor::TestRowData() {
+    if (m_TestRow && !m_TestDecoded) {
+        Decode(*m_TestRow, m_Scratch.data());
+        m_TestDecoded = true;
+    }
+    return m_Scratch.data();
+}
+
+DBIResult Cursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    if (m_TestRow && !m_TestDecoded) {
+        Store(m_Scratch.data(), m_TestRow->Int(0));
+        DecodeField(*m_TestRow, fieldNo - 1u, m_Scratch.data());
+    }
+    return GetValue(fieldNo, m_Scratch.data(), value);
+}
+
+bool Cursor::PassesFilters() {
+    for (const Filter& filter : m_Filters) {
+        if (!filter.active || filter.pushDown)
+            continue;
+        RecordBuffer row(*this);
+        const bool pass = filter.expression ? filter.expression->Matches(row) : filter.callback(row);
+        if (!pass)
+            return false;
+    }
+    return true;
+}
+
+// ---- moving -------------------------------------------------------------------------------------
+
+void Cursor::SetToBegin() {
+    m_Position = {};
+}
+
+void Cursor::SetToEnd() {
+    m_Position = {Where::End, {}, 0, false};
+}
+
+std::vector<Cursor::Segment> Cursor::SegmentsFrom(Direction direction) const {
+    const bool next = direction == Direction::Next;
+    if (m_Position.where != Where::Row)
+        return {Segment{"1", {}, !next, {}}};
+    // Rows strictly after (or before) the position in key order: for each length j of a key
+    // prefix that stays equal, the rows whose next key column lies beyond. Blank keys sort first.
+    const std::size_t n = m_Index ? m_Index->fields.size() : 0;
+    std::vector<Segment> segments;
+    for (std::size_t j = n + 1; j-- > 0;) {
+        std::string prefix = "1";
+        std::vector<SqlValue> params;
+        for (std::size_t i = 0; i < j; ++i) {
+            prefix += " AND " + KeyColumn(i) + " IS ?";
+            params.push_back(m_Position.key[i]);
+        }
+        if (j == n) {
+            auto p = params;
+            p.emplace_back(m_Position.rowId);
+            segments.push_back({prefix + (next ? " AND rowid > ?" : " AND rowid < ?"), p, !next, {}});
+            continue;
+        }
+        const SqlValue& v = m_Position.key[j];
+        const bool blank = std::holds_alternative<std::monostate>(v);
+        if (next) {
+            auto p = params;
+            if (!blank)
+                p.push_back(v);
+            segments.push_back(
+                {prefix + " AND " + KeyColumn(j) + (blank ? " IS NOT NULL" : " > ?"), p, false, {}});
+        } else if (!blank) {
+            auto p = params;
+            p.push_back(v);
+            segments.push_back({prefix + " AND " + KeyColumn(j) + " < ?", p, true, {}});
+            segments.push_back({prefix + " AND " + KeyColumn(j) + " IS NULL", params, true, {}});
+        }
+    }
+    return segments;
+}
+
+DBIResult Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
+    if (DBIResult s = EnsureSnapshot())
+        return s;
+    for (const Segment& segment : segments) {
+        std::vector<SqlValue> params = segment.params;
+        const std::string sql = "SELECT " + SelectList() + FromClause() + " WHERE " + segment.where +
+                                FilterSql(params) + OrderBy(segment.descending);
+        Statement* stmt = Cached(sql);
+        if (!stmt)
+            return m_PrepareStatus;
+        for (std::size_t i = 0; i < params.size(); ++i)
+            stmt->Bind(static_cast<int>(i + 1), params[i]);
+        int rc = 0;
+        while ((rc = stmt->Step()) == SQLITE_ROW) {
+            if (segment.within && !segment.within(*stmt))
+                break;
+            m_TestRow = stmt;
+            m_TestDecoded = false;
+            const bool pass = PassesFilters();
+            if (!pass)
+                continue;
+            TestRowData();
+            rowId = stmt->Int(0);
+            m_Position = {Where::Row, KeyOf(*stmt), rowId, true};
+            m_TestRow = nullptr;
+            stmt->Reset();
+            return dbiOk;
+        }
+        m_TestRow = nullptr;
+        stmt->Reset();
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+            return Storage(rc);
+        if (segment.within && rc == SQLITE_ROW)
+            break;
+    }
+    return dbiRecordNotFound;
+}
+
+DBIResult Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+    if (DBIResult s = EnsureSnapshot())
+        return s;
+    Statement* stmt =
+        Cached("SELECT " + SelectList() + " FROM " + TableSchema::DataTable + " WHERE rowid = ?");
+    if (!stmt)
+        return m_PrepareStatus;
+    stmt->Bind(1, rowId);
+    const int rc = stmt->Step();
+    found = rc == SQLITE_ROW;
+    passes = false;
+    if (found) {
+        m_TestRow = stmt;
+        m_TestDecoded = false;
+        passes = PassesFilters();
+        TestRowData();
+        key = KeyOf(*stmt);
+        m_TestRow = nullptr;
+    }
+    stmt->Reset();
+    return IsRowOrDone(rc) ? dbiOk : Storage(rc);
+}
+
+DBIResult Cursor::TakeLock(std::int64_t rowId) {
+    if (!m_Locks)
+        return Errors::Fail(dbiInvalidHandle);
+    if (DBIResult s = m_Locks->LockRecord(rowId, m_Handle)) {
+        Errors::AddContext("Table: " + m_TablePath);
+        return s;
+    }
+    return dbiOk;
+}
+
+DBIResult Cursor::FinishRead(LockType lock, std::uint8_t* record) {
+    if (lock == LockType::Write) {
+        const std::int64_t rowId = m_Position.rowId;
+        if (DBIResult s = TakeLock(rowId))
+            return s;
+        // A row about to be changed is read as it is now, not as the snapshot saw it, so that
+        // writing it back cannot undo another program's change.
+        EndSnapshot();
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        DBIResult s = FetchRow(rowId, found, passes, key);
+        if (s || !found || !passes) {
+            m_Locks->UnlockRecord(rowId, m_Handle);
+            m_Position.onRow = false;
+            return s ? s : Errors::Fail(dbiRecordDeleted);
+        }
+        m_Position.key = key;
+    }
+    if (record)
+        std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+    return dbiOk;
+}
+
+DBIResult Cursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
+    if (direction == Direction::Current) {
+        if (m_Position.where == Where::Begin)
+            return Errors::Fail(dbiBOF);
+        if (m_Position.where == Where::End)
+            return Errors::Fail(dbiEOF);
+        if (!m_Position.onRow)
+            return Errors::Fail(dbiRecordDeleted);
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (DBIResult s = FetchRow(m_Position.rowId, found, passes, key))
+            return s;
+        if (!found || !passes) {
+            m_Position.onRow = false;
+            return Errors::Fail(dbiRecordDeleted);
+        }
+        m_Position.key = key;
+        return FinishRead(lock, record);
+    }
+    const bool next = direction == Direction::Next;
+    if (m_Position.where == (next ? Where::End : Where::Begin))
+        return Errors::Fail(next ? dbiEOF : dbiBOF);
+    std::int64_t rowId = 0;
+    const DBIResult s = RunSegments(SegmentsFrom(direction), rowId);
+    if (s == dbiRecordNotFound) {
+        next ? SetToEnd() : SetToBegin();
+        return Errors::Fail(next ? dbiEOF : dbiBOF);
+    }
+    return s ? s : FinishRead(lock, record);
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+void Cursor::EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const {
+    if (!m_Index)
+        return;
+    for (std::size_t i = 0; i < m_Index->fields.size() && i < key.size(); ++i) {
+        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+        const SqlValue& value = key[i];
+        const bool blank = std::holds_alternative<std::monostate>(value);
+        out[0] = blank ? TableSchema::FieldBlank : TableSchema::FieldValue;
+        const auto number = [&value] {
+            return std::holds_alternative<std::int64_t>(value) ? std::get<std::int64_t>(value)
+                   : std::holds_alternative<double>(value)
+                       ? static_cast<std::int64_t>(std::get<double>(value))
+                       : 0;
+        };
+        if (blank) {
+            // nothing to write
+        } else if (field.type == FieldType::ZString) {
+            if (const auto* text = std::get_if<std::string>(&value))
+                std::memcpy(out + 1, text->data(), std::min<std::size_t>(text->size(), field.size));
+        } else if (field.type == FieldType::Float) {
+            const double d = std::holds_alternative<double>(value) ? std::get<double>(value)
+                                                                   : static_cast<double>(number());
+            Store(out + 1, d);
+        } else if (field.length == 4) {
+            Store(out + 1, static_cast<std::int32_t>(number()));
+        } else if (field.length == 2) {
+            Store(out + 1, static_cast<std::int16_t>(number()));
+        }
+        out += 1 + field.length;
+    }
+}
+
+std::vector<SqlValue> Cursor::DecodeKey(const std::uint8_t* in) const {
+    std::vector<SqlValue> key;
+    if (!m_Index)
+        return key;
+    for (std::uint16_t number : m_Index->fields) {
+        const FieldDesc& field = *m_Schema.Field(number);
+        const auto* text = reinterpret_cast<const char*>(in + 1);
+        if (in[0] == TableSchema::FieldBlank)
+            key.emplace_back(std::monostate{});
+        else if (field.type == FieldType::ZString)
+            key.emplace_back(std::string(text, strnlen(text, field.size)));
+        else if (field.type == FieldType::Float)
+            key.emplace_back(Load<double>(in + 1));
+        else if (field.length == 4)
+            key.emplace_back(static_cast<std::int64_t>(Load<std::int32_t>(in + 1)));
+        else
+            key.emplace_back(static_cast<std::int64_t>(Load<std::int16_t>(in + 1)));
+        in += 1 + field.length;
+    }
+    return key;
+}
+
+DBIResult Cursor::GetBookmark(std::uint8_t* bookmark) const {
+    std::memset(bookmark, 0, BookmarkSize());
+    Store(bookmark, m_Position.rowId);
+    Store(bookmark + 8, IndexTag());
+    bookmark[10] = static_cast<std::uint8_t>(m_Position.where);
+    EncodeKey(m_Position.key, bookmark + kBookmarkHeader);
+    return dbiOk;
+}
+
+DBIResult Cursor::SetToBookmark(const std::uint8_t* bookmark) {
+    const auto where = bookmark[10];
+    if (where == static_cast<std::uint8_t>(Where::Begin)) {
+        SetToBegin();
+        return dbiOk;
+    }
+    if (where == static_cast<std::uint8_t>(Where::End)) {
+        SetToEnd();
+        return dbiOk;
+    }
+    if (where != static_cast<std::uint8_t>(Where::Row))
+        return Errors::Fail(dbiInvalidParameter, "not a bookmark of this cursor");
+    const std::int64_t rowId = Load<std::int64_t>(bookmark);
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (DBIResult s = FetchRow(rowId, found, passes, key))
+        return s;
+    if (found) {
+        m_Position = {Where::Row, key, rowId, true};
+        return dbiOk;
+    }
+    if (Load<std::uint16_t>(bookmark + 8) != IndexTag())
+        return Errors::Fail(dbiRecordNotFound);
+    m_Position = {Where::Row, DecodeKey(bookmark + kBookmarkHeader), rowId, false};
+    return Errors::Fail(dbiNeighbourPositioned);
+}
+
+int Cursor::CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const {
+    const bool noCase = m_Index && m_Index->caseInsensitive;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (int c = CompareSql(a[i], b[i], noCase))
+            return c;
+    }
+    return 0;
+}
+
+DBIResult Cursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const {
+    const auto rank = [](std::uint8_t where) {
+        return where == static_cast<std::uint8_t>(Where::Begin) ? 0
+               : where == static_cast<std::uint8_t>(Where::Row) ? 1
+                                                                : 2;
+    };
+    result = rank(a[10]) - rank(b[10]);
+    if (result != 0 || rank(a[10]) != 1)
+        return dbiOk;
+    if (Load<std::uint16_t>(a + 8) == IndexTag() && Load<std::uint16_t>(b + 8) == IndexTag())
+        result = CompareKeys(DecodeKey(a + kBookmarkHeader), DecodeKey(b + kBookmarkHeader));
+    if (result == 0) {
+        const auto x = Load<std::int64_t>(a);
+        const auto y = Load<std::int64_t>(b);
+        result = x < y ? -1 : x > y ? 1 : 0;
+    }
+    return dbiOk;
+}
+
+DBIResult Cursor::SetToCursor(const Cursor& source) {
+    if (source.m_TablePath != m_TablePath)
+        return Errors::Fail(dbiDifferentTables);
+    if (source.m_Position.where != Where::Row) {
+        m_Position = source.m_Position;
+        return dbiOk;
+    }
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (DBIResult s = FetchRow(source.m_Position.rowId, found, passes, key))
+        return s;
+    if (!found)
+        return Errors::Fail(dbiRecordDeleted);
+    m_Position = {Where::Row, key, source.m_Position.rowId, true};
+    return dbiOk;
+}
+
+DBIResult Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
+                             std::uint8_t* record) {
+    if (!m_Index)
+        return Errors::Fail(dbiUnknownIndex, "a keyed read needs an active index");
+    const std::size_t n = m_Index->fields.size();
+    const std::size_t count = fieldCount == 0 ? n : fieldCount;
+    if (count > n)
+        return Errors::Fail(dbiInvalidParameter, "more key fields than the index has");
+    Segment segment{"1", {}, false, {}};
+    for (std::size_t i = 0; i < count; ++i) {
+        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+        SqlValue value = FieldSql(field, key);
+        const bool last = i + 1 == count;
+        if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
+            std::string prefix = std::get<std::string>(value).substr(0, partialLength);
+            segment.where += " AND " + KeyColumn(i) + " >= ?";
+            segment.params.emplace_back(prefix);
+            const bool noCase = m_Index->caseInsensitive;
+            const int column = m_Columns[field.number - 1u];
+            segment.within = [prefix, noCase, column](Statement& stmt) {
+                const std::string text = stmt.Text(column);
+                return text.size() >= prefix.size() &&
+                       (noCase ? SameText(text.substr(0, prefix.size()), prefix)
+                               : text.compare(0, prefix.size(), prefix) == 0);
+            };
+        } else {
+            segment.where += " AND " + KeyColumn(i) + " IS ?";
+            segment.params.push_back(std::move(value));
+        }
+    }
+    std::int64_t rowId = 0;
+    const DBIResult s = RunSegments({segment}, rowId);
+    if (s == dbiRecordNotFound)
+        return Errors::Fail(dbiRecordNotFound);
+    return s ? s : FinishRead(LockType::None, record);
+}
+
+// ---- values -------------------------------------------------------------------------------------
+
+DBIResult Cursor::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
+    field = m_Schema.Field(fieldNo);
+    if (!field)
+        return Errors::Fail(dbiInvalidField, Format("Field number %u of table %s",
+                                                    static_cast<unsigned>(fieldNo), m_TablePath.c_str()));
+    return dbiOk;
+}
+
+DBIResult Cursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
+                           bool& isBlank) const {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    isBlank = record[field->offset] == TableSchema::FieldBlank;
+    if (dest) {
+        if (isBlank)
+            std::memset(dest, 0, field->length);
+        else
+            std::memcpy(dest, record + field->offset + 1, field->length);
+    }
+    return dbiOk;
+}
+
+DBIResult Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    if (field->type == FieldType::Blob) {
+        if (source)
+            return WriteMemo(fieldNo, record, static_cast<const char*>(source));
+        const std::uint64_t id = m_NextMemo++;
+        record[field->offset] = TableSchema::FieldBlank;
+        Store(record + field->offset + 1, id);
+        return dbiOk;
+    }
+    std::uint8_t* value = record + field->offset + 1;
+    if (!source) {
+        record[field->offset] = TableSchema::FieldBlank;
+        std::memset(value, 0, field->length);
+        return dbiOk;
+    }
+    if (field->type == FieldType::ZString) {
+        const auto* text = static_cast<const char*>(source);
+        const std::size_t length = strnlen(text, field->size + 1u);
+        if (length > field->size)
+            return Errors::Fail(dbiValueTooLong,
+                                Format("Field %s holds at most %u characters", field->name.c_str(),
+                                       static_cast<unsigned>(field->size)));
+        std::memset(value, 0, field->length);
+        std::memcpy(value, text, length);
+    } else {
+        std::memcpy(value, source, field->length);
+    }
+    record[field->offset] = TableSchema::FieldValue;
+    return dbiOk;
+}
+
+void Cursor::BlankRecord(std::uint8_t* record) const {
+    std::memset(record, 0, m_Schema.RecordSize());
+}
+
+DBIResult Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
+                           bool& isBlank) {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    if (field->type != FieldType::Blob)
+        return Errors::Fail(dbiInvalidField, "Field " + field->name + " is not a memo");
+    text.clear();
+    isBlank = record[field->offset] == TableSchema::FieldBlank;
+    const auto id = Load<std::uint64_t>(record + field->offset + 1);
+    if (id != 0) {
+        auto it = m_PendingMemos.find(id);
+        if (!isBlank && it == m_PendingMemos.end())
+            return Errors::Fail(dbiInvalidParameter, "the memo text of this record buffer is gone");
+        if (!isBlank)
+            text = it->second;
+        return dbiOk;
+    }
+    if (isBlank || RowIdOf(record) == 0)
+        return dbiOk;
+    if (DBIResult s = EnsureSnapshot())
+        return s;
+    Statement* stmt = Cached("SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable +
+                             " WHERE rowid = ?");
+    if (!stmt)
+        return m_PrepareStatus;
+    stmt->Bind(1, RowIdOf(record));
+    const int rc = stmt->Step();
+    if (rc == SQLITE_ROW) {
+        isBlank = stmt->IsNull(0);
+        text = stmt->Text(0);
+    }
+    stmt->Reset();
+    if (rc == SQLITE_DONE)
+        return Errors::Fail(dbiRecordDeleted);
+    return rc == SQLITE_ROW ? dbiOk : Storage(rc);
+}
+
+DBIResult Cursor::WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    if (field->type != FieldType::Blob)
+        return Errors::Fail(dbiInvalidField, "Field " + field->name + " is not a memo");
+    const std::uint64_t id = m_NextMemo++;
+    m_PendingMemos[id] = text;
+    record[field->offset] = TableSchema::FieldValue;
+    Store(record + field->offset + 1, id);
+    return dbiOk;
+}
+
+DBIResult Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    value = std::monostate{};
+    if (field->type == FieldType::Blob) {
+        std::string text;
+        bool blank = true;
+        if (DBIResult s = ReadMemo(fieldNo, record, text, blank))
+            return s;
+        if (!blank)
+            value = text;
+        return dbiOk;
+    }
+    if (record[field->offset] == TableSchema::FieldBlank)
+        return dbiOk;
+    const std::uint8_t* p = record + field->offset + 1;
+    switch (field->type) {
+    case FieldType::ZString:
+        value = std::string(reinterpret_cast<const char*>(p),
+                            strnlen(reinterpret_cast<const char*>(p), field->size));
+        break;
+    case FieldType::Date:
+        value = DayNumber{Load<std::int32_t>(p)};
+        break;
+    case FieldType::Bool:
+        value = Load<std::int16_t>(p) != 0;
+        break;
+    case FieldType::Int16:
+        value = static_cast<std::int32_t>(Load<std::int16_t>(p));
+        break;
+    case FieldType::Int32:
+        value = Load<std::int32_t>(p);
+        break;
+    case FieldType::Float:
+        value = Load<double>(p);
+        break;
+    default:
+        break;
+    }
+    return dbiOk;
+}
+
+DBIResult Cursor::PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
+    const FieldDesc* field = nullptr;
+    if (DBIResult s = CheckField(fieldNo, field))
+        return s;
+    if (std::holds_alternative<std::monostate>(value))
+        return PutField(fieldNo, record, nullptr);
+    const auto mismatch = [&] {
+        return Errors::Fail(dbiInvalidParameter, "value of the wrong type for field " + field->name);
+    };
+    switch (field->type) {
+    case FieldType::ZString:
+    case FieldType::Blob: {
+        const auto* text = std::get_if<std::string>(&value);
+        if (!text || text->find('\0') != std::string::npos)
+            return mismatch();
+        return field->type == FieldType::Blob ? WriteMemo(fieldNo, record, *text)
+                                              : PutField(fieldNo, record, text->c_str());
+    }
+    case FieldType::Date: {
+        const auto* day = std::get_if<DayNumber>(&value);
+        return day ? PutField(fieldNo, record, &day->days) : mismatch();
+    }
+    case FieldType::Bool: {
+        const auto* flag = std::get_if<bool>(&value);
+        const std::int16_t word = flag && *flag ? 1 : 0;
+        return flag ? PutField(fieldNo, record, &word) : mismatch();
+    }
+    case FieldType::Int16: {
+        const auto* number = std::get_if<std::int32_t>(&value);
+        if (!number || *number < -32768 || *number > 32767)
+            return mismatch();
+        const auto word = static_cast<std::int16_t>(*number);
+        return PutField(fieldNo, record, &word);
+    }
+    case FieldType::Int32: {
+        const auto* number = std::get_if<std::int32_t>(&value);
+        return number ? PutField(fieldNo, record, number) : mismatch();
+    }
+    case FieldType::Float: {
+        const auto* number = std::get_if<double>(&value);
+        return number ? PutField(fieldNo, record, number) : mismatch();
+    }
+    default:
+        return mismatch();
+    }
+}
+
+SqlValue Cursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) const {
+    if (record[field.offset] == TableSchema::FieldBlank)
+        return std::monostate{};
+    const std::uint8_t* p = record + field.offset + 1;
+    switch (field.type) {
+    case FieldType::ZString:
+        return std::string(reinterpret_cast<const char*>(p),
+                           strnlen(reinterpret_cast<const char*>(p), field.size));
+    case FieldType::Date:
+    case FieldType::Int32:
+        return static_cast<std::int64_t>(Load<std::int32_t>(p));
+    case FieldType::Int16:
+        return static_cast<std::int64_t>(Load<std::int16_t>(p));
+    case FieldType::Bool:
+        return static_cast<std::int64_t>(Load<std::int16_t>(p) != 0 ? 1 : 0);
+    case FieldType::Float:
+        return Load<double>(p);
+    default:
+        return std::monostate{};
+    }
+}
+
+// ---- writing ------------------------------------------------------------------------------------
+
+DBIResult Cursor::BeginWrite() {
+    EndSnapshot();
+    const int rc = m_Db.Exec("BEGIN IMMEDIATE");
+    return rc == SQLITE_OK ? dbiOk : Storage(rc);
+}
+
+DBIResult Cursor::CommitWrite(int rc) {
+    if (rc != SQLITE_DONE) {
+        const DBIResult s = Storage(rc);
+        m_Db.Exec("ROLLBACK");
+        return s;
+    }
+    rc = m_Db.Exec("COMMIT");
+    if (rc == SQLITE_OK)
+        return dbiOk;
+    const DBIResult s = Storage(rc);
+    m_Db.Exec("ROLLBACK");
+    return s;
+}
+
+DBIResult Cursor::WriteRow(std::uint8_t* record, bool insert) {
+    std::vector<std::string> columns;
+    std::vector<SqlValue> values;
+    std::vector<std::uint64_t> usedMemos;
+    for (const FieldDesc& field : m_Schema.Fields()) {
+        const std::uint8_t flag = record[field.offset];
+        if (field.subtype == FieldSubtype::AutoInc)
+            continue;
+        if (field.required && flag == TableSchema::FieldBlank)
+            return Errors::Fail(dbiInvalidParameter, "Field " + field.name + " must have a value");
+        if (field.type == FieldType::Blob) {
+            const auto id = Load<std::uint64_t>(record + field.offset + 1);
+            std::string text;
+            bool blank = true;
+            if (id == 0 && !insert)
+                continue; // unchanged since it was read
+            if (DBIResult s = ReadMemo(field.number, record, text, blank))
+                return s;
+            if (id != 0)
+                usedMemos.push_back(id);
+            columns.push_back(TableSchema::Quote(field.name));
+            values.push_back(blank ? SqlValue{} : SqlValue{text});
+            continue;
+        }
+        if (!insert && flag == TableSchema::FieldClipped)
+            continue; // the stored value did not fit the buffer: keep it
+        columns.push_back(TableSchema::Quote(field.name));
+        values.push_back(FieldSql(field, record));
+    }
+    std::string sql;
+    if (insert) {
+        std::string names;
+        std::string marks;
+        for (const std::string& column : columns) {
+            names += names.empty() ? "" : ", ";
+            names += column;
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        sql = columns.empty() ? std::string("INSERT INTO ") + TableSchema::DataTable + " DEFAULT VALUES"
+                              : std::string("INSERT INTO ") + TableSchema::DataTable + " (" + names +
+                                    ") VALUES (" + marks + ")";
+    } else {
+        std::string sets;
+        for (const std::string& column : columns) {
+            sets += sets.empty() ? "" : ", ";
+            sets += column + " = ?";
+        }
+        sql = std::string("UPDATE ") + TableSchema::DataTable + " SET " +
+              (sets.empty() ? "rowid = rowid" : sets) + " WHERE rowid = ?";
+        values.emplace_back(m_Position.rowId);
+    }
+    if (DBIResult s = BeginWrite())
+        return s;
+    int rc = 0;
+    {
+        Statement* stmt = Cached(sql);
+        if (!stmt) {
+            m_Db.Exec("ROLLBACK");
+            return m_PrepareStatus;
+        }
+        for (std::size_t i = 0; i < values.size(); ++i)
+            stmt->Bind(static_cast<int>(i + 1), values[i]);
+        rc = stmt->Step();
+        stmt->Reset();
+    }
+    const bool changed = sqlite3_changes(m_Db.Handle()) > 0;
+    const std::int64_t newRowId = sqlite3_last_insert_rowid(m_Db.Handle());
+    if (DBIResult s = CommitWrite(rc))
+        return s;
+    if (!changed)
+        return Errors::Fail(dbiRecordDeleted);
+    for (std::uint64_t id : usedMemos)
+        m_PendingMemos.erase(id);
+    for (const FieldDesc& field : m_Schema.Fields()) {
+        if (field.type == FieldType::Blob)
+            Store<std::uint64_t>(record + field.offset + 1, 0);
+    }
+    const std::int64_t rowId = insert ? newRowId : m_Position.rowId;
+    Store(record, rowId);
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (DBIResult s = FetchRow(rowId, found, passes, key))
+        return s;
+    if (found) {
+        m_Position = {Where::Row, key, rowId, true};
+        std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+    }
+    return dbiOk;
+}
+
+DBIResult Cursor::Modify(std::uint8_t* record, bool freeLock) {
+    if (m_ReadOnly)
+        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+    if (m_Position.where != Where::Row || !m_Position.onRow)
+        return Errors::Fail(dbiNoCurrentRecord);
+    const std::int64_t rowId = m_Position.rowId;
+    // A buffer read from another row must never be written over this one.
+    if (RowIdOf(record) != 0 && RowIdOf(record) != rowId)
+        return Errors::Fail(dbiInvalidParameter, "the record buffer holds another row than the current one");
+    const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
+    if (!wasLocked) {
+        if (DBIResult s = TakeLock(rowId))
+            return s;
+    }
+    const DBIResult s = WriteRow(record, false);
+    if (s == dbiRecordDeleted)
+        m_Position.onRow = false;
+    if (freeLock || !wasLocked || s == dbiRecordDeleted)
+        m_Locks->UnlockRecord(rowId, m_Handle);
+    return s;
+}
+
+DBIResult Cursor::Insert(LockType lock, std::uint8_t* record) {
+    if (m_ReadOnly)
+        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+    if (DBIResult s = WriteRow(record, true))
+        return s;
+    return lock == LockType::Write ? TakeLock(m_Position.rowId) : dbiOk;
+}
+
+DBIResult Cursor::Delete() {
+    if (m_ReadOnly)
+        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+    if (m_Position.where != Where::Row || !m_Position.onRow)
+        return Errors::Fail(dbiNoCurrentRecord);
+    const std::int64_t rowId = m_Position.rowId;
+    if (DBIResult s = TakeLock(rowId))
+        return s;
+    DBIResult s = BeginWrite();
+    if (!s) {
+        Statement* stmt = Cached(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?");
+        int rc = SQLITE_ERROR;
+        if (stmt) {
+            stmt->Bind(1, rowId);
+            rc = stmt->Step();
+            stmt->Reset();
+        }
+        const bool deleted = sqlite3_changes(m_Db.Handle()) > 0;
+        s = CommitWrite(rc);
+        if (!s && !deleted)
+            s = Errors::Fail(dbiRecordDeleted);
+    }
+    m_Locks->UnlockRecord(rowId, m_Handle);
+    if (!s)
+        m_Position.onRow = false;
+    return s;
+}
+
+DBIResult Cursor::ReleaseLock(bool all) {
+    if (all) {
+        m_Locks->UnlockAll(m_Handle);
+        return dbiOk;
+    }
+    if (m_Position.where != Where::Row || !m_Locks->IsLockedBy(m_Position.rowId, m_Handle))
+        return Errors::Fail(dbiNotLocked);
+    m_Locks->UnlockRecord(m_Position.rowId, m_Handle);
+    return dbiOk;
+}
+
+// ---- counting, filters, re-reading --------------------------------------------------------------
+
+DBIResult Cursor::ExactCount(std::uint32_t& count) {
+    count = 0;
+    if (DBIResult s = EnsureSnapshot())
+        return s;
+    if (m_CountCache) {
+        count = *m_CountCache;
+        return dbiOk;
+    }
+    std::vector<SqlValue> params;
+    const bool rowFilters = HasRowFilters();
+    const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
+                            TableSchema::DataTable + " WHERE 1" + FilterSql(params);
+    Statement* stmt = Cached(sql);
+    if (!stmt)
+        return m_PrepareStatus;
+    for (std::size_t i = 0; i < params.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), params[i]);
+    int rc = 0;
+    while ((rc = stmt->Step()) == SQLITE_ROW) {
+        if (!rowFilters) {
+            count = static_cast<std::uint32_t>(stmt->Int(0));
+            continue;
+        }
+        m_TestRow = stmt;
+        m_TestDecoded = false;
+        count += PassesFilters() ? 1 : 0;
+    }
+    m_TestRow = nullptr;
+    stmt->Reset();
+    if (rc != SQLITE_DONE)
+        return Storage(rc);
+    if (!HasCallbackFilters())
+        m_CountCache = count;
+    return dbiOk;
+}
+
+DBIResult Cursor::RowCount(std::uint32_t& count) {
+    count = 0;
+    if (DBIResult s = EnsureSnapshot())
+        return s;
+    Statement* stmt = Cached(std::string("SELECT count(*) FROM ") + TableSchema::DataTable);
+    if (!stmt)
+        return m_PrepareStatus;
+    const int rc = stmt->Step();
+    if (rc == SQLITE_ROW)
+        count = static_cast<std::uint32_t>(stmt->Int(0));
+    stmt->Reset();
+    return rc == SQLITE_ROW ? dbiOk : Storage(rc);
+}
+
+DBIResult Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
+                            RowCallback callback, hDBIFilter& filter) {
+    Filter entry;
+    entry.handle = m_NextFilter++;
+    entry.priority = priority;
+    if (expression)
+        entry.pushDown = expression->PushDown();
+    entry.expression = std::move(expression);
+    entry.callback = std::move(callback);
+    auto at = std::upper_bound(m_Filters.begin(), m_Filters.end(), priority,
+                               [](std::uint16_t p, const Filter& f) { return p < f.priority; });
+    filter = entry.handle;
+    m_Filters.insert(at, std::move(entry));
+    m_CountCache.reset();
+    return dbiOk;
+}
+
+DBIResult Cursor::ActivateFilter(hDBIFilter filter, bool active) {
+    for (Filter& entry : m_Filters) {
+        if (entry.handle == filter) {
+            entry.active = active;
+            m_CountCache.reset();
+            return dbiOk;
+        }
+    }
+    return Errors::Fail(dbiUnknownFilter);
+}
+
+DBIResult Cursor::DropFilter(hDBIFilter filter) {
+    auto it =
+        std::find_if(m_Filters.begin(), m_Filters.end(), [&](const Filter& f) { return f.handle == filter; });
+    if (it == m_Filters.end())
+        return Errors::Fail(dbiUnknownFilter);
+    m_Filters.erase(it);
+    m_CountCache.reset();
+    return dbiOk;
+}
+
+DBIResult Cursor::ForceReread() {
+    EndSnapshot();
+    return dbiOk;
+}
+
+DBIResult Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
+    if (m_ReadOnly)
+        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+    for (const ValidityCheck& check : checks) {
+        if (!m_Schema.Field(check.fieldNo))
+            return Errors::Fail(dbiInvalidField);
+    }
+    if (DBIResult s = BeginWrite())
+        return s;
+    int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
+    for (const ValidityCheck& check : checks) {
+        if (rc != SQLITE_OK)
+            break;
+        Statement* stmt = Cached(std::string("INSERT INTO ") + TableSchema::ChecksTable + " VALUES (?, ?)");
+        if (!stmt) {
+            m_Db.Exec("ROLLBACK");
+            return m_PrepareStatus;
+        }
+        stmt->Bind(1, static_cast<std::int64_t>(check.fieldNo));
+        stmt->Bind(2, check.picture);
+        rc = stmt->Step();
+        stmt->Reset();
+        rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+    }
+    if (DBIResult s = CommitWrite(rc == SQLITE_OK ? SQLITE_DONE : rc))
+        return s;
+    m_Schema.SetChecks(checks);
+    return dbiOk;
+}
+
+} // namespace ws::engine

@@ -1,0 +1,161 @@
+#pragma once
+
+#include "engine/ExpressionEvaluator.h"
+#include "engine/LockFile.h"
+#include "engine/RecordBuffer.h"
+#include "engine/Sqlite.h"
+#include "engine/TableSchema.h"
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ws::engine {
+
+// One open cursor over one table file: its own connection (and so its own read snapshot, which
+// ForceReread renews), a position in the order of the active index, record locks and filters.
+//
+// A position is before the first row, after the last, on a row, or on the crack where a row was
+// (deleted or filtered out): reading next or prior from a crack gives that row's neighbours.
+class Cursor {
+public:
+    enum class Direction { Current, Next, Prior };
+
+    Cursor(hDBICur handle, std::string tablePath);
+    ~Cursor();
+    Cursor(const Cursor&) = delete;
+    Cursor& operator=(const Cursor&) = delete;
+
+    DBIResult Open(const std::string& indexName, OpenMode mode, ShareMode share);
+    DBIResult OpenClone(const Cursor& source, bool readOnly);
+
+    hDBICur Handle() const { return m_Handle; }
+    const std::string& TablePath() const { return m_TablePath; }
+    const TableSchema& Schema() const { return m_Schema; }
+    const IndexDesc* ActiveIndex() const { return m_Index; }
+    CursorProps Props() const;
+    std::uint16_t BookmarkSize() const;
+
+    DBIResult SwitchToIndex(const std::string& indexName);
+    void SetToBegin();
+    void SetToEnd();
+    DBIResult Read(Direction direction, LockType lock, std::uint8_t* record);
+    DBIResult GetBookmark(std::uint8_t* bookmark) const;
+    DBIResult SetToBookmark(const std::uint8_t* bookmark);
+    DBIResult CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const;
+    DBIResult SetToCursor(const Cursor& source);
+    DBIResult ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
+                         std::uint8_t* record);
+
+    DBIResult GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest, bool& isBlank) const;
+    DBIResult PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source);
+    void BlankRecord(std::uint8_t* record) const;
+    DBIResult ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text, bool& isBlank);
+    DBIResult WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text);
+    DBIResult GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value);
+    DBIResult PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value);
+
+    DBIResult Modify(std::uint8_t* record, bool freeLock);
+    DBIResult Insert(LockType lock, std::uint8_t* record);
+    DBIResult Delete();
+    DBIResult ReleaseLock(bool all);
+
+    DBIResult ExactCount(std::uint32_t& count);
+    DBIResult RowCount(std::uint32_t& count);
+
+    DBIResult AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
+                        RowCallback callback, hDBIFilter& filter);
+    DBIResult ActivateFilter(hDBIFilter filter, bool active);
+    DBIResult DropFilter(hDBIFilter filter);
+
+    DBIResult ForceReread();
+    DBIResult SetValidityChecks(const std::vector<ValidityCheck>& checks);
+
+    // For RecordBuffer: the row under test.
+    const std::uint8_t* TestRowData();
+    DBIResult TestRowValue(std::uint16_t fieldNo, Value& value);
+
+private:
+    enum class Where { Begin, End, Row };
+    struct Position {
+        Where where = Where::Begin;
+        std::vector<SqlValue> key;
+        std::int64_t rowId = 0;
+        bool onRow = false;
+    };
+    struct Filter {
+        hDBIFilter handle = 0;
+        std::uint16_t priority = 0;
+        bool active = false;
+        std::unique_ptr<CompiledFilter> expression;
+        std::optional<SqlCondition> pushDown;
+        RowCallback callback;
+    };
+    struct Segment {
+        std::string where;
+        std::vector<SqlValue> params;
+        bool descending = false;
+        // Stop at the first row that does not satisfy this (prefix searches).
+        std::function<bool(Statement&)> within;
+    };
+
+    DBIResult OpenConnection(bool readOnly);
+    DBIResult EnsureSnapshot();
+    void EndSnapshot();
+    Statement* Cached(const std::string& sql);
+    std::string SelectList() const;
+    std::string KeyColumn(std::size_t i) const;
+    std::string OrderBy(bool descending) const;
+    std::string FromClause() const;
+    std::string FilterSql(std::vector<SqlValue>& params) const;
+    std::vector<Segment> SegmentsFrom(Direction direction) const;
+    DBIResult RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
+    DBIResult FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
+    void DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const;
+    std::uint16_t IndexTag() const;
+    bool HasRowFilters() const;
+    bool HasCallbackFilters() const;
+    bool PassesFilters();
+    void Decode(Statement& stmt, std::uint8_t* record) const;
+    std::vector<SqlValue> KeyOf(Statement& stmt) const;
+    DBIResult TakeLock(std::int64_t rowId);
+    DBIResult FinishRead(LockType lock, std::uint8_t* record);
+    DBIResult WriteRow(std::uint8_t* record, bool insert);
+    DBIResult BeginWrite();
+    DBIResult CommitWrite(int rc);
+    DBIResult Storage(int rc);
+    SqlValue FieldSql(const FieldDesc& field, const std::uint8_t* record) const;
+    void EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const;
+    std::vector<SqlValue> DecodeKey(const std::uint8_t* in) const;
+    int CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const;
+    DBIResult CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
+
+    hDBICur m_Handle;
+    std::string m_TablePath;
+    SqliteConnection m_Db;
+    TableSchema m_Schema;
+    const IndexDesc* m_Index = nullptr;
+    std::shared_ptr<LockFile> m_Locks;
+    bool m_ReadOnly = false;
+    bool m_TableOpened = false;
+    bool m_InSnapshot = false;
+    Position m_Position;
+    std::map<std::string, Statement> m_Statements;
+    DBIResult m_PrepareStatus = dbiOk; // why the last Cached() gave no statement
+    std::vector<Filter> m_Filters;
+    hDBIFilter m_NextFilter = 1;
+    std::map<std::uint64_t, std::string> m_PendingMemos;
+    std::uint64_t m_NextMemo = 1;
+    std::vector<std::uint8_t> m_Scratch;
+    // The row a filter is testing: the live statement, decoded into m_Scratch on demand.
+    Statement* m_TestRow = nullptr;
+    bool m_TestDecoded = false;
+    std::vector<int> m_Columns; // select-list column of each field
+    // The exact count within the current snapshot. Only kept while every active filter is a pure
+    // function of the row (no callbacks), so that the cached answer is the one a scan would give.
+    std::optional<std::uint32_t> m_CountCache;
+};
+
+} // namespace ws::engine

@@ -1,0 +1,377 @@
+#include "engine/TableSchema.h"
+
+#include "base/Strings.h"
+#include "engine/Errors.h"
+
+#include <set>
+#include <sqlite3.h>
+
+namespace ws::engine {
+
+namespace {
+
+constexpr std::size_t kMaxFields = 1024;
+constexpr std::size_t kMaxNameLength = 128;
+constexpr int kMaxStringSize = 255;
+constexpr int kFormatVersion = 1;
+constexpr const char* kFormatName = "yard-table";
+
+DBIResult Foreign(const std::string& file, const std::string& why) {
+    return Errors::Fail(dbiNotATable, file + ": " + why);
+}
+
+// "VARCHAR(80)" -> base "VARCHAR", size 80; size -1 when there is none or it does not parse.
+void SplitSize(const std::string& declared, std::string& base, int& size) {
+    size = -1;
+    base = UpperCase(Trim(declared));
+    const auto open = base.find('(');
+    if (open == std::string::npos)
+        return;
+    const auto close = base.find(')', open);
+    if (close == std::string::npos || close != base.size() - 1) {
+        base.clear();
+        return;
+    }
+    const std::string digits = Trim(std::string_view(base).substr(open + 1, close - open - 1));
+    base = Trim(std::string_view(base).substr(0, open));
+    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) {
+        base.clear();
+        return;
+    }
+    size = std::stoi(digits);
+}
+
+bool ValidName(const std::string& name) {
+    if (name.empty() || name.size() > kMaxNameLength)
+        return false;
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20)
+            return false;
+    }
+    return !SameText(name, "rowid") && !SameText(name, "oid") && !SameText(name, "_rowid_");
+}
+
+// A text as an SQL literal.
+std::string SqlText(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c;
+        if (c == '\'')
+            quoted += '\'';
+    }
+    return quoted + "'";
+}
+
+} // namespace
+
+std::string TableSchema::Quote(const std::string& identifier) {
+    std::string quoted = "\"";
+    for (char c : identifier) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+std::uint16_t TableSchema::ValueLength(const FieldDesc& field) {
+    switch (field.type) {
+    case FieldType::ZString:
+        return static_cast<std::uint16_t>(field.size + 1);
+    case FieldType::Date:
+    case FieldType::Int32:
+        return 4;
+    case FieldType::Bool:
+    case FieldType::Int16:
+        return 2;
+    case FieldType::Float:
+    case FieldType::Blob: // memo: the id of a pending text, 0 for the stored one
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+std::string TableSchema::DeclaredType(const FieldDesc& field, bool primaryKey) {
+    switch (field.type) {
+    case FieldType::ZString:
+        return Format("VARCHAR(%u)", static_cast<unsigned>(field.size));
+    case FieldType::Blob:
+        return Format("MEMO TEXT(%u)", static_cast<unsigned>(field.size));
+    case FieldType::Date:
+        return "DATE INTEGER";
+    case FieldType::Bool:
+        return "BOOLEAN INTEGER";
+    case FieldType::Int16:
+        return "SMALLINT";
+    case FieldType::Float:
+        return field.subtype == FieldSubtype::Money ? "CURRENCY REAL" : "FLOAT";
+    case FieldType::Int32:
+        if (field.subtype == FieldSubtype::AutoInc)
+            return primaryKey ? "INTEGER PRIMARY KEY AUTOINCREMENT" : std::string();
+        return "INTEGER";
+    default:
+        return {};
+    }
+}
+
+bool TableSchema::ParseDeclaredType(const std::string& declared, bool primaryKey, FieldDesc& field) {
+    std::string base;
+    int size = -1;
+    SplitSize(declared, base, size);
+    field.subtype = FieldSubtype::None;
+    field.size = 0;
+    if (base == "VARCHAR" && size >= 1 && size <= kMaxStringSize) {
+        field.type = FieldType::ZString;
+        field.size = static_cast<std::uint16_t>(size);
+    } else if (base == "MEMO TEXT" && size <= 0xFFFF) {
+        field.type = FieldType::Blob;
+        field.subtype = FieldSubtype::Memo;
+        field.size = static_cast<std::uint16_t>(size < 0 ? 0 : size);
+    } else if (size >= 0) {
+        return false;
+    } else if (base == "DATE INTEGER") {
+        field.type = FieldType::Date;
+    } else if (base == "BOOLEAN INTEGER") {
+        field.type = FieldType::Bool;
+    } else if (base == "SMALLINT") {
+        field.type = FieldType::Int16;
+    } else if (base == "FLOAT") {
+        field.type = FieldType::Float;
+    } else if (base == "CURRENCY REAL") {
+        field.type = FieldType::Float;
+        field.subtype = FieldSubtype::Money;
+    } else if (base == "INTEGER") {
+        field.type = FieldType::Int32;
+        if (primaryKey) {
+            field.subtype = FieldSubtype::AutoInc;
+            field.readOnly = true;
+        }
+    } else {
+        return false;
+    }
+    return true;
+}
+
+DBIResult TableSchema::Load(SqliteConnection& db, const std::string& file) {
+    m_Fields.clear();
+    m_Indexes.clear();
+    m_Checks.clear();
+    if (DBIResult s = LoadInfo(db, file))
+        return s;
+    if (DBIResult s = LoadFields(db, file))
+        return s;
+    Layout();
+    if (DBIResult s = LoadIndexes(db, file))
+        return s;
+    return LoadChecks(db, file);
+}
+
+DBIResult TableSchema::LoadInfo(SqliteConnection& db, const std::string& file) {
+    int rc = 0;
+    Statement stmt = db.Prepare(Format("SELECT key, value FROM %s", InfoTable), &rc);
+    if (rc != SQLITE_OK) {
+        // A database without our information table is someone else's file.
+        if ((rc & 0xFF) == SQLITE_ERROR)
+            return Foreign(file, "not a table file of this engine");
+        return FailFromSqlite(rc, file, db.LastMessage());
+    }
+    std::string format;
+    std::string version;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        const std::string key = stmt.Text(0);
+        if (key == "format")
+            format = stmt.Text(1);
+        else if (key == "version")
+            version = stmt.Text(1);
+        else if (key == "name")
+            m_Name = stmt.Text(1);
+    }
+    if (rc != SQLITE_DONE)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    if (format != kFormatName)
+        return Foreign(file, "not a table file of this engine");
+    if (version != std::to_string(kFormatVersion))
+        return Foreign(file, "table format version '" + version + "' is not supported");
+    return dbiOk;
+}
+
+DBIResult TableSchema::LoadFields(SqliteConnection& db, const std::string& file) {
+    int rc = 0;
+    Statement stmt = db.Prepare(Format("PRAGMA table_info(%s)", DataTable), &rc);
+    if (rc != SQLITE_OK)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    std::set<std::string> names;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        if (m_Fields.size() >= kMaxFields)
+            return Foreign(file, "too many fields");
+        FieldDesc field;
+        field.number = static_cast<std::uint16_t>(m_Fields.size() + 1);
+        field.name = stmt.Text(1);
+        field.required = stmt.Int(3) != 0;
+        const bool primaryKey = stmt.Int(5) != 0;
+        if (!ValidName(field.name) || !names.insert(UpperCase(field.name)).second)
+            return Foreign(file, "field name '" + field.name + "' is not valid");
+        if (!ParseDeclaredType(stmt.Text(2), primaryKey, field))
+            return Foreign(file, "field '" + field.name + "' has unknown type '" + stmt.Text(2) + "'");
+        if (primaryKey && field.subtype != FieldSubtype::AutoInc)
+            return Foreign(file, "field '" + field.name + "' is a key of a kind this engine does not keep");
+        m_Fields.push_back(field);
+    }
+    if (rc != SQLITE_DONE)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    if (m_Fields.empty())
+        return Foreign(file, "the table has no fields");
+    return dbiOk;
+}
+
+void TableSchema::Layout() {
+    std::size_t offset = RowIdBytes;
+    for (FieldDesc& field : m_Fields) {
+        field.offset = static_cast<std::uint16_t>(offset);
+        field.length = ValueLength(field);
+        offset += 1u + field.length;
+    }
+    m_RecordSize = static_cast<std::uint16_t>(offset);
+}
+
+DBIResult TableSchema::LoadIndexes(SqliteConnection& db, const std::string& file) {
+    int rc = 0;
+    Statement list = db.Prepare(Format("PRAGMA index_list(%s)", DataTable), &rc);
+    if (rc != SQLITE_OK)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    std::vector<std::pair<std::string, bool>> names;
+    while ((rc = list.Step()) == SQLITE_ROW) {
+        if (list.Text(3) == "c")
+            names.emplace_back(list.Text(1), list.Int(2) != 0);
+    }
+    if (rc != SQLITE_DONE)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    for (const auto& [name, unique] : names) {
+        Statement info = db.Prepare("PRAGMA index_xinfo(" + Quote(name) + ")", &rc);
+        if (rc != SQLITE_OK)
+            return FailFromSqlite(rc, file, db.LastMessage());
+        IndexDesc index{name, {}, false, unique, 0};
+        bool usable = true;
+        bool anyNoCase = false;
+        while ((rc = info.Step()) == SQLITE_ROW) {
+            if (info.Int(5) == 0)
+                continue; // the row id that every index carries after its key
+            const auto cid = info.Int(1);
+            if (cid < 0 || cid >= static_cast<std::int64_t>(m_Fields.size()) || info.Int(3) != 0 ||
+                m_Fields[static_cast<std::size_t>(cid)].type == FieldType::Blob)
+                usable = false;
+            else
+                index.fields.push_back(static_cast<std::uint16_t>(cid + 1));
+            anyNoCase = anyNoCase || SameText(info.Text(4), "NOCASE");
+        }
+        if (rc != SQLITE_DONE)
+            return FailFromSqlite(rc, file, db.LastMessage());
+        // Expression and descending indexes are not ours; they are left out, not trusted.
+        if (!usable || index.fields.empty())
+            continue;
+        index.caseInsensitive = anyNoCase;
+        for (std::uint16_t number : index.fields)
+            index.keySize = static_cast<std::uint16_t>(index.keySize + 1 + m_Fields[number - 1].length);
+        m_MaxKeySize = std::max(m_MaxKeySize, index.keySize);
+        m_Indexes.push_back(std::move(index));
+    }
+    return dbiOk;
+}
+
+DBIResult TableSchema::LoadChecks(SqliteConnection& db, const std::string& file) {
+    int rc = 0;
+    Statement stmt = db.Prepare(Format("SELECT field_no, picture FROM %s ORDER BY rowid", ChecksTable), &rc);
+    if (rc != SQLITE_OK)
+        return Foreign(file, "the table has no list of validity checks");
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        const auto number = stmt.Int(0);
+        if (number < 1 || number > static_cast<std::int64_t>(m_Fields.size()))
+            continue;
+        m_Checks.push_back({static_cast<std::uint16_t>(number), stmt.Text(1)});
+    }
+    return rc == SQLITE_DONE ? dbiOk : FailFromSqlite(rc, file, db.LastMessage());
+}
+
+const IndexDesc* TableSchema::FindIndex(const std::string& name) const {
+    for (const IndexDesc& index : m_Indexes) {
+        if (SameText(index.name, name))
+            return &index;
+    }
+    return nullptr;
+}
+
+const FieldDesc* TableSchema::Field(std::uint16_t number) const {
+    if (number < 1 || number > m_Fields.size())
+        return nullptr;
+    return &m_Fields[number - 1];
+}
+
+bool TableSchema::HasAutoInc() const {
+    for (const FieldDesc& field : m_Fields) {
+        if (field.subtype == FieldSubtype::AutoInc)
+            return true;
+    }
+    return false;
+}
+
+DBIResult TableSchema::BuildCreateSql(const TableSpec& spec, std::vector<std::string>& sql) {
+    if (spec.fields.empty() || spec.fields.size() > kMaxFields)
+        return Errors::Fail(dbiInvalidParameter, "a table needs between 1 and 1024 fields");
+    std::set<std::string> names;
+    std::string columns;
+    bool autoIncSeen = false;
+    for (const FieldDesc& field : spec.fields) {
+        if (!ValidName(field.name) || !names.insert(UpperCase(field.name)).second)
+            return Errors::Fail(dbiInvalidParameter, "field name '" + field.name + "' is not valid");
+        const bool autoInc = field.type == FieldType::Int32 && field.subtype == FieldSubtype::AutoInc;
+        if (autoInc && autoIncSeen)
+            return Errors::Fail(dbiInvalidParameter, "a table has at most one autoincrement field");
+        autoIncSeen = autoIncSeen || autoInc;
+        const bool sizeOk =
+            field.type != FieldType::ZString || (field.size >= 1 && field.size <= kMaxStringSize);
+        const std::string declared = DeclaredType(field, autoInc);
+        if (declared.empty() || !sizeOk)
+            return Errors::Fail(dbiInvalidParameter,
+                                "field '" + field.name + "' has an unsupported type or size");
+        columns += columns.empty() ? "" : ", ";
+        columns += Quote(field.name) + " " + declared;
+        if (field.required && !autoInc)
+            columns += " NOT NULL";
+    }
+    sql.push_back(Format("CREATE TABLE %s (%s)", DataTable, columns.c_str()));
+    sql.push_back(Format("CREATE TABLE %s (key TEXT PRIMARY KEY, value TEXT)", InfoTable));
+    sql.push_back(Format("INSERT INTO %s VALUES ('format', '%s'), ('version', '%d'), ('name', %s)", InfoTable,
+                         kFormatName, kFormatVersion, SqlText(spec.name).c_str()));
+    sql.push_back(Format("CREATE TABLE %s (field_no INTEGER, picture TEXT)", ChecksTable));
+    for (const ValidityCheck& check : spec.checks) {
+        if (check.fieldNo < 1 || check.fieldNo > spec.fields.size())
+            return Errors::Fail(dbiInvalidField, "a validity check names a field that does not exist");
+        sql.push_back(Format("INSERT INTO %s VALUES (%u, %s)", ChecksTable,
+                             static_cast<unsigned>(check.fieldNo), SqlText(check.picture).c_str()));
+    }
+    std::set<std::string> indexNames;
+    for (const IndexDesc& index : spec.indexes) {
+        if (!ValidName(index.name) || index.fields.empty() ||
+            !indexNames.insert(UpperCase(index.name)).second)
+            return Errors::Fail(dbiInvalidParameter, "index name '" + index.name + "' is not valid");
+        std::string keys;
+        for (std::uint16_t number : index.fields) {
+            if (number < 1 || number > spec.fields.size())
+                return Errors::Fail(dbiInvalidField,
+                                    "index '" + index.name + "' names a field that does not exist");
+            const FieldDesc& field = spec.fields[number - 1];
+            if (field.type == FieldType::Blob)
+                return Errors::Fail(dbiInvalidParameter, "index '" + index.name + "' cannot have a memo key");
+            keys += keys.empty() ? "" : ", ";
+            keys += Quote(field.name);
+            if (index.caseInsensitive && field.type == FieldType::ZString)
+                keys += " COLLATE NOCASE";
+        }
+        sql.push_back(Format("CREATE %sINDEX %s ON %s (%s)", index.unique ? "UNIQUE " : "",
+                             Quote(index.name).c_str(), DataTable, keys.c_str()));
+    }
+    return dbiOk;
+}
+
+} // namespace ws::engine

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "engine/Sqlite.h"
+#include "engine/Types.h"
+
+#include <string>
+#include <vector>
+
+namespace ws::engine {
+
+class SqliteConnection;
+
+// What a table file says about itself: its fields with their logical types, its indexes, its
+// validity checks, and the layout of a record buffer over those fields.
+//
+// Record buffer: an 8-byte row id, then per field a flag byte (FieldBlank, FieldValue or
+// FieldClipped) followed by the field's value bytes.
+class TableSchema {
+public:
+    static constexpr std::uint8_t FieldBlank = 0;
+    static constexpr std::uint8_t FieldValue = 1;
+    // A text longer than the field's size was read and cut: never written back as it stands.
+    static constexpr std::uint8_t FieldClipped = 2;
+    static constexpr std::uint16_t RowIdBytes = 8;
+    // The data table inside every table file, and the engine's own metadata tables.
+    static constexpr const char* DataTable = "records";
+    static constexpr const char* InfoTable = "yard_table";
+    static constexpr const char* ChecksTable = "yard_checks";
+
+    // Reads the schema of an open table file; fails with dbiNotATable for a foreign database.
+    DBIResult Load(SqliteConnection& db, const std::string& file);
+
+    // The SQL that creates a table file from its description (checked first).
+    static DBIResult BuildCreateSql(const TableSpec& spec, std::vector<std::string>& sql);
+
+    const std::string& Name() const { return m_Name; }
+    const std::vector<FieldDesc>& Fields() const { return m_Fields; }
+    const std::vector<IndexDesc>& Indexes() const { return m_Indexes; }
+    const std::vector<ValidityCheck>& Checks() const { return m_Checks; }
+    std::uint16_t RecordSize() const { return m_RecordSize; }
+    std::uint16_t MaxKeySize() const { return m_MaxKeySize; }
+    const IndexDesc* FindIndex(const std::string& name) const;
+    const FieldDesc* Field(std::uint16_t number) const;
+    bool HasAutoInc() const;
+    void SetChecks(std::vector<ValidityCheck> checks) { m_Checks = std::move(checks); }
+
+    // The declared column type for a field, and back.
+    static std::string DeclaredType(const FieldDesc& field, bool primaryKey);
+    static bool ParseDeclaredType(const std::string& declared, bool primaryKey, FieldDesc& field);
+    static std::uint16_t ValueLength(const FieldDesc& field);
+    static std::string Quote(const std::string& identifier);
+
+private:
+    DBIResult LoadInfo(SqliteConnection& db, const std::string& file);
+    DBIResult LoadFields(SqliteConnection& db, const std::string& file);
+    DBIResult LoadIndexes(SqliteConnection& db, const std::string& file);
+    DBIResult LoadChecks(SqliteConnection& db, const std::string& file);
+    void Layout();
+
+    std::string m_Name;
+    std::vector<FieldDesc> m_Fields;
+    std::vector<IndexDesc> m_Indexes;
+    std::vector<ValidityCheck> m_Checks;
+    std::uint16_t m_RecordSize = 0;
+    std::uint16_t m_MaxKeySize = 0;
+};
+
+} // namespace ws::engine

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "engine/Engine.h"
+#include "engine/FaultInjector.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace ws::engine::test {
+
+using Names = std::vector<std::string>;
+
+// Field numbers of the test table "Jobs".
+enum JobsField : std::uint16_t {
+    fIndex = 1,
+    fOrderNo,
+    fName,
+    fAddress,
+    fDueDate,
+    fDateOffSet,
+    fTotal,
+    fIsActive,
+    fPriority,
+};
+
+inline FieldDesc Field(const char* name, FieldType type, std::uint16_t size = 0,
+                       FieldSubtype subtype = FieldSubtype::None) {
+    FieldDesc f;
+    f.name = name;
+    f.type = type;
+    f.size = size;
+    f.subtype = subtype;
+    return f;
+}
+
+inline TableSpec JobsSpec() {
+    TableSpec spec;
+    spec.name = "Jobs.DB";
+    spec.fields = {
+        Field("Index", FieldType::Int32, 0, FieldSubtype::AutoInc),
+        Field("OrderNo", FieldType::ZString, 13),
+        Field("Name", FieldType::ZString, 20),
+        Field("Address", FieldType::Blob, 80, FieldSubtype::Memo),
+        Field("DueDate", FieldType::Date),
+        Field("DateOffSet", FieldType::Float),
+        Field("Total", FieldType::Float, 0, FieldSubtype::Money),
+        Field("IsActive", FieldType::Bool),
+        Field("Priority", FieldType::Int32),
+    };
+    spec.indexes = {
+        {"iDueDateA", {fDueDate}, false, false, 0},
+        {"iName", {fName}, false, false, 0},
+        {"iNameCI", {fName}, true, false, 0},
+        {"iOrderName", {fOrderNo, fName}, false, false, 0},
+    };
+    return spec;
+}
+
+// A started engine, a fresh database directory holding an empty "Jobs" table, and clean faults.
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FaultInjector::Reset();
+        ASSERT_EQ(EngineInit(), dbiOk);
+        char pattern[] = "/tmp/ws-engine-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_Dir = pattern;
+        ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), dbiOk);
+        ASSERT_EQ(CreateTable(m_Db, JobsSpec()), dbiOk);
+    }
+
+    void TearDown() override {
+        FaultInjector::Reset();
+        while (EngineStartCount() > 0)
+            EngineExit();
+        std::error_code ec;
+        std::filesystem::remove_all(m_Dir, ec);
+    }
+
+    hDBICur Open(const std::string& index = "", OpenMode mode = OpenMode::ReadWrite) {
+        hDBICur cursor = 0;
+        EXPECT_EQ(OpenTable(m_Db, "Jobs.DB", "", index, mode, ShareMode::Shared, cursor), dbiOk);
+        return cursor;
+    }
+
+    std::vector<std::uint8_t> NewRecord(hDBICur cursor) {
+        CursorProps props;
+        EXPECT_EQ(GetCursorProps(cursor, props), dbiOk);
+        std::vector<std::uint8_t> record(props.recordSize);
+        EXPECT_EQ(InitRecord(cursor, record.data()), dbiOk);
+        return record;
+    }
+
+    // Inserts a job; a due day of 0 leaves the date blank.
+    std::int32_t AddJob(hDBICur cursor, const std::string& name, std::int32_t dueDay, bool active = true,
+                        const std::string& orderNo = "") {
+        auto record = NewRecord(cursor);
+        EXPECT_EQ(PutValue(cursor, fName, record.data(), name), dbiOk);
+        EXPECT_EQ(PutValue(cursor, fOrderNo, record.data(), orderNo.empty() ? "O-" + name : orderNo), dbiOk);
+        if (dueDay != 0) {
+            EXPECT_EQ(PutValue(cursor, fDueDate, record.data(), DayNumber{dueDay}), dbiOk);
+        }
+        EXPECT_EQ(PutValue(cursor, fIsActive, record.data(), active), dbiOk);
+        EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), dbiOk);
+        Value index;
+        EXPECT_EQ(GetValue(cursor, fIndex, record.data(), index), dbiOk);
+        return std::get<std::int32_t>(index);
+    }
+
+    std::string NameOf(hDBICur cursor, const std::vector<std::uint8_t>& record) {
+        Value name;
+        EXPECT_EQ(GetValue(cursor, fName, record.data(), name), dbiOk);
+        return std::holds_alternative<std::string>(name) ? std::get<std::string>(name) : "<blank>";
+    }
+
+    // The names the cursor yields from the beginning, in order.
+    std::vector<std::string> ReadNames(hDBICur cursor) {
+        std::vector<std::string> names;
+        EXPECT_EQ(SetToBegin(cursor), dbiOk);
+        auto record = NewRecord(cursor);
+        DBIResult status;
+        while ((status = GetNextRecord(cursor, LockType::None, record.data())) == dbiOk)
+            names.push_back(NameOf(cursor, record));
+        EXPECT_EQ(status, dbiEOF);
+        return names;
+    }
+
+    // Positions the cursor on the row with the name (physical scan); false when absent.
+    bool Seek(hDBICur cursor, const std::string& name, std::vector<std::uint8_t>& record) {
+        SetToBegin(cursor);
+        record = NewRecord(cursor);
+        while (GetNextRecord(cursor, LockType::None, record.data()) == dbiOk) {
+            if (NameOf(cursor, record) == name)
+                return true;
+        }
+        return false;
+    }
+
+    std::string TablePath() const { return m_Dir + "/Jobs.DB"; }
+
+    std::string m_Dir;
+    hDBIDb m_Db = 0;
+};
+
+} // namespace ws::engine::test

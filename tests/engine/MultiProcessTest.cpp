@@ -1,0 +1,183 @@
+#include "EngineTestSupport.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace ws::engine::test {
+
+namespace {
+
+// A helper process; its standard output is readable through Output().
+class Helper {
+public:
+    explicit Helper(const std::vector<std::string>& args) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        std::vector<std::string> all = {ENGINE_HELPER_PATH};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&m_Pid, ENGINE_HELPER_PATH, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        m_Out = ::fdopen(fds[0], "r");
+    }
+    ~Helper() {
+        if (m_Pid > 0) {
+            ::kill(m_Pid, SIGKILL);
+            Wait();
+        }
+        if (m_Out)
+            std::fclose(m_Out);
+    }
+    std::string ReadLine() {
+        char line[256] = {};
+        return std::fgets(line, sizeof line, m_Out) ? std::string(line) : std::string();
+    }
+    int Wait() {
+        int status = 0;
+        ::waitpid(m_Pid, &status, 0);
+        m_Pid = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // True once the process has ended; its exit code is then in ExitCode().
+    bool Done() {
+        int status = 0;
+        if (m_Pid <= 0 || ::waitpid(m_Pid, &status, WNOHANG) != m_Pid)
+            return m_Pid <= 0;
+        m_Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        m_Pid = 0;
+        return true;
+    }
+    int ExitCode() const { return m_Exit; }
+    void Kill() {
+        ::kill(m_Pid, SIGKILL);
+        Wait();
+    }
+
+private:
+    pid_t m_Pid = 0;
+    int m_Exit = -1;
+    FILE* m_Out = nullptr;
+};
+
+int RunHelper(const std::vector<std::string>& args) {
+    return Helper(args).Wait();
+}
+
+} // namespace
+
+class MultiProcessTest : public EngineTest {};
+
+TEST_F(MultiProcessTest, OtherProcessChangesAppearOnlyAfterForcedReread) {
+    const hDBICur cursor = Open("iDueDateA");
+    AddJob(cursor, "Adams", 738005);
+    AddJob(cursor, "Baker", 738010);
+    AddJob(cursor, "Carter", 738020);
+    EXPECT_EQ(ReadNames(cursor), (Names{"Adams", "Baker", "Carter"}));
+    auto record = NewRecord(cursor);
+    ASSERT_TRUE(Seek(cursor, "Baker", record));
+
+    ASSERT_EQ(RunHelper({m_Dir, "insert", "Early", "738000"}), 0);
+    ASSERT_EQ(RunHelper({m_Dir, "insert", "Late", "739000"}), 0);
+    ASSERT_EQ(RunHelper({m_Dir, "rename", "Carter", "Cooper"}), 0);
+    ASSERT_EQ(RunHelper({m_Dir, "delete", "Baker"}), 0);
+
+    // Still the old picture, current row included.
+    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), dbiOk);
+    EXPECT_EQ(NameOf(cursor, record), "Baker");
+    std::uint32_t count = 0;
+    ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+    EXPECT_EQ(count, 3u);
+
+    ASSERT_EQ(ForceReread(cursor), dbiOk);
+    EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), dbiRecordDeleted);
+    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), dbiOk);
+    EXPECT_EQ(NameOf(cursor, record), "Cooper");
+    ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(ReadNames(cursor), (Names{"Early", "Adams", "Cooper", "Late"}));
+}
+
+TEST_F(MultiProcessTest, LockedReadSeesTheLatestRowSoWritingBackLosesNothing) {
+    const hDBICur cursor = Open();
+    AddJob(cursor, "Adams", 738005);
+    auto record = NewRecord(cursor);
+    ASSERT_TRUE(Seek(cursor, "Adams", record));
+    ASSERT_EQ(RunHelper({m_Dir, "rename", "Adams", "Abbot"}), 0);
+    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), dbiOk);
+    EXPECT_EQ(NameOf(cursor, record), "Adams"); // the snapshot still
+    ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiOk);
+    EXPECT_EQ(NameOf(cursor, record), "Abbot");
+    ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 9), dbiOk);
+    ASSERT_EQ(ModifyRecord(cursor, record.data(), true), dbiOk);
+    EXPECT_EQ(ReadNames(Open()), (Names{"Abbot"}));
+}
+
+TEST_F(MultiProcessTest, LockHeldElsewhereFailsAtOnceAndDiesWithItsProcess) {
+    const hDBICur cursor = Open();
+    AddJob(cursor, "Adams", 738005);
+    AddJob(cursor, "Baker", 738010);
+    Helper holder({m_Dir, "lock", "Adams"});
+    ASSERT_EQ(holder.ReadLine(), "locked\n");
+
+    auto record = NewRecord(cursor);
+    ASSERT_TRUE(Seek(cursor, "Adams", record));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiRecordLocked);
+    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), dbiRecordLocked);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    ASSERT_TRUE(Seek(cursor, "Baker", record));
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiOk); // other rows are free
+
+    holder.Kill();
+    ASSERT_TRUE(Seek(cursor, "Adams", record));
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiOk);
+    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), dbiOk);
+}
+
+TEST_F(MultiProcessTest, ReaderNeverSeesBusyWhileAnotherProcessWrites) {
+    const hDBICur cursor = Open("iDueDateA");
+    for (int i = 0; i < 50; ++i)
+        AddJob(cursor, "Base" + std::to_string(i), 738000 + i);
+    Helper writer({m_Dir, "hammer", "400"});
+    auto record = NewRecord(cursor);
+    int refreshes = 0;
+    bool writerDone = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!writerDone && std::chrono::steady_clock::now() < deadline) {
+        ASSERT_EQ(ForceReread(cursor), dbiOk);
+        ASSERT_EQ(SetToBegin(cursor), dbiOk);
+        for (int i = 0; i < 40; ++i) {
+            const DBIResult s = GetNextRecord(cursor, LockType::None, record.data());
+            ASSERT_TRUE(s == dbiOk || s == dbiEOF) << StatusName(s);
+        }
+        std::uint32_t count = 0;
+        ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+        ASSERT_GE(count, 50u);
+        ++refreshes;
+        writerDone = writer.Done();
+    }
+    EXPECT_GT(refreshes, 0);
+    std::uint32_t count = 0;
+    ASSERT_EQ(ForceReread(cursor), dbiOk);
+    ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+    ASSERT_TRUE(writerDone);
+    EXPECT_EQ(writer.ExitCode(), 0); // the writer was never refused either
+    EXPECT_EQ(count, 50u + 400u - 134u);
+}
+
+} // namespace ws::engine::test
