@@ -10,7 +10,7 @@ namespace ws {
 namespace {
 
 // Days from 1970-01-01 to the civil date (proleptic Gregorian).
-std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2 ? 1 : 0;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -33,11 +33,14 @@ DateParts CivilFromDays(std::int64_t z) {
 }
 
 // 1899-12-30 counted from 1970-01-01.
-const std::int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
+// Computed at compile time, so dates worked out during static initialisation elsewhere are right.
+constexpr std::int64_t kEpochOffset = DaysFromCivil(1899, 12, 30);
 
 } // namespace
 
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
+bool IsLeapYear(int year) {
+    return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+}
 
 int DaysInMonth(int year, int month) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -47,7 +50,8 @@ int DaysInMonth(int year, int month) {
 }
 
 bool IsValidDate(int year, int month, int day) {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
+           day <= DaysInMonth(year, month);
 }
 
 TDateTime EncodeDate(int year, int month, int day) {
@@ -58,7 +62,8 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int msec) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 || msec > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || msec < 0 ||
+        msec > 999)
         throw EConvertError("Invalid argument to time encode");
     return ((hour * 3600000.0) + (minute * 60000.0) + (second * 1000.0) + msec) / MSecsPerDay;
 }
@@ -70,12 +75,34 @@ TDateTime EncodeDateTime(const DateParts& date, const TimeParts& time) {
     return d >= 0 ? d + t : d - t;
 }
 
-std::int64_t DateTimeToMSecs(TDateTime value) { return std::llround(value * MSecsPerDay); }
+std::int64_t DateTimeToMSecs(TDateTime value) {
+    return std::llround(value * MSecsPerDay);
+}
 
-TDateTime MSecsToDateTime(std::int64_t msecs) { return static_cast<double>(msecs) / MSecsPerDay; }
+TDateTime MSecsToDateTime(std::int64_t msecs) {
+    return static_cast<double>(msecs) / MSecsPerDay;
+}
+
+namespace {
+
+// Days beyond 31 December 9999 (or before 1 January 0001) are clamped: no date of ours lies
+// there, and converting an arbitrary double to an integer would be undefined.
+constexpr double kMinDay = -693'593.0;
+constexpr double kMaxDay = 2'958'465.0;
+
+std::int64_t ClampedDay(TDateTime value) {
+    double day = std::trunc(value);
+    if (!(day >= kMinDay)) // NaN too
+        day = kMinDay;
+    if (day > kMaxDay)
+        day = kMaxDay;
+    return static_cast<std::int64_t>(day);
+}
+
+} // namespace
 
 DateParts DecodeDate(TDateTime value) {
-    return CivilFromDays(static_cast<std::int64_t>(std::trunc(value)) + kEpochOffset);
+    return CivilFromDays(ClampedDay(value) + kEpochOffset);
 }
 
 TimeParts DecodeTime(TDateTime value) {
@@ -90,13 +117,17 @@ TimeParts DecodeTime(TDateTime value) {
     return t;
 }
 
-TDateTime DateOf(TDateTime value) { return std::trunc(value); }
-
-std::int32_t DateToDayNumber(TDateTime value) {
-    return static_cast<std::int32_t>(std::trunc(value)) + DateDelta;
+TDateTime DateOf(TDateTime value) {
+    return std::trunc(value);
 }
 
-TDateTime DayNumberToDate(std::int32_t dayNumber) { return static_cast<double>(dayNumber - DateDelta); }
+std::int32_t DateToDayNumber(TDateTime value) {
+    return static_cast<std::int32_t>(ClampedDay(value)) + DateDelta;
+}
+
+TDateTime DayNumberToDate(std::int32_t dayNumber) {
+    return static_cast<double>(dayNumber - DateDelta);
+}
 
 int CompareDateTime(TDateTime a, TDateTime b) {
     if (std::fabs(a - b) < OneMillisecond)
@@ -108,8 +139,8 @@ std::string FormatIso(TDateTime value) {
     const DateParts d = DecodeDate(value);
     const TimeParts t = DecodeTime(value);
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year, d.month, d.day, t.hour, t.minute,
-                  t.second, t.msec);
+    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d.%03d", d.year, d.month, d.day, t.hour,
+                  t.minute, t.second, t.msec);
     return buf;
 }
 

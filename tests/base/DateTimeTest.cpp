@@ -1,6 +1,8 @@
 #include "base/DateTime.h"
+
 #include "base/Exception.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace ws;
@@ -38,4 +40,11 @@ TEST(DateTime, ComparisonToleratesLessThanAMillisecond) {
     EXPECT_EQ(CompareDateTime(t, t + OneMillisecond * 0.5), 0);
     EXPECT_EQ(CompareDateTime(t, t + OneMillisecond * 1.5), -1);
     EXPECT_EQ(CompareDateTime(t + OneMillisecond * 1.5, t), 1);
+}
+
+TEST(DateTime, OutOfRangeValuesAreClampedNotUndefined) {
+    EXPECT_EQ(DecodeDate(1e300).year, 9999);
+    EXPECT_EQ(DecodeDate(-1e300).year, 1);
+    EXPECT_EQ(DecodeDate(std::nan("")).year, 1);
+    EXPECT_EQ(DateToDayNumber(1e300), DateToDayNumber(EncodeDate(9999, 12, 31)));
 }
