@@ -5,6 +5,7 @@
 #include "engine/Cursor.h"
 #include "engine/Errors.h"
 #include "engine/FaultInjector.h"
+#include "engine/FilterEvaluator.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -157,6 +158,9 @@ DBIResult EngineInit(std::uint16_t version) {
     if (State().startCount++ > 0)
         return dbiAlreadyStarted;
     sqlite3_initialize();
+    // Expression filters are decoded by our own evaluator unless a test installed another.
+    if (!State().evaluator)
+        State().evaluator = std::make_shared<FilterEvaluator>();
     return dbiOk;
 }
 

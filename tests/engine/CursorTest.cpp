@@ -331,6 +331,9 @@ TEST_F(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
     const std::vector<std::uint8_t> pushed = {1};
     const std::vector<std::uint8_t> inMemory = {0};
     hDBIFilter filter = 0;
+    const std::shared_ptr<ExpressionEvaluator> standard = GetExpressionEvaluator();
+    ASSERT_NE(standard, nullptr);
+    SetExpressionEvaluator(nullptr);
     EXPECT_EQ(AddFilter(cursor, 0, pushed, filter), dbiFilterNotSupported);
     SetExpressionEvaluator(std::make_shared<TestEvaluator>());
     EXPECT_EQ(AddFilter(cursor, 0, std::vector<std::uint8_t>{1, 2}, filter), dbiInvalidFilter);
@@ -353,7 +356,7 @@ TEST_F(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
         ASSERT_EQ(DeleteRecord(cursor), dbiOk);
         ASSERT_EQ(DropFilter(cursor, filter), dbiOk);
     }
-    SetExpressionEvaluator(nullptr);
+    SetExpressionEvaluator(standard);
 }
 
 TEST_F(CursorTest, KeyedReadFindsFirstMatchAndPrefixes) {

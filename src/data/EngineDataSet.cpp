@@ -1,0 +1,604 @@
+#include "data/EngineDataSet.h"
+
+#include "base/Strings.h"
+#include "data/BlobField.h"
+#include "data/BooleanField.h"
+#include "data/DBError.h"
+#include "data/DateTimeField.h"
+#include "data/ExprParser.h"
+#include "data/FilterExpr.h"
+#include "data/NumericField.h"
+#include "data/StringField.h"
+#include "ui/PropertiesBuilder.h"
+
+#include <mutex>
+
+namespace ws {
+
+using namespace engine;
+
+namespace {
+
+TFieldType MapFieldType(const FieldDesc& desc) {
+    switch (desc.type) {
+    case FieldType::ZString:
+        return desc.size == 0 ? ftUnknown : ftString;
+    case FieldType::Date:
+        return ftDate;
+    case FieldType::Bool:
+        return ftBoolean;
+    case FieldType::Int16:
+        return desc.length == 2 ? ftSmallint : ftUnknown;
+    case FieldType::Int32:
+        return desc.subtype == FieldSubtype::AutoInc ? ftAutoInc : ftInteger;
+    case FieldType::Float:
+        return desc.subtype == FieldSubtype::Money ? ftCurrency : ftFloat;
+    case FieldType::Blob:
+        return desc.subtype == FieldSubtype::Memo ? ftMemo : ftBlob;
+    default:
+        return ftUnknown;
+    }
+}
+
+enum class TTypeFamily { String, Integer, Float, DateTime, Blob, Alone };
+
+TTypeFamily FamilyOf(TFieldType type) {
+    switch (type) {
+    case ftString:
+    case ftFixedChar:
+    case ftGuid:
+        return TTypeFamily::String;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+        return TTypeFamily::Integer;
+    case ftFloat:
+    case ftCurrency:
+        return TTypeFamily::Float;
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+        return TTypeFamily::DateTime;
+    case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftTableOle:
+    case ftFileOle:
+    case ftTypedBinary:
+    case ftHugeBlob:
+    case ftHugeClob:
+        return TTypeFamily::Blob;
+    default:
+        return TTypeFamily::Alone;
+    }
+}
+
+bool SameFamily(TFieldType a, TFieldType b) {
+    const TTypeFamily family = FamilyOf(a);
+    return family == TTypeFamily::Alone ? a == b : family == FamilyOf(b);
+}
+
+bool CanBeCalculated(TFieldType type) {
+    switch (type) {
+    case ftString:
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftBoolean:
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD:
+    case ftDate:
+    case ftTime:
+    case ftDateTime:
+    case ftWideString:
+    case ftLargeint:
+    case ftVariant:
+    case ftTimeStamp:
+    case ftFMTBcd:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool SizeMatters(TFieldType type) {
+    return type == ftBCD || type == ftBytes || type == ftVarBytes || type == ftReference;
+}
+
+} // namespace
+
+const TClassInfo& TEngineDataSet::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TEngineDataSet>("TEngineDataSet", TDataSet::StaticClassInfo()).Build();
+    return info;
+}
+
+TEngineDataSet::TEngineDataSet(TComponent* owner) : TDataSet(owner) {}
+
+TEngineDataSet::~TEngineDataSet() {
+    // The cursor must go before the parts of this object its filter callbacks use.
+    if (m_Cursor) {
+        CloseCursor(m_Cursor);
+        m_Cursor = 0;
+    }
+}
+
+bool TEngineDataSet::IsSequenced() const {
+    return m_Props.numbering == RowNumbering::Sequence && !Filtered();
+}
+
+// ---- opening -------------------------------------------------------------------------------------
+
+void TEngineDataSet::InternalOpen() {
+    m_Cursor = CreateHandle();
+    if (m_Cursor == 0)
+        DatabaseError(messages::HandleError, this);
+    Check(GetCursorProps(m_Cursor, m_Props));
+    LoadFieldDefs();
+    RereadIndexDesc();
+    if (FieldCount() == 0)
+        CreateDefaultFields();
+    BindFields();
+    BindFieldLayout();
+    Check(SetToBegin(m_Cursor));
+    InstallFilters();
+    InstallExtraFilters();
+}
+
+void TEngineDataSet::InternalClose() {
+    CloseLookupCursor();
+    m_ExpressionFilter = 0;
+    m_FunctionFilter = 0;
+    m_FilterError = nullptr;
+    if (m_Cursor) {
+        CloseCursor(m_Cursor);
+        m_Cursor = 0;
+    }
+    m_Props = {};
+    m_FieldDescs.clear();
+    m_Index.reset();
+    MutableFieldDefs().Clear();
+}
+
+void TEngineDataSet::RereadIndexDesc() {
+    IndexDesc index;
+    if (GetIndexDesc(m_Cursor, index) == dbiOk)
+        m_Index = index;
+    else
+        m_Index.reset();
+}
+
+void TEngineDataSet::LoadFieldDefs() {
+    Check(GetFieldDescs(m_Cursor, m_FieldDescs));
+    TFieldDefs& defs = MutableFieldDefs();
+    defs.Clear();
+    for (const FieldDesc& desc : m_FieldDescs) {
+        TFieldDef def;
+        def.Name = desc.name;
+        def.DataType = MapFieldType(desc);
+        def.Size = desc.size;
+        def.FieldNo = desc.number;
+        def.Required = desc.required && def.DataType != ftAutoInc;
+        def.ReadOnly = desc.readOnly;
+        def.Fixed = false;
+        defs.Add(def);
+    }
+}
+
+void TEngineDataSet::CreateDefaultFields() {
+    const TFieldDefs& defs = FieldDefs();
+    for (int i = 0; i < defs.Count(); ++i) {
+        const TFieldDef& def = defs[i];
+        TField* field = nullptr;
+        switch (def.DataType) {
+        case ftString:
+            field = new TStringField(this);
+            field->SetSize(def.Size);
+            break;
+        case ftInteger:
+            field = new TIntegerField(this);
+            break;
+        case ftAutoInc:
+            field = new TAutoIncField(this);
+            break;
+        case ftFloat:
+            field = new TFloatField(this);
+            break;
+        case ftCurrency:
+            field = new TCurrencyField(this);
+            break;
+        case ftBoolean:
+            field = new TBooleanField(this);
+            break;
+        case ftDate:
+            field = new TDateField(this);
+            break;
+        case ftMemo:
+            field = new TMemoField(this);
+            field->SetSize(def.Size);
+            break;
+        default:
+            continue; // a type this system has no field class for
+        }
+        field->SetFieldName(def.Name);
+        field->SetRequired(def.Required);
+        MarkDefaultField(*field);
+        field->SetDataSet(this);
+    }
+}
+
+void TEngineDataSet::BindFields() {
+    for (TField* field : FieldList()) {
+        if (!field->IsStored()) {
+            if (!CanBeCalculated(field->DataType()))
+                DatabaseError(Format(messages::InvalidCalcType, field->DisplayName().c_str()));
+            SetFieldNumber(*field, -1);
+            continue;
+        }
+        const TFieldDef* def = FieldDefs().Find(field->FieldName());
+        if (!def)
+            DatabaseError(Format(messages::FieldNotFound, field->DisplayName().c_str()), this);
+        if (!SameFamily(field->DataType(), def->DataType))
+            DatabaseError(Format(messages::FieldTypeMismatch, field->DisplayName().c_str(),
+                                 std::string(FieldTypeName(field->DataType())).c_str(),
+                                 std::string(FieldTypeName(def->DataType)).c_str()));
+        if (SizeMatters(field->DataType()) && field->Size() != def->Size)
+            DatabaseError(
+                Format(messages::FieldSizeMismatch, field->DisplayName().c_str(), field->Size(), def->Size));
+        if (field->IsBlob())
+            field->SetSize(def->Size);
+        SetFieldNumber(*field, def->FieldNo);
+    }
+}
+
+const FieldDesc& TEngineDataSet::Desc(const TField& field) const {
+    return m_FieldDescs[static_cast<std::size_t>(field.FieldNo() - 1)];
+}
+
+// ---- filters -------------------------------------------------------------------------------------
+
+engine::hDBIFilter TEngineDataSet::BuildExpressionFilter(const std::string& text, TFilterOptions options) {
+    if (text.empty())
+        return 0;
+    TFilterExprOptions exprOptions;
+    exprOptions.CaseInsensitive = options.Contains(TFilterOption::foCaseInsensitive);
+    exprOptions.NoPartialCompare = options.Contains(TFilterOption::foNoPartialCompare);
+    const std::vector<std::uint8_t> expression = TExprParser::Build(ExprFields(), text, exprOptions);
+    hDBIFilter filter = 0;
+    Check(AddFilter(m_Cursor, 0, expression, filter));
+    return filter;
+}
+
+TExprFields TEngineDataSet::ExprFields() const {
+    TExprFields fields;
+    fields.ViewName = Name();
+    for (int i = 0; i < FieldCount(); ++i) {
+        const TField* field = Fields(i);
+        TExprField f;
+        f.FieldName = field->FieldName();
+        f.DataType = field->DataType();
+        f.FieldNo = field->FieldNo();
+        f.Size = field->Size();
+        f.Filterable = field->IsStored() && field->FieldNo() > 0;
+        fields.Fields.push_back(std::move(f));
+    }
+    return fields;
+}
+
+void TEngineDataSet::InstallFilters() {
+    m_ExpressionFilter = BuildExpressionFilter(Filter(), FilterOptions());
+    if (OnFilterRecord)
+        Check(AddFilterCallback(
+            m_Cursor, 1, [this](const RecordBuffer& row) { return FilterCallback(row); }, m_FunctionFilter));
+    if (Filtered())
+        ActivateFilters(true);
+}
+
+void TEngineDataSet::ActivateFilters(bool active) {
+    if (m_ExpressionFilter) {
+        if (!active) {
+            Check(DeactivateFilter(m_Cursor, m_ExpressionFilter));
+        } else if (ActivateFilter(m_Cursor, m_ExpressionFilter) != dbiOk) {
+            // The engine lost the filter: build it again from the text.
+            DropFilter(m_Cursor, m_ExpressionFilter);
+            m_ExpressionFilter = 0;
+            m_ExpressionFilter = BuildExpressionFilter(Filter(), FilterOptions());
+            if (m_ExpressionFilter)
+                Check(ActivateFilter(m_Cursor, m_ExpressionFilter));
+        }
+    }
+    if (m_FunctionFilter)
+        Check(active ? ActivateFilter(m_Cursor, m_FunctionFilter)
+                     : DeactivateFilter(m_Cursor, m_FunctionFilter));
+}
+
+void TEngineDataSet::ApplyFilter(const std::string& text, TFilterOptions options, bool filtered,
+                                 bool textChanged) {
+    if (!textChanged) {
+        CloseLookupCursor();
+        Check(SetToBegin(m_Cursor));
+        CursorPosChanged();
+        ActivateFilters(filtered);
+        return;
+    }
+    const hDBIFilter replacement = BuildExpressionFilter(text, options);
+    if (filtered) {
+        CursorPosChanged();
+        CloseLookupCursor();
+        Check(SetToBegin(m_Cursor));
+    }
+    if (m_ExpressionFilter)
+        DropFilter(m_Cursor, m_ExpressionFilter);
+    m_ExpressionFilter = replacement;
+    if (filtered && m_ExpressionFilter)
+        Check(ActivateFilter(m_Cursor, m_ExpressionFilter));
+}
+
+bool TEngineDataSet::FilterCallback(const RecordBuffer& row) {
+    if (m_FilterError || !OnFilterRecord)
+        return false;
+    m_FilterRecord.Record.assign(row.Data(), row.Data() + row.Size());
+    m_FilterRecord.BlobCache.assign(FieldCount(), TBlobCacheEntry{});
+    const TDataSetState previous = SetTempState(dsFilter);
+    SetFilterBuffer(&m_FilterRecord);
+    bool accept = true;
+    try {
+        OnFilterRecord(this, accept);
+    } catch (...) {
+        // Never let an exception unwind through the engine; it is raised once the read returns.
+        m_FilterError = std::current_exception();
+        accept = false;
+    }
+    RestoreState(previous);
+    return accept;
+}
+
+void TEngineDataSet::RethrowFilterError() {
+    if (!m_FilterError)
+        return;
+    std::exception_ptr error = m_FilterError;
+    m_FilterError = nullptr;
+    std::rethrow_exception(error);
+}
+
+// ---- rows ----------------------------------------------------------------------------------------
+
+TDataSet::TGetResult TEngineDataSet::InternalGetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
+    DBIResult status = dbiOk;
+    switch (mode) {
+    case TGetMode::Current:
+        status = GetRecord(m_Cursor, LockType::None, buffer.Record.data());
+        break;
+    case TGetMode::Next:
+        status = engine::GetNextRecord(m_Cursor, LockType::None, buffer.Record.data());
+        break;
+    case TGetMode::Prior:
+        status = engine::GetPriorRecord(m_Cursor, LockType::None, buffer.Record.data());
+        break;
+    }
+    RethrowFilterError();
+    if (status == dbiBOF)
+        return TGetResult::BOF;
+    if (status == dbiEOF)
+        return TGetResult::EOF_;
+    if (status != dbiOk) {
+        if (check)
+            Check(status);
+        return TGetResult::Error;
+    }
+    buffer.RecordNumber = -1;
+    buffer.UpdateStatus = 0;
+    buffer.BookmarkFlag = TBookmarkFlag::bfCurrent;
+    buffer.ClearBlobCache();
+    GetCalcFields(buffer);
+    Check(GetBookMark(m_Cursor, buffer.Bookmark.data()));
+    return TGetResult::OK;
+}
+
+void TEngineDataSet::InternalFirst() {
+    Check(SetToBegin(m_Cursor));
+}
+
+void TEngineDataSet::InternalLast() {
+    Check(SetToEnd(m_Cursor));
+}
+
+void TEngineDataSet::InternalSetToRecord(const TRecordBuffer& buffer) {
+    switch (buffer.BookmarkFlag) {
+    case TBookmarkFlag::bfBOF:
+        Check(SetToBegin(m_Cursor));
+        return;
+    case TBookmarkFlag::bfEOF:
+        Check(SetToEnd(m_Cursor));
+        return;
+    default: {
+        const DBIResult status = SetToBookMark(m_Cursor, buffer.Bookmark.data());
+        // A row deleted meanwhile leaves the cursor where it was, between its neighbours.
+        if (status != dbiNeighbourPositioned)
+            Check(status);
+    }
+    }
+}
+
+void TEngineDataSet::InternalInitRecord(TRecordBuffer& buffer) {
+    Check(InitRecord(m_Cursor, buffer.Record.data()));
+}
+
+void TEngineDataSet::InternalEdit(TRecordBuffer& buffer) {
+    // Read into a copy so that a refused lock leaves the row on show untouched.
+    std::vector<std::uint8_t> record(buffer.Record.size());
+    Check(GetRecord(m_Cursor, LockType::Write, record.data()));
+    RethrowFilterError();
+    buffer.Record.swap(record);
+}
+
+void TEngineDataSet::InternalPost(TRecordBuffer& buffer, bool inserting) {
+    if (inserting)
+        Check(InsertRecord(m_Cursor, LockType::None, buffer.Record.data()));
+    else
+        Check(ModifyRecord(m_Cursor, buffer.Record.data(), true));
+}
+
+void TEngineDataSet::InternalCancel() {
+    Check(RelRecordLock(m_Cursor, false));
+}
+
+void TEngineDataSet::InternalDelete() {
+    Check(DeleteRecord(m_Cursor));
+}
+
+void TEngineDataSet::InternalRefresh() {
+    Check(ForceReread(m_Cursor));
+}
+
+int TEngineDataSet::InternalRecordCount() {
+    std::uint32_t count = 0;
+    if (GetExactRecordCount(m_Cursor, count) == dbiOk || GetRecordCount(m_Cursor, count) == dbiOk) {
+        RethrowFilterError();
+        return static_cast<int>(count);
+    }
+    RethrowFilterError();
+    return -1;
+}
+
+// ---- field values --------------------------------------------------------------------------------
+
+bool TEngineDataSet::GetStoredFieldData(const TField& field, const TRecordBuffer* buffer,
+                                        std::vector<std::uint8_t>& data) const {
+    if (field.FieldNo() <= 0 || !buffer || buffer->Record.empty())
+        return false;
+    const FieldDesc& desc = Desc(field);
+    data.assign(desc.length, 0);
+    bool blank = true;
+    Check(GetField(m_Cursor, desc.number, buffer->Record.data(), data.data(), blank));
+    return !blank;
+}
+
+void TEngineDataSet::SetStoredFieldData(TField& field, TRecordBuffer& buffer, const void* data) {
+    if (field.FieldNo() <= 0)
+        DatabaseError(messages::DataSetClosed, this);
+    Check(PutField(m_Cursor, Desc(field).number, buffer.Record.data(), data));
+}
+
+bool TEngineDataSet::ReadBlob(const TField& field, const TRecordBuffer& buffer, std::string& text) const {
+    if (field.FieldNo() <= 0 || buffer.Record.empty())
+        return false;
+    bool blank = true;
+    Check(ReadMemo(m_Cursor, Desc(field).number, buffer.Record.data(), text, blank));
+    return !blank;
+}
+
+void TEngineDataSet::WriteBlob(TField& field, TRecordBuffer& buffer, const std::string* text) {
+    if (field.FieldNo() <= 0)
+        DatabaseError(messages::DataSetClosed, this);
+    if (text)
+        Check(WriteMemo(m_Cursor, Desc(field).number, buffer.Record.data(), *text));
+    else
+        Check(PutField(m_Cursor, Desc(field).number, buffer.Record.data(), nullptr));
+}
+
+// ---- locate --------------------------------------------------------------------------------------
+
+engine::hDBICur TEngineDataSet::GetLookupCursor(const std::vector<TField*>&, bool) {
+    return 0;
+}
+
+bool TEngineDataSet::UsesActiveIndex(const std::vector<TField*>& fields, bool caseInsensitive) const {
+    if (!m_Index || fields.size() > m_Index->fields.size())
+        return false;
+    bool anyString = false;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i]->FieldNo() != m_Index->fields[i])
+            return false;
+        anyString = anyString || fields[i]->DataType() == ftString;
+    }
+    return !anyString || m_Index->caseInsensitive == caseInsensitive;
+}
+
+bool TEngineDataSet::Locate(const std::string& keyFields, const std::vector<std::string>& keyValues,
+                            TLocateOptions options) {
+    CheckActive();
+    DoBeforeScroll();
+    FinishPendingEdit();
+    CursorPosChanged();
+    std::vector<TField*> fields;
+    for (const std::string& name : Split(keyFields, ';')) {
+        TField* field = FieldNamed(Trim(name));
+        if (!field->IsStored() || field->IsBlob())
+            DatabaseError(Format(messages::LookupFieldNotStored, field->DisplayName().c_str()), this);
+        fields.push_back(field);
+    }
+    if (fields.empty() || keyValues.size() != fields.size())
+        DatabaseError(Format(messages::FieldNotFound, keyFields.c_str()), this);
+    const bool caseInsensitive = options.Contains(TLocateOption::loCaseInsensitive);
+    const bool partial =
+        options.Contains(TLocateOption::loPartialKey) && fields.back()->DataType() == ftString;
+
+    // The key is composed in the scratch buffer through the fields, as their own conversions say.
+    TRecordBuffer& key = ScratchBuffer();
+    const TDataSetState previous = SetTempState(dsFilter);
+    SetFilterBuffer(&key);
+    try {
+        Check(InitRecord(m_Cursor, key.Record.data()));
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            fields[i]->SetAsString(keyValues[i]);
+    } catch (...) {
+        RestoreState(previous);
+        throw;
+    }
+    RestoreState(previous);
+
+    const bool ownCursor = UsesActiveIndex(fields, caseInsensitive);
+    const hDBICur lookup = ownCursor ? m_Cursor : GetLookupCursor(fields, caseInsensitive);
+    bool found = false;
+    if (lookup) {
+        const auto partialLength = static_cast<std::uint16_t>(partial ? keyValues.back().size() : 0);
+        std::vector<std::uint8_t> row(key.Record.size());
+        const DBIResult status = GetRecordForKey(lookup, static_cast<std::uint16_t>(fields.size()),
+                                                 partialLength, key.Record.data(), row.data());
+        RethrowFilterError();
+        found = status == dbiOk;
+        if (found && !ownCursor)
+            found = SetToCursor(m_Cursor, lookup) == dbiOk;
+    } else {
+        found = LocateByFilter(fields, keyValues, options);
+    }
+    if (!found)
+        return false;
+    RebuildWindow(true, true);
+    DoAfterScroll();
+    return true;
+}
+
+bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
+                                    const std::vector<std::string>& values, TLocateOptions options) {
+    // The lookup is an expression filter of its own, built like a filter text would be:
+    // exact comparisons, never partial except for the last key when asked.
+    const TExprFields exprFields = ExprFields();
+    std::vector<const TExprField*> keys;
+    for (TField* field : fields)
+        keys.push_back(exprFields.Find(field->FieldName()));
+    const std::vector<std::uint8_t> expression =
+        TFilterExpr::BuildLookup(exprFields, keys, values, options.Contains(TLocateOption::loCaseInsensitive),
+                                 options.Contains(TLocateOption::loPartialKey));
+    Check(SetToBegin(m_Cursor));
+    hDBIFilter filter = 0;
+    Check(AddFilter(m_Cursor, 2, expression, filter));
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(RecordSize()));
+    DBIResult status = ActivateFilter(m_Cursor, filter);
+    if (status == dbiOk)
+        status = engine::GetNextRecord(m_Cursor, LockType::None, row.data());
+    DropFilter(m_Cursor, filter);
+    RethrowFilterError();
+    if (status == dbiOk)
+        return true;
+    if (status != dbiEOF)
+        Check(status);
+    return false;
+}
+
+} // namespace ws

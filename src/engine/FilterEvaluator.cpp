@@ -1,0 +1,724 @@
+#include "engine/FilterEvaluator.h"
+
+#include "base/Strings.h"
+#include "engine/Errors.h"
+#include "engine/TableSchema.h"
+
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace ws::engine {
+
+namespace {
+
+// ---- the buffer format --------------------------------------------------------------------------
+
+enum NodeClass : std::uint32_t {
+    ncUnary = 1,
+    ncBinary = 2,
+    ncCompare = 3,
+    ncField = 4,
+    ncConstant = 5,
+    ncFunction = 10,
+    ncListElement = 11,
+};
+
+enum Op : std::uint32_t {
+    opIsBlank = 1,
+    opNotBlank = 2,
+    opEqual = 3,
+    opNotEqual = 4,
+    opGreater = 5,
+    opLess = 6,
+    opGreaterEqual = 7,
+    opLessEqual = 8,
+    opNot = 9,
+    opAnd = 10,
+    opOr = 11,
+    opField = 13,
+    opConstant = 14,
+    opAdd = 16,
+    opSubtract = 17,
+    opMultiply = 18,
+    opDivide = 19,
+    opLike = 30,
+    opIn = 31,
+    opListElement = 36,
+};
+
+// Engine type codes of constants.
+enum ConstType : std::uint16_t {
+    ctText = 1,
+    ctDate = 2,
+    ctBool = 4,
+    ctInt16 = 5,
+    ctInt32 = 6,
+    ctFloat = 7,
+    ctTime = 10,
+    ctDateTime = 11,
+    ctWord = 12,
+};
+
+constexpr std::uint16_t kVersion = 2;
+constexpr std::size_t kHeaderSize = 10;
+constexpr std::size_t kNodeHeader = 8;
+// Children may be shared or even loop back in a damaged buffer: the decoded tree is bounded.
+constexpr int kMaxDepth = 256;
+constexpr int kMaxNodes = 20000;
+
+// What a node yields. Truth values are numbers 0 and 1 so that they compare with booleans.
+enum class Kind { Truth, Bool, Number, Date, Time, DateTime, Text };
+
+bool Numeric(Kind k) {
+    return k == Kind::Truth || k == Kind::Bool || k == Kind::Number;
+}
+bool Comparable(Kind a, Kind b) {
+    return a == b || (Numeric(a) && Numeric(b));
+}
+
+struct Val {
+    bool null = true;
+    double number = 0;
+    std::string text;
+};
+
+struct Node {
+    std::uint32_t op = 0;
+    Kind kind = Kind::Truth;
+    std::unique_ptr<Node> left;
+    std::unique_ptr<Node> right;
+    std::vector<std::unique_ptr<Node>> list;
+    // field
+    const FieldDesc* field = nullptr;
+    // constant
+    Val constant;
+    std::uint16_t constType = 0;
+    // compare node
+    bool compareNode = false;
+    bool caseInsensitive = false;
+    std::uint16_t partial = 0;
+};
+
+// ---- decoding -----------------------------------------------------------------------------------
+
+class Decoder {
+public:
+    Decoder(std::span<const std::uint8_t> nodes, std::span<const std::uint8_t> literals,
+            const std::vector<FieldDesc>& fields)
+        : m_Nodes(nodes), m_Literals(literals) {
+        for (const FieldDesc& f : fields)
+            m_Fields.emplace(f.number, &f);
+    }
+
+    std::unique_ptr<Node> Root(std::string& why) {
+        std::unique_ptr<Node> root = Decode(0, 0);
+        if (root && !Logical(*root))
+            Refuse("the expression is not a condition");
+        why = m_Why;
+        return m_Why.empty() ? std::move(root) : nullptr;
+    }
+
+private:
+    std::unique_ptr<Node> Refuse(const std::string& why) {
+        if (m_Why.empty())
+            m_Why = why;
+        return nullptr;
+    }
+
+    bool Word(std::size_t at, std::uint16_t& value) const {
+        if (at + 2 > m_Nodes.size())
+            return false;
+        std::memcpy(&value, m_Nodes.data() + at, 2);
+        return true;
+    }
+
+    static bool Logical(const Node& n) { return n.kind == Kind::Truth || n.kind == Kind::Bool; }
+
+    std::unique_ptr<Node> Decode(std::size_t at, int depth);
+    std::unique_ptr<Node> DecodeUnary(std::uint32_t op, const std::uint16_t* operands, int depth);
+    std::unique_ptr<Node> DecodeBinary(std::uint32_t op, const std::uint16_t* operands, int depth);
+    std::unique_ptr<Node> DecodeCompare(std::uint32_t op, const std::uint16_t* operands, int depth);
+    std::unique_ptr<Node> DecodeField(const std::uint16_t* operands);
+    std::unique_ptr<Node> DecodeConstant(const std::uint16_t* operands);
+    bool DecodeList(std::uint16_t at, Node& in, int depth);
+    bool LiteralText(std::size_t at, std::size_t limit, std::string& text) const;
+
+    std::span<const std::uint8_t> m_Nodes;
+    std::span<const std::uint8_t> m_Literals;
+    std::map<std::uint16_t, const FieldDesc*> m_Fields;
+    int m_Count = 0;
+    std::string m_Why;
+};
+
+int OperandCount(std::uint32_t nodeClass) {
+    switch (nodeClass) {
+    case ncUnary:
+        return 1;
+    case ncBinary:
+    case ncField:
+    case ncFunction:
+    case ncListElement:
+        return 2;
+    case ncConstant:
+        return 3;
+    case ncCompare:
+        return 4;
+    default:
+        return -1;
+    }
+}
+
+std::unique_ptr<Node> Decoder::Decode(std::size_t at, int depth) {
+    if (depth > kMaxDepth || ++m_Count > kMaxNodes)
+        return Refuse("the expression is nested too deeply");
+    if (at + kNodeHeader > m_Nodes.size())
+        return Refuse("a node lies outside the node area");
+    std::uint32_t nodeClass = 0;
+    std::uint32_t op = 0;
+    std::memcpy(&nodeClass, m_Nodes.data() + at, 4);
+    std::memcpy(&op, m_Nodes.data() + at + 4, 4);
+    const int count = OperandCount(nodeClass);
+    if (count < 0)
+        return Refuse(Format("unknown node class %u", nodeClass));
+    std::uint16_t operands[4] = {};
+    for (int i = 0; i < count; ++i) {
+        if (!Word(at + kNodeHeader + 2 * static_cast<std::size_t>(i), operands[i]))
+            return Refuse("a node lies outside the node area");
+    }
+    switch (nodeClass) {
+    case ncUnary:
+        return DecodeUnary(op, operands, depth);
+    case ncBinary:
+        return DecodeBinary(op, operands, depth);
+    case ncCompare:
+        return DecodeCompare(op, operands, depth);
+    case ncField:
+        return op == opField ? DecodeField(operands) : Refuse("a field node with a wrong operator");
+    case ncConstant:
+        return op == opConstant ? DecodeConstant(operands) : Refuse("a constant node with a wrong operator");
+    case ncFunction:
+        return Refuse("function calls are not supported");
+    default:
+        return Refuse("a list element outside a list");
+    }
+}
+
+std::unique_ptr<Node> Decoder::DecodeUnary(std::uint32_t op, const std::uint16_t* operands, int depth) {
+    if (op != opNot && op != opIsBlank && op != opNotBlank)
+        return Refuse(Format("operator %u in a unary node", op));
+    auto node = std::make_unique<Node>();
+    node->op = op;
+    node->left = Decode(operands[0], depth + 1);
+    if (!node->left)
+        return nullptr;
+    if (op == opNot && !Logical(*node->left))
+        return Refuse("NOT of something that is not a condition");
+    return node;
+}
+
+std::unique_ptr<Node> Decoder::DecodeBinary(std::uint32_t op, const std::uint16_t* operands, int depth) {
+    auto node = std::make_unique<Node>();
+    node->op = op;
+    node->left = Decode(operands[0], depth + 1);
+    if (!node->left)
+        return nullptr;
+    if (op == opIn) {
+        if (operands[1] == 0 || !DecodeList(operands[1], *node, depth + 1))
+            return Refuse("an IN node without a valid list");
+        return node;
+    }
+    node->right = Decode(operands[1], depth + 1);
+    if (!node->right)
+        return nullptr;
+    const Kind l = node->left->kind;
+    const Kind r = node->right->kind;
+    switch (op) {
+    case opAnd:
+    case opOr:
+        return Logical(*node->left) && Logical(*node->right)
+                   ? std::move(node)
+                   : Refuse("AND or OR of something that is not a condition");
+    case opEqual:
+    case opNotEqual:
+    case opGreater:
+    case opLess:
+    case opGreaterEqual:
+    case opLessEqual:
+        return Comparable(l, r) ? std::move(node) : Refuse("a comparison of values of different kinds");
+    case opLike:
+        return l == Kind::Text && r == Kind::Text ? std::move(node)
+                                                  : Refuse("LIKE on something that is not text");
+    case opAdd:
+    case opSubtract:
+    case opMultiply:
+    case opDivide:
+        node->kind = Kind::Number;
+        return Numeric(l) && Numeric(r) ? std::move(node)
+                                        : Refuse("arithmetic on something that is not a number");
+    default:
+        return Refuse(Format("operator %u in a binary node", op));
+    }
+}
+
+bool Decoder::DecodeList(std::uint16_t at, Node& in, int depth) {
+    while (at != 0) {
+        if (depth > kMaxDepth || ++m_Count > kMaxNodes) {
+            Refuse("the IN list is too long");
+            return false;
+        }
+        std::uint32_t nodeClass = 0;
+        std::uint32_t op = 0;
+        std::uint16_t entry = 0;
+        std::uint16_t next = 0;
+        if (at + kNodeHeader > m_Nodes.size() || !Word(at + kNodeHeader, entry) ||
+            !Word(at + kNodeHeader + 2, next))
+            return false;
+        std::memcpy(&nodeClass, m_Nodes.data() + at, 4);
+        std::memcpy(&op, m_Nodes.data() + at + 4, 4);
+        if (nodeClass != ncListElement || op != opListElement)
+            return false;
+        std::unique_ptr<Node> value = Decode(entry, depth + 1);
+        if (!value || !Comparable(in.left->kind, value->kind))
+            return false;
+        in.list.push_back(std::move(value));
+        at = next;
+    }
+    return !in.list.empty();
+}
+
+std::unique_ptr<Node> Decoder::DecodeCompare(std::uint32_t op, const std::uint16_t* operands, int depth) {
+    if (op != opEqual && op != opNotEqual && op != opLike)
+        return Refuse(Format("operator %u in a compare node", op));
+    if (operands[0] > 1)
+        return Refuse("a compare node with a bad case flag");
+    auto node = std::make_unique<Node>();
+    node->op = op;
+    node->compareNode = true;
+    node->caseInsensitive = operands[0] == 1;
+    node->partial = operands[1];
+    node->left = Decode(operands[2], depth + 1);
+    if (!node->left)
+        return nullptr;
+    node->right = Decode(operands[3], depth + 1);
+    if (!node->right)
+        return nullptr;
+    if (!node->left->field || node->left->kind != Kind::Text || node->right->constType != ctText)
+        return Refuse("a compare node needs a text field and a text constant");
+    return node;
+}
+
+Kind FieldKind(FieldType type) {
+    switch (type) {
+    case FieldType::ZString:
+    case FieldType::Blob:
+        return Kind::Text;
+    case FieldType::Date:
+        return Kind::Date;
+    case FieldType::Bool:
+        return Kind::Bool;
+    default:
+        return Kind::Number;
+    }
+}
+
+bool Decoder::LiteralText(std::size_t at, std::size_t limit, std::string& text) const {
+    const std::size_t end = std::min(limit, m_Literals.size());
+    if (at >= end)
+        return false;
+    const auto* start = reinterpret_cast<const char*>(m_Literals.data() + at);
+    const auto* zero = static_cast<const char*>(std::memchr(start, 0, end - at));
+    if (!zero)
+        return false;
+    text.assign(start, zero);
+    return true;
+}
+
+std::unique_ptr<Node> Decoder::DecodeField(const std::uint16_t* operands) {
+    const auto found = m_Fields.find(operands[0]);
+    if (found == m_Fields.end() || found->second->type == FieldType::Unknown)
+        return Refuse(Format("no field number %u in this table", operands[0]));
+    std::string name;
+    if (!LiteralText(operands[1], m_Literals.size(), name))
+        return Refuse("a field name lies outside the literal area");
+    auto node = std::make_unique<Node>();
+    node->op = opField;
+    node->field = found->second;
+    node->kind = FieldKind(found->second->type);
+    return node;
+}
+
+template <class T>
+double Load(const std::uint8_t* p) {
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    return static_cast<double>(value);
+}
+
+// The size and kind of each fixed-size constant type.
+struct FixedConstant {
+    std::uint16_t type;
+    std::size_t size;
+    Kind kind;
+};
+constexpr FixedConstant kFixedConstants[] = {
+    {ctBool, 2, Kind::Bool},    {ctInt16, 2, Kind::Number},      {ctWord, 2, Kind::Number},
+    {ctInt32, 4, Kind::Number}, {ctFloat, 8, Kind::Number},      {ctDate, 4, Kind::Date},
+    {ctTime, 4, Kind::Time},    {ctDateTime, 8, Kind::DateTime},
+};
+
+double FixedValue(std::uint16_t type, const std::uint8_t* p) {
+    switch (type) {
+    case ctBool:
+        return Load<std::uint16_t>(p) != 0 ? 1 : 0;
+    case ctInt16:
+        return Load<std::int16_t>(p);
+    case ctWord:
+        return Load<std::uint16_t>(p);
+    case ctFloat:
+    case ctDateTime:
+        return Load<double>(p);
+    default:
+        return Load<std::int32_t>(p);
+    }
+}
+
+std::unique_ptr<Node> Decoder::DecodeConstant(const std::uint16_t* operands) {
+    const std::uint16_t type = operands[0];
+    const std::size_t size = operands[1];
+    const std::size_t at = operands[2];
+    if (size == 0 || at + size > m_Literals.size())
+        return Refuse("a constant lies outside the literal area");
+    auto node = std::make_unique<Node>();
+    node->op = opConstant;
+    node->constType = type;
+    node->constant.null = false;
+    if (type == ctText) {
+        node->kind = Kind::Text;
+        if (!LiteralText(at, at + size, node->constant.text))
+            return Refuse("a text constant without its end");
+        return node;
+    }
+    for (const FixedConstant& fixed : kFixedConstants) {
+        if (fixed.type != type)
+            continue;
+        if (size != fixed.size)
+            return Refuse("a constant of the wrong size");
+        node->kind = fixed.kind;
+        node->constant.number = FixedValue(type, m_Literals.data() + at);
+        return node;
+    }
+    return Refuse(Format("constants of type %u are not supported", static_cast<unsigned>(type)));
+}
+
+// ---- evaluating ---------------------------------------------------------------------------------
+
+using FieldReader = FilterEvaluator::FieldReader;
+
+Val FieldValue(const FieldReader& read, const FieldDesc& field) {
+    Value value;
+    Val v;
+    if (read(field.number, value) != dbiOk)
+        return v;
+    v.null = false;
+    if (const auto* text = std::get_if<std::string>(&value))
+        v.text = *text;
+    else if (const auto* i = std::get_if<std::int32_t>(&value))
+        v.number = *i;
+    else if (const auto* d = std::get_if<double>(&value))
+        v.number = *d;
+    else if (const auto* b = std::get_if<bool>(&value))
+        v.number = *b ? 1 : 0;
+    else if (const auto* day = std::get_if<DayNumber>(&value))
+        v.number = day->days;
+    else
+        v.null = true;
+    return v;
+}
+
+// SQL's LIKE wildcards: "%" any run of characters, "_" one character.
+bool LikeMatch(std::string_view text, std::string_view pattern) {
+    std::size_t t = 0;
+    std::size_t p = 0;
+    std::size_t starP = std::string_view::npos;
+    std::size_t starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && (pattern[p] == '_' || pattern[p] == text[t])) {
+            ++t;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '%') {
+            starP = p++;
+            starT = t;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '%')
+        ++p;
+    return p == pattern.size();
+}
+
+class Evaluator {
+public:
+    explicit Evaluator(const FieldReader& read) : m_Read(read) {}
+
+    bool Test(const Node& n) const {
+        const Val v = Eval(n);
+        return !v.null && v.number != 0;
+    }
+
+    Val Eval(const Node& n) const {
+        switch (n.op) {
+        case opField:
+            return FieldValue(m_Read, *n.field);
+        case opConstant:
+            return n.constant;
+        case opNot:
+            return Truth(!Test(*n.left));
+        case opAnd:
+            return Truth(Test(*n.left) && Test(*n.right));
+        case opOr:
+            return Truth(Test(*n.left) || Test(*n.right));
+        case opIsBlank:
+        case opNotBlank:
+            return Truth(Eval(*n.left).null == (n.op == opIsBlank));
+        case opIn:
+            return In(n);
+        case opAdd:
+        case opSubtract:
+        case opMultiply:
+        case opDivide:
+            return Arithmetic(n);
+        default:
+            return Compare(n);
+        }
+    }
+
+private:
+    static Val Truth(bool value) {
+        Val v;
+        v.null = false;
+        v.number = value ? 1 : 0;
+        return v;
+    }
+
+    static int Order(const Val& a, const Val& b, Kind kind, bool caseInsensitive) {
+        if (kind != Kind::Text)
+            return a.number < b.number ? -1 : (a.number > b.number ? 1 : 0);
+        return caseInsensitive ? CompareText(a.text, b.text) : a.text.compare(b.text);
+    }
+
+    Val Compare(const Node& n) const {
+        Val a = Eval(*n.left);
+        const Val b = Eval(*n.right);
+        if (a.null || b.null)
+            return Truth(false);
+        if (n.partial != 0 && a.text.size() > n.partial)
+            a.text.resize(n.partial);
+        if (n.op == opLike) {
+            if (n.caseInsensitive)
+                return Truth(LikeMatch(UpperCase(a.text), UpperCase(b.text)));
+            return Truth(LikeMatch(a.text, b.text));
+        }
+        const int order = Order(a, b, n.left->kind, n.caseInsensitive);
+        // NaN is neither less, greater nor equal.
+        if (n.left->kind != Kind::Text && a.number != b.number && order == 0)
+            return Truth(n.op == opNotEqual);
+        switch (n.op) {
+        case opEqual:
+            return Truth(order == 0);
+        case opNotEqual:
+            return Truth(order != 0);
+        case opGreater:
+            return Truth(order > 0);
+        case opLess:
+            return Truth(order < 0);
+        case opGreaterEqual:
+            return Truth(order >= 0);
+        default:
+            return Truth(order <= 0);
+        }
+    }
+
+    Val In(const Node& n) const {
+        const Val a = Eval(*n.left);
+        if (a.null)
+            return Truth(false);
+        for (const auto& entry : n.list) {
+            const Val b = Eval(*entry);
+            const bool equal = n.left->kind == Kind::Text ? a.text == b.text : a.number == b.number;
+            if (!b.null && equal)
+                return Truth(true);
+        }
+        return Truth(false);
+    }
+
+    Val Arithmetic(const Node& n) const {
+        const Val a = Eval(*n.left);
+        const Val b = Eval(*n.right);
+        Val v;
+        if (a.null || b.null || (n.op == opDivide && b.number == 0))
+            return v;
+        v.null = false;
+        switch (n.op) {
+        case opAdd:
+            v.number = a.number + b.number;
+            break;
+        case opSubtract:
+            v.number = a.number - b.number;
+            break;
+        case opMultiply:
+            v.number = a.number * b.number;
+            break;
+        default:
+            v.number = a.number / b.number;
+            break;
+        }
+        return v;
+    }
+
+    const FieldReader& m_Read;
+};
+
+// ---- SQL ----------------------------------------------------------------------------------------
+
+// The storage layer decodes a boolean column as CAST(x AS INTEGER) <> 0 and a float column as
+// CAST(x AS REAL), and a NULL column as blank; these conditions say exactly that, and are never
+// NULL themselves, so NOT over them stays exact.
+class SqlWriter {
+public:
+    std::optional<SqlCondition> Write(const Node& n) {
+        std::string sql;
+        if (!Condition(n, sql))
+            return std::nullopt;
+        return SqlCondition{sql, m_Params};
+    }
+
+private:
+    static bool FieldLeft(const Node& n) {
+        return n.left && n.left->field && n.right && n.right->op == opConstant;
+    }
+
+    bool Condition(const Node& n, std::string& sql) {
+        std::string a;
+        std::string b;
+        switch (n.op) {
+        case opAnd:
+        case opOr:
+            if (!Condition(*n.left, a) || !Condition(*n.right, b))
+                return false;
+            sql = "(" + a + (n.op == opAnd ? " AND " : " OR ") + b + ")";
+            return true;
+        case opNot:
+            if (!Condition(*n.left, a))
+                return false;
+            sql = "(NOT " + a + ")";
+            return true;
+        case opIsBlank:
+        case opNotBlank:
+            if (!n.left->field || n.left->field->type == FieldType::Blob)
+                return false;
+            sql = "(" + TableSchema::Quote(n.left->field->name) +
+                  (n.op == opIsBlank ? " IS NULL)" : " IS NOT NULL)");
+            return true;
+        case opEqual:
+        case opNotEqual:
+        case opGreater:
+        case opLess:
+        case opGreaterEqual:
+        case opLessEqual:
+            return !n.compareNode && FieldLeft(n) && Comparison(n, sql);
+        default:
+            return false;
+        }
+    }
+
+    bool Comparison(const Node& n, std::string& sql) {
+        const FieldDesc& field = *n.left->field;
+        const Node& constant = *n.right;
+        const std::string column = TableSchema::Quote(field.name);
+        if (field.type == FieldType::Bool && constant.constType == ctBool &&
+            (n.op == opEqual || n.op == opNotEqual)) {
+            const bool wantTrue = (constant.constant.number != 0) == (n.op == opEqual);
+            sql = "(" + column + " IS NOT NULL AND CAST(" + column + " AS INTEGER) " +
+                  (wantTrue ? "<>" : "=") + " 0)";
+            return true;
+        }
+        if (field.type != FieldType::Float || constant.constType != ctFloat ||
+            !std::isfinite(constant.constant.number))
+            return false;
+        static const std::map<std::uint32_t, const char*> symbols = {
+            {opEqual, "="}, {opNotEqual, "<>"},     {opGreater, ">"},
+            {opLess, "<"},  {opGreaterEqual, ">="}, {opLessEqual, "<="}};
+        sql = "(" + column + " IS NOT NULL AND CAST(" + column + " AS REAL) " + symbols.at(n.op) + " ?)";
+        m_Params.emplace_back(constant.constant.number);
+        return true;
+    }
+
+    std::vector<SqlValue> m_Params;
+};
+
+class Compiled : public FilterEvaluator::Program {
+public:
+    explicit Compiled(std::unique_ptr<Node> root) : m_Root(std::move(root)) {}
+
+    bool Matches(const RecordBuffer& row) const override {
+        return Test([&row](std::uint16_t fieldNo, Value& value) { return row.Get(fieldNo, value); });
+    }
+
+    bool Test(const FieldReader& read) const override { return Evaluator(read).Test(*m_Root); }
+
+    std::optional<SqlCondition> PushDown() const override { return SqlWriter().Write(*m_Root); }
+
+private:
+    std::unique_ptr<Node> m_Root;
+};
+
+DBIResult Invalid(const std::string& why) {
+    return Errors::Fail(dbiInvalidFilter, "Filter expression buffer: " + why);
+}
+
+} // namespace
+
+DBIResult FilterEvaluator::Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
+                                   std::unique_ptr<CompiledFilter>& compiled) {
+    std::unique_ptr<Program> program;
+    const DBIResult status = Decode(buffer, fields, program);
+    compiled = std::move(program);
+    return status;
+}
+
+DBIResult FilterEvaluator::Decode(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
+                                  std::unique_ptr<Program>& program) {
+    program.reset();
+    if (buffer.size() < kHeaderSize)
+        return Invalid("shorter than its header");
+    std::uint16_t header[5];
+    std::memcpy(header, buffer.data(), sizeof header);
+    const std::size_t total = header[1];
+    const std::size_t nodeStart = header[3];
+    const std::size_t literalStart = header[4];
+    if (header[0] != kVersion)
+        return Invalid(Format("version %u", static_cast<unsigned>(header[0])));
+    if (total < kHeaderSize || total > buffer.size())
+        return Invalid("its size does not match");
+    if (nodeStart < kHeaderSize || literalStart <= nodeStart || literalStart > total)
+        return Invalid("its areas lie outside it");
+    Decoder decoder(buffer.subspan(nodeStart, literalStart - nodeStart),
+                    buffer.subspan(literalStart, total - literalStart), fields);
+    std::string why;
+    std::unique_ptr<Node> root = decoder.Root(why);
+    if (!root)
+        return Invalid(why);
+    program = std::make_unique<Compiled>(std::move(root));
+    return dbiOk;
+}
+
+void InstallFilterEvaluator() {
+    SetExpressionEvaluator(std::make_shared<FilterEvaluator>());
+}
+
+} // namespace ws::engine

@@ -1,0 +1,95 @@
+#include "FilterCommand.h"
+
+#include "base/Exception.h"
+#include "base/Strings.h"
+#include "data/ExprParser.h"
+#include "engine/Engine.h"
+
+namespace ws::jobsdb {
+
+namespace {
+
+constexpr std::size_t kBytesPerLine = 16;
+
+TFieldType ViewFieldType(const engine::FieldDesc& field) {
+    using engine::FieldSubtype;
+    using engine::FieldType;
+    switch (field.type) {
+    case FieldType::ZString:
+        return ftString;
+    case FieldType::Date:
+        return ftDate;
+    case FieldType::Blob:
+        return field.subtype == FieldSubtype::Memo ? ftMemo : ftBlob;
+    case FieldType::Bool:
+        return ftBoolean;
+    case FieldType::Int16:
+        return ftSmallint;
+    case FieldType::Int32:
+        return field.subtype == FieldSubtype::AutoInc ? ftAutoInc : ftInteger;
+    case FieldType::Float:
+        return field.subtype == FieldSubtype::Money ? ftCurrency : ftFloat;
+    default:
+        return ftUnknown;
+    }
+}
+
+} // namespace
+
+std::string HexLines(std::span<const std::uint8_t> bytes) {
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out += Format("%02x", static_cast<unsigned>(bytes[i]));
+        out += (i + 1) % kBytesPerLine == 0 || i + 1 == bytes.size() ? "\n" : " ";
+    }
+    return out;
+}
+
+TExprFields ExprFieldsFromEngine(const std::vector<engine::FieldDesc>& fields) {
+    TExprFields result;
+    for (const engine::FieldDesc& field : fields)
+        result.Fields.push_back({field.name, ViewFieldType(field), field.number, field.size, true});
+    return result;
+}
+
+FilterCommandResult FilterCommand(const TExprFields& fields, const std::string& text) {
+    try {
+        return {HexLines(TExprParser::Build(fields, text, {})), 0};
+    } catch (const Exception& e) {
+        return {e.Message() + "\n", 1};
+    }
+}
+
+FilterCommandResult FilterCommandForTable(const std::string& dir, const std::string& table,
+                                          const std::string& text) {
+    using namespace engine;
+    const DBIResult started = EngineInit();
+    if (started != dbiOk && started != dbiAlreadyStarted)
+        return {ErrorText(started) + "\n", 1};
+    hDBIDb db = 0;
+    hDBICur cursor = 0;
+    std::vector<FieldDesc> fields;
+    DBIResult status = OpenDatabase(dir, OpenMode::ReadOnly, ShareMode::Shared, db);
+    if (status == dbiOk)
+        status = OpenTable(db, table, "", "", OpenMode::ReadOnly, ShareMode::Shared, cursor);
+    if (status == dbiOk)
+        status = GetFieldDescs(cursor, fields);
+    // The engine's own message, with what it was about, before closing clears it.
+    std::string message = ErrorText(status);
+    for (const ErrorEntry& entry : LastErrorEntries()) {
+        if (!entry.context.empty())
+            message += "\n" + entry.context;
+    }
+    if (cursor)
+        CloseCursor(cursor);
+    if (db)
+        CloseDatabase(db);
+    EngineExit();
+    if (status != dbiOk)
+        return {message + "\n", 1};
+    TExprFields viewFields = ExprFieldsFromEngine(fields);
+    viewFields.ViewName = table;
+    return FilterCommand(viewFields, text);
+}
+
+} // namespace ws::jobsdb

@@ -1,0 +1,161 @@
+#include "JobsDbCommands.h"
+
+#include "base/DateTime.h"
+#include "base/Strings.h"
+#include "data/DBError.h"
+#include "data/DateTimeField.h"
+#include "data/Field.h"
+#include "data/JobSchema.h"
+#include "data/JobTables.h"
+#include "data/Session.h"
+#include "data/wsTable.h"
+#include "engine/Engine.h"
+
+#include <iostream>
+#include <memory>
+
+namespace ws::jobsdb {
+
+namespace {
+
+TComponentPtr<TwsTable> OpenView(const std::string& table, const std::string& indexName = {}) {
+    TComponentPtr<TwsTable> view(new TwsTable(nullptr));
+    view->SetDatabaseName(kAlias);
+    view->SetTableName(table);
+    view->SetIndexName(indexName);
+    view->Open();
+    return view;
+}
+
+std::pair<std::string, std::string> SplitAssignment(const std::string& assignment) {
+    const auto equals = assignment.find('=');
+    if (equals == std::string::npos || equals == 0)
+        throw EDatabaseError("Expected FIELD=VALUE, got '" + assignment + "'");
+    return {assignment.substr(0, equals), assignment.substr(equals + 1)};
+}
+
+// Dates as YYYY-MM-DD, an empty value as null, everything else through the field's own text.
+void Assign(TField& field, const std::string& value) {
+    if (value.empty()) {
+        field.Clear();
+        return;
+    }
+    if (dynamic_cast<TDateTimeField*>(&field)) {
+        field.SetAsDateTime(ParseIso(value));
+        return;
+    }
+    field.SetAsString(value);
+}
+
+void AssignAll(TwsTable& view, const std::vector<std::string>& assignments) {
+    for (const std::string& assignment : assignments) {
+        const auto [name, value] = SplitAssignment(assignment);
+        Assign(*view.FieldNamed(name), value);
+    }
+}
+
+void LocateOrFail(TwsTable& view, const std::string& field, const std::string& value) {
+    if (!view.Locate(field, value))
+        throw EDatabaseError(
+            Format("%s: no row with %s = '%s'", view.TableName().c_str(), field.c_str(), value.c_str()));
+}
+
+// One line per row: tabs and line breaks inside values would split it.
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\t')
+            out += "\\t";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string RowText(const TwsTable& view) {
+    std::string line;
+    for (int i = 0; i < view.FieldCount(); ++i)
+        line += (i ? "\t" : "") + Escape(view.Fields(i)->AsString());
+    return line;
+}
+
+} // namespace
+
+void InitDatabase() {
+    Session().Start();
+    engine::hDBIDb db = 0;
+    Check(engine::OpenDatabase(kAlias, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, db));
+    for (const SchemaTable* table : JobTables()) {
+        const engine::DBIResult status = engine::CreateTable(db, MakeTableSpec(*table));
+        if (status != engine::dbiOk) {
+            const auto entries = engine::LastErrorEntries();
+            engine::CloseDatabase(db);
+            throw EDBEngineError(status, entries);
+        }
+    }
+    engine::CloseDatabase(db);
+}
+
+void PutRow(const std::string& table, const std::vector<std::string>& assignments) {
+    auto view = OpenView(table);
+    view->Insert();
+    AssignAll(*view, assignments);
+    view->Post();
+}
+
+void UpdateRow(const std::string& table, const std::string& key,
+               const std::vector<std::string>& assignments) {
+    auto view = OpenView(table);
+    const auto [field, value] = SplitAssignment(key);
+    LocateOrFail(*view, field, value);
+    view->Edit();
+    AssignAll(*view, assignments);
+    view->Post();
+}
+
+void DeleteRow(const std::string& table, const std::string& key) {
+    auto view = OpenView(table);
+    const auto [field, value] = SplitAssignment(key);
+    LocateOrFail(*view, field, value);
+    view->Delete();
+}
+
+void DumpTable(const std::string& table, const std::string& indexName, const std::string& filter,
+               std::ostream& out) {
+    auto view = OpenView(table, indexName);
+    if (!filter.empty()) {
+        view->SetFilter(filter);
+        view->SetFiltered(true);
+    }
+    std::string header;
+    for (int i = 0; i < view->FieldCount(); ++i)
+        header += (i ? "\t" : "") + view->Fields(i)->FieldName();
+    out << header << "\n";
+    for (view->First(); !view->Eof(); view->Next())
+        out << RowText(*view) << "\n";
+    out << "RecordCount: " << view->RecordCount() << "\n";
+}
+
+void LocateRow(const std::string& table, const std::string& field, const std::string& value,
+               std::ostream& out) {
+    auto view = OpenView(table);
+    out << (view->Locate(field, value) ? RowText(*view) : std::string("not found")) << "\n";
+}
+
+void LockRow(const std::string& table, const std::string& field, const std::string& value, std::istream& in,
+             std::ostream& out) {
+    auto view = OpenView(table);
+    LocateOrFail(*view, field, value);
+    view->Edit();
+    out << "locked" << std::endl;
+    std::string line;
+    while (std::getline(in, line)) {
+    }
+    view->Cancel();
+}
+
+} // namespace ws::jobsdb
