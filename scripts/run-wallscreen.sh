@@ -9,8 +9,7 @@ scripts/install-deps.sh
 cmake --preset release
 cmake --build --preset release -j"$(nproc)"
 
-# Until the wall screen program itself is built, its window is shown by the platform demo.
-program=(build/release/tools/platform-demo/platform-demo --system sdl)
+program=(build/release/src/app/wallscreen)
 if [ ! -x "${program[0]}" ]; then
     echo "run-wallscreen: the build did not produce ${program[0]}" >&2
     exit 1
@@ -68,7 +67,8 @@ if [ ! -s "$workdir/display" ]; then
 fi
 display=":$(head -n1 "$workdir/display" | tr -d '[:space:]')"
 
-DISPLAY="$display" "${program[@]}" --screenshot "$screenshot" &
+# The wall screen writes its window to WALLSCREEN_SCREENSHOT after every paint.
+DISPLAY="$display" WALLSCREEN_SCREENSHOT="$screenshot" "${program[@]}" &
 program_pid=$!
 echo "The wall screen runs on the private display $display (1200 x 1920)."
 echo "Its screenshot is kept up to date at: $screenshot"

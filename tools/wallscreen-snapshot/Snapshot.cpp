@@ -1,0 +1,205 @@
+#include "Snapshot.h"
+
+#include "JsonWriter.h"
+#include "app/Program.h"
+#include "app/frmJobs.h"
+#include "engine/Engine.h"
+#include "platform/HeadlessWindowSystem.h"
+#include "platform/Png.h"
+#include "ui/Application.h"
+#include "ui/Label.h"
+
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <thread>
+#include <vector>
+
+namespace ws::tools {
+
+namespace {
+
+constexpr std::int64_t kTickMs = 5000;
+
+struct ControlFacts {
+    std::string name;
+    std::string className;
+    TRect bounds;
+    bool visible = false;
+    std::string text;
+};
+
+struct WindowFacts {
+    std::string caption;
+    platform::Rect bounds;
+    bool visible = false;
+    bool topMost = false;
+};
+
+struct Account {
+    std::optional<WindowFacts> window;
+    std::vector<ControlFacts> controls;
+    std::vector<platform::MessageBoxRequest> messages;
+    bool painted = false;
+    bool exited = false;
+    int exitCode = 0;
+};
+
+// What the main window shows now; its picture goes to 'png'.
+void Capture(platform::HeadlessWindowSystem& system, const std::string& png, Account& account) {
+    system.ProcessMessages();
+    TActiveJobsForm* form = ActiveJobsForm;
+    if (form == nullptr || !form->HandleAllocated())
+        return;
+    const platform::WindowId handle = form->Handle();
+    account.window = WindowFacts{system.Text(handle), system.Bounds(handle), system.IsShowing(handle),
+                                 system.IsTopMost(handle)};
+    for (int i = 0; i < form->ComponentCount(); ++i) {
+        auto* control = dynamic_cast<TControl*>(form->Components(i));
+        if (control == nullptr)
+            continue;
+        const auto* label = dynamic_cast<const TLabel*>(control);
+        account.controls.push_back(ControlFacts{control->Name(), control->ClassName(), control->BoundsRect(),
+                                                control->Visible(),
+                                                label ? label->Caption() : std::string()});
+    }
+    const platform::Image& image = system.WindowImage(handle);
+    account.painted = !image.IsEmpty() && system.PresentCount(handle) > 0;
+    if (account.painted && !png.empty())
+        platform::WritePng(image, png);
+}
+
+// Keeps the event loop going in real time, so that another copy's requests are carried out.
+void Hold(platform::HeadlessWindowSystem& system, int holdMs) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(holdMs);
+    while (std::chrono::steady_clock::now() < until && !system.Terminated()) {
+        system.ProcessMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+std::string ToJson(const Account& account) {
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("window");
+    if (account.window) {
+        const WindowFacts& w = *account.window;
+        json.BeginObject()
+            .Key("caption")
+            .String(w.caption)
+            .Key("left")
+            .Int(w.bounds.left)
+            .Key("top")
+            .Int(w.bounds.top)
+            .Key("width")
+            .Int(w.bounds.Width())
+            .Key("height")
+            .Int(w.bounds.Height())
+            .Key("visible")
+            .Bool(w.visible)
+            .Key("topmost")
+            .Bool(w.topMost)
+            .Key("painted")
+            .Bool(account.painted)
+            .EndObject();
+    } else {
+        json.Null();
+    }
+    json.Key("controls").BeginArray();
+    for (const ControlFacts& c : account.controls) {
+        json.BeginObject()
+            .Key("name")
+            .String(c.name)
+            .Key("class")
+            .String(c.className)
+            .Key("left")
+            .Int(c.bounds.left)
+            .Key("top")
+            .Int(c.bounds.top)
+            .Key("width")
+            .Int(c.bounds.Width())
+            .Key("height")
+            .Int(c.bounds.Height())
+            .Key("visible")
+            .Bool(c.visible)
+            .Key("text")
+            .String(c.text)
+            .EndObject();
+    }
+    json.EndArray();
+    json.Key("messages").BeginArray();
+    for (const platform::MessageBoxRequest& m : account.messages)
+        json.BeginObject().Key("caption").String(m.caption).Key("text").String(m.text).EndObject();
+    json.EndArray();
+    json.Key("exited").Bool(account.exited);
+    json.Key("exitCode").Int(account.exitCode);
+    json.EndObject();
+    return json.Text();
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    if (path.empty()) {
+        std::cout << text;
+        return;
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out.flush())
+        throw EOSError("Cannot write " + path);
+}
+
+// The alias YardData names the given directory for this run only.
+class SessionAlias {
+public:
+    explicit SessionAlias(const std::string& dir) {
+        if (dir.empty())
+            return;
+        engine::EngineInit();
+        m_Started = true;
+        if (engine::AddSessionAlias("YardData", "DESKTOP", {{"PATH", dir}}) != engine::dbiOk)
+            throw EInvalidOperation("Cannot define the alias YardData for " + dir);
+    }
+    ~SessionAlias() {
+        if (m_Started)
+            engine::EngineExit();
+    }
+    SessionAlias(const SessionAlias&) = delete;
+    SessionAlias& operator=(const SessionAlias&) = delete;
+
+private:
+    bool m_Started = false;
+};
+
+} // namespace
+
+int RunSnapshot(const SnapshotOptions& options) {
+    SessionAlias alias(options.dir);
+    platform::HeadlessOptions headless;
+    headless.start = options.at;
+    headless.registryDirectory = std::string(); // this user's: another copy must find us
+    platform::HeadlessWindowSystem system(headless);
+    if (options.minimized)
+        system.SetStartupShowRequest(platform::StartupShow::MinimizedNoActivate);
+
+    Account account;
+    system.SetMessageBoxResponder(
+        [&account](const platform::MessageBoxRequest& request) { account.messages.push_back(request); });
+    {
+        TApplication application(system);
+        account.exitCode = application.Execute([&] {
+            StartWallScreen();
+            Application->ShowMainFormAtStart();
+            system.ProcessMessages();
+            for (int i = 0; i < options.ticks && !system.Terminated(); ++i)
+                system.AdvanceTime(kTickMs);
+            if (options.holdMs > 0)
+                Hold(system, options.holdMs);
+            Capture(system, options.png, account);
+        });
+        account.exited = system.Terminated() || account.exitCode != 0;
+    }
+    WriteText(options.json, ToJson(account));
+    return account.exitCode;
+}
+
+} // namespace ws::tools
