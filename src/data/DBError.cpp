@@ -7,8 +7,10 @@
 
 namespace ws {
 
+// The message is built before the entries move into the object: the two arguments of a
+// delegating call are evaluated in no fixed order.
 EDBEngineError::EDBEngineError(engine::DBIResult code, std::vector<engine::ErrorEntry> entries)
-    : EDBEngineError(BuildMessage(code, entries), code, std::move(entries)) {}
+    : EDatabaseError(BuildMessage(code, entries)), m_Code(code), m_Entries(std::move(entries)) {}
 
 EDBEngineError::EDBEngineError(std::string message, engine::DBIResult code,
                                std::vector<engine::ErrorEntry> entries)

@@ -1,10 +1,15 @@
 #include "data/DataLink.h"
 
+#include "data/DBError.h"
 #include "data/DataSource.h"
 
 #include <algorithm>
 
 namespace ws {
+
+namespace {
+constexpr const char* kDataSourceFixed = "DataSource cannot be changed";
+} // namespace
 
 TDataLink::~TDataLink() {
     if (m_DataSource)
@@ -14,6 +19,8 @@ TDataLink::~TDataLink() {
 void TDataLink::SetDataSource(TDataSource* source) {
     if (source == m_DataSource)
         return;
+    if (m_DataSourceFixed)
+        DatabaseError(kDataSourceFixed);
     if (m_DataSource)
         m_DataSource->RemoveLink(this);
     m_DataSource = source;
@@ -62,16 +69,17 @@ int TDataLink::RecordCount() const {
     return std::min(m_BufferCount, DataSet()->WindowRowCount());
 }
 
+// Without a data set there are no rows, so both ends are reached.
 bool TDataLink::Bof() const {
-    return DataSet()->Bof();
+    return !DataSet() || DataSet()->Bof();
 }
 
 bool TDataLink::Eof() const {
-    return DataSet()->Eof();
+    return !DataSet() || DataSet()->Eof();
 }
 
 int TDataLink::MoveBy(int distance) {
-    return DataSet()->MoveBy(distance);
+    return m_Active ? DataSet()->MoveBy(distance) : 0;
 }
 
 bool TDataLink::Edit() {

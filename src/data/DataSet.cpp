@@ -350,17 +350,21 @@ void TDataSet::SetBufferCount(int value) {
         }
     }
     if (value < m_BufferCount && m_RecordCount > 0) {
+        // Keep the rows from the first one any link shows (or the current row), moved back so
+        // that the smaller window is filled; the current row always stays.
         int start = m_ActiveRecord;
         for (TDataLink* link : links)
             start = std::min(start, link->FirstRecord());
-        start = std::max(start, m_ActiveRecord - value + 1);
-        start = std::clamp(start, 0, std::max(0, m_RecordCount - 1));
+        start = std::min(start, std::max(0, m_RecordCount - value));
+        start = std::max({start, m_ActiveRecord - value + 1, 0});
         std::rotate(m_Buffers.begin(), m_Buffers.begin() + start, m_Buffers.end());
         m_ActiveRecord -= start;
         for (TDataLink* link : links)
             link->ShiftFirstRecord(-start);
         m_RecordCount = std::min(m_RecordCount - start, value);
-        CursorPosChanged();
+        m_CurrentRecord -= start;
+        if (m_CurrentRecord < 0 || m_CurrentRecord >= m_RecordCount)
+            CursorPosChanged();
     }
     m_BufferCount = value;
     AllocateBuffers(value);
@@ -821,6 +825,20 @@ void TDataSet::AddDataSource(TDataSource* source) {
 void TDataSet::RemoveDataSource(TDataSource* source) {
     std::erase(m_DataSources, source);
     UpdateBufferCount();
+}
+
+bool TDataSet::IsLinkedTo(const TDataSource* source) const {
+    // A chain longer than the number of views there can be is already a loop; stop there.
+    const TDataSet* dataSet = this;
+    for (int depth = 0; dataSet && source && depth < 1024; ++depth) {
+        const TDataSource* master = dataSet->MasterSource();
+        if (!master)
+            return false;
+        if (master == source)
+            return true;
+        dataSet = master->DataSet();
+    }
+    return false;
 }
 
 void TDataSet::NotifyFocusControl(TField& field) {

@@ -140,6 +140,10 @@ public:
     // ---- data sources and the window ------------------------------------------------------------
     void AddDataSource(TDataSource* source);
     void RemoveDataSource(TDataSource* source);
+    // The source this data set follows as a detail of another view; none here.
+    virtual TDataSource* MasterSource() const { return nullptr; }
+    // Whether `source` feeds this data set, directly or further up a chain of master links.
+    bool IsLinkedTo(const TDataSource* source) const;
     int DataSourceCount() const { return static_cast<int>(m_DataSources.size()); }
     // Re-sizes the window to the largest request of the links of the attached sources.
     void UpdateBufferCount();

@@ -1,11 +1,16 @@
 #include "data/DataSource.h"
 
+#include "data/DBError.h"
 #include "data/DataLink.h"
 #include "ui/PropertiesBuilder.h"
 
 #include <algorithm>
 
 namespace ws {
+
+namespace {
+constexpr const char* kCircularDataLink = "Circular datalinks are not allowed";
+} // namespace
 
 const TClassInfo& TDataSource::StaticClassInfo() {
     static const TClassInfo info =
@@ -34,6 +39,9 @@ TDataSource::~TDataSource() {
 void TDataSource::SetDataSet(TDataSet* dataSet) {
     if (dataSet == m_DataSet)
         return;
+    // A data set fed by this very source (through a master link) would notify itself forever.
+    if (dataSet && dataSet->IsLinkedTo(this))
+        DatabaseError(kCircularDataLink, this);
     if (m_DataSet) {
         m_DataSet->RemoveFreeNotification(this);
         m_DataSet->RemoveDataSource(this);

@@ -67,6 +67,7 @@ SdlWindowSystem::SdlWindowSystem() {
                        "): is an X server running there? Run under Xvfb or "
                        "use the headless window system");
     }
+    InstallTolerantXErrorHandler();
     m_TopLayer = std::make_unique<X11TopLayer>();
 }
 

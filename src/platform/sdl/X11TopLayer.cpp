@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <vector>
 
 namespace ws::platform {
@@ -22,7 +23,23 @@ int IgnoreErrors(Display*, XErrorEvent*) {
     return 0;
 }
 
+// Xlib's own handler ends the process on any error. An unattended wall screen must not end
+// because a window vanished between a request and its use (a message box just closed, another
+// program's window destroyed), so such errors are ignored and any other is only told.
+int TolerateErrors(Display* display, XErrorEvent* error) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code == BadMatch)
+        return 0;
+    char text[256] = {};
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "X error ignored: %s (request %d)\n", text, static_cast<int>(error->request_code));
+    return 0;
+}
+
 } // namespace
+
+void InstallTolerantXErrorHandler() {
+    XSetErrorHandler(TolerateErrors);
+}
 
 X11TopLayer::X11TopLayer() {
     m_Display = XOpenDisplay(nullptr);

@@ -12,6 +12,10 @@ struct _XDisplay;
 
 namespace ws::platform {
 
+// Replaces Xlib's default error handler, which would end the process, with one that ignores
+// errors about windows that have gone away and reports the rest on standard error.
+void InstallTolerantXErrorHandler();
+
 class X11TopLayer {
 public:
     // Opens its own connection to the display named by DISPLAY; inactive when that fails.

@@ -1,0 +1,31 @@
+#include "data/BoardFilters.h"
+
+#include "data/JobsDM.h"
+#include "data/wsTable.h"
+
+namespace ws {
+
+namespace {
+
+// Field names in filters are matched without regard to case, so "isJewish" finds IsJewish.
+constexpr const char* kJewishJobs = "(IsActive=True) AND (isJewish=True)";
+constexpr const char* kSpecialDateJobs = "(DateOffSet=3) AND (IsActive=True)";
+// A job whose Invoiced flag was never set passes NOT(Invoiced): it is not invoiced.
+constexpr const char* kUninvoicedInterments = "(IsActive=True) AND NOT(Invoiced) AND (IsInterment=True)";
+
+void FilterView(TwsTable& view, const char* filter) {
+    view.SetFilter(filter);
+    view.SetFiltered(true);
+}
+
+} // namespace
+
+void ApplyBoardFilters() {
+    if (!JobsDM)
+        return;
+    FilterView(*JobsDM->JobsTable(), kJewishJobs);
+    FilterView(*JobsDM->SpecialDateTable(), kSpecialDateJobs);
+    FilterView(*JobsDM->Jobs2Table(), kUninvoicedInterments);
+}
+
+} // namespace ws

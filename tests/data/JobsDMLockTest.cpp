@@ -1,0 +1,204 @@
+#include "JobsDMTestSupport.h"
+#include "data/BoardFilters.h"
+#include "data/DBError.h"
+#include "data/DataLink.h"
+#include "data/DataSource.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+
+using namespace ws;
+using namespace ws::test;
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// `jobsdb lock` in a child process: holds the lock of one row until Release().
+class LockHolder {
+public:
+    LockHolder(const std::string& dir, const std::string& table, const std::string& field,
+               const std::string& value) {
+        int input[2];
+        int output[2];
+        if (::pipe(input) != 0 || ::pipe(output) != 0)
+            return;
+        m_Pid = ::fork();
+        if (m_Pid == 0) {
+            ::dup2(input[0], 0);
+            ::dup2(output[1], 1);
+            ::close(input[1]);
+            ::close(output[0]);
+            ::execl(JOBSDB_PATH, JOBSDB_PATH, "--dir", dir.c_str(), "lock", table.c_str(), field.c_str(),
+                    value.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(input[0]);
+        ::close(output[1]);
+        m_Input = input[1];
+        char said[16] = {};
+        const ssize_t n = ::read(output[0], said, sizeof said - 1);
+        m_Locked = n > 0 && std::string(said, static_cast<std::size_t>(n)).rfind("locked", 0) == 0;
+        ::close(output[0]);
+    }
+    ~LockHolder() { Release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool Locked() const { return m_Locked; }
+    void Release() {
+        if (m_Input >= 0)
+            ::close(m_Input);
+        m_Input = -1;
+        if (m_Pid > 0)
+            ::waitpid(m_Pid, nullptr, 0);
+        m_Pid = -1;
+    }
+
+private:
+    pid_t m_Pid = -1;
+    int m_Input = -1;
+    bool m_Locked = false;
+};
+
+// Three Jewish jobs with their Jewish.DB rows, the top list filtered and shown by a 10-row link
+// as its grid would; every rewrite of a Jewish.DB row is counted by order number.
+class JewishRowsTest : public JobsDbTest {
+protected:
+    void SetUp() override {
+        JobsDbTest::SetUp();
+        Jobsdb({"init"});
+        for (const char* orderNo : {"J1", "J2", "J3"}) {
+            PutJob(orderNo, std::string("2026-03-0") + orderNo[1],
+                   {{"IsActive", "True"}, {"IsJewish", "True"}});
+            Put("Jewish.DB",
+                {{"OrderNo", orderNo}, {"Stone", std::string("Stone ") + orderNo}, {"Position", "P"}});
+        }
+        CreateJobsDM(nullptr);
+        m_Link.SetBufferCount(10);
+        m_Link.SetDataSource(JobsDM->JobsDS());
+        ApplyBoardFilters();
+        JobsDM->JewishTable()->AfterPost = [this](TDataSet* view) {
+            ++m_Rewrites[view->FieldNamed("OrderNo")->AsString()];
+        };
+    }
+    void TearDown() override {
+        m_Link.SetDataSource(nullptr);
+        JobsDbTest::TearDown();
+    }
+
+    // The top list as its grid sees it after a refresh.
+    Names TopList() {
+        TwsTable& jobs = *JobsDM->JobsTable();
+        Names rows;
+        const int active = m_Link.ActiveRecord();
+        for (int i = 0; i < m_Link.RecordCount(); ++i) {
+            m_Link.SetActiveRecord(i);
+            rows.push_back(jobs.FieldNamed("OrderNo")->AsString() + "=" +
+                           jobs.FieldNamed("Memorial")->AsString());
+        }
+        m_Link.SetActiveRecord(active);
+        return rows;
+    }
+
+    TDataLink m_Link;
+    std::map<std::string, int> m_Rewrites;
+};
+
+const Names kAllShown{"J1=Stone J1 P", "J2=Stone J2 P", "J3=Stone J3 P"};
+
+} // namespace
+
+TEST_F(JewishRowsTest, ARowLockedElsewhereIsShownNotRewrittenAndReportedOncePerLock) {
+    LockHolder holder(m_Dir, "Jewish.DB", "OrderNo", "J2");
+    ASSERT_TRUE(holder.Locked());
+    JobsDM->JobsTable()->Refresh();
+    EXPECT_EQ(TopList(), kAllShown) << "the jobs after the locked row stay in the list";
+    EXPECT_EQ(JobsDM->JobsTable()->RecordCount(), 3);
+    EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+    EXPECT_EQ(m_Rewrites, (std::map<std::string, int>{{"J1", 1}, {"J3", 1}}));
+    ASSERT_EQ(JobsDM->UnreportedLockErrors().size(), 1u);
+    EXPECT_EQ(JobsDM->UnreportedLockErrors()[0].rfind("Record locked by another user", 0), 0u);
+
+    // Every further tick meets the same lock; it is not reported again.
+    for (int tick = 0; tick < 3; ++tick)
+        JobsDM->JobsTable()->Refresh();
+    EXPECT_EQ(JobsDM->UnreportedLockErrors().size(), 1u);
+    EXPECT_EQ(m_Rewrites["J2"], 0);
+
+    // Once the other program lets go the row is rewritten again.
+    holder.Release();
+    JobsDM->JobsTable()->Refresh();
+    EXPECT_EQ(m_Rewrites["J2"], 1);
+    EXPECT_EQ(TopList(), kAllShown);
+
+    // A new lock later is a new error, and goes to the application's report when it has one.
+    std::vector<std::string> reported;
+    JobsDM->OnLockError = [&](const std::exception& e) { reported.emplace_back(e.what()); };
+    LockHolder again(m_Dir, "Jewish.DB", "OrderNo", "J2");
+    ASSERT_TRUE(again.Locked());
+    JobsDM->JobsTable()->Refresh();
+    JobsDM->JobsTable()->Refresh();
+    EXPECT_EQ(reported.size(), 1u);
+    EXPECT_EQ(JobsDM->UnreportedLockErrors().size(), 1u);
+    EXPECT_EQ(TopList(), kAllShown);
+}
+
+TEST_F(JewishRowsTest, OtherFailuresOfTheRewriteStillReachTheCaller) {
+    engine::FaultInjector::FailOperation("ModifyRecord", engine::dbiIOError);
+    try {
+        JobsDM->JobsTable()->Refresh();
+        FAIL() << "a failed write went unnoticed";
+    } catch (const EDBEngineError& e) {
+        EXPECT_EQ(e.ErrorCode(), engine::dbiIOError);
+    }
+    EXPECT_TRUE(JobsDM->UnreportedLockErrors().empty());
+    engine::FaultInjector::Reset();
+    JobsDM->JewishTable()->Cancel();
+    JobsDM->JobsTable()->Refresh();
+    EXPECT_EQ(TopList(), kAllShown);
+}
+
+using JobsDMSoakTest = JobsDbTest;
+
+// The refresh cycle of the wall screen, with each list shown by a grid-sized link.
+TEST_F(JobsDMSoakTest, AThousandRefreshesRewriteJewishRowsUnchangedAndWriteNothingElse) {
+    Jobsdb({"demo", "--today", "2026-03-15"});
+    const std::string jewishBefore = Jobsdb({"dump", "Jewish.DB"});
+    const Names others{"OrderHead.DB", "Options.DB", "RNR.DB"};
+    std::map<std::string, std::string> before;
+    for (const std::string& table : others)
+        before[table] = TableBytes(table);
+
+    CreateJobsDM(nullptr);
+    TDataLink top, middle, bottom;
+    top.SetBufferCount(10);
+    middle.SetBufferCount(6);
+    bottom.SetBufferCount(6);
+    top.SetDataSource(JobsDM->JobsDS());
+    middle.SetDataSource(JobsDM->SpecialDateDS());
+    bottom.SetDataSource(JobsDM->Jobs2DS());
+    ApplyBoardFilters();
+    int rewrites = 0;
+    JobsDM->JewishTable()->AfterPost = [&](TDataSet*) { ++rewrites; };
+    const int topCount = JobsDM->JobsTable()->RecordCount();
+    ASSERT_GT(topCount, 0);
+    for (int tick = 0; tick < 1000; ++tick) {
+        ASSERT_EQ(JobsDM->JobsTable()->RecordCount(), topCount);
+        JobsDM->SpecialDateTable()->RecordCount();
+        JobsDM->Jobs2Table()->RecordCount();
+        JobsDM->JobsTable()->Refresh();
+        JobsDM->Jobs2Table()->Refresh();
+        JobsDM->RnRTable()->Refresh();
+        JobsDM->SpecialDateTable()->Refresh();
+    }
+    EXPECT_GE(rewrites, 1000);
+    top.SetDataSource(nullptr);
+    middle.SetDataSource(nullptr);
+    bottom.SetDataSource(nullptr);
+    TComponent::Free(JobsDM);
+
+    EXPECT_EQ(Jobsdb({"dump", "Jewish.DB"}), jewishBefore);
+    for (const std::string& table : others)
+        EXPECT_TRUE(TableBytes(table) == before[table]) << table << " was written";
+}

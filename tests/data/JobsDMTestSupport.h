@@ -1,0 +1,101 @@
+#pragma once
+
+#include "data/Field.h"
+#include "data/JobsDM.h"
+#include "data/Session.h"
+#include "data/wsTable.h"
+#include "engine/FaultInjector.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <map>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace ws::test {
+
+// Each test gets its own job database behind the alias YardData, with an engine configuration
+// file that defines nothing, so that only the alias the test sets up exists. jobsdb plays the
+// office program that fills and changes the tables.
+class JobsDbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ws-jobsdm-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_Dir = pattern;
+        const std::string config = m_Dir + "/engine.ini";
+        std::ofstream(config) << "";
+        ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
+        Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
+    }
+
+    void TearDown() override {
+        TComponent::Free(JobsDM);
+        EXPECT_EQ(JobsDM, nullptr);
+        engine::FaultInjector::Reset();
+        // Also forgets the session aliases, so the next test starts without any.
+        Session().Close();
+        std::error_code ec;
+        std::filesystem::remove_all(m_Dir, ec);
+    }
+
+    // Runs jobsdb on the test database; returns what it printed.
+    std::string Jobsdb(const std::vector<std::string>& args) {
+        std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "'";
+        for (const std::string& arg : args)
+            command += " '" + arg + "'";
+        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+        std::string output;
+        char chunk[4096];
+        std::size_t n = 0;
+        while (pipe && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            output.append(chunk, n);
+        const int status = pipe ? ::pclose(pipe) : -1;
+        EXPECT_EQ(status, 0) << command << "\n" << output;
+        return output;
+    }
+
+    // Inserts one row; values as jobsdb takes them (dates YYYY-MM-DD, booleans True/False).
+    void Put(const std::string& table, const std::map<std::string, std::string>& values) {
+        std::vector<std::string> args{"put", table};
+        for (const auto& [field, value] : values)
+            args.push_back(field + "=" + value);
+        Jobsdb(args);
+    }
+
+    // An order with the flags the board filters look at.
+    void PutJob(const std::string& orderNo, const std::string& due,
+                std::map<std::string, std::string> more = {}) {
+        more["OrderNo"] = orderNo;
+        more["Name"] = "Name of " + orderNo;
+        if (!due.empty())
+            more["DueDate"] = due;
+        Put("OrderHead.DB", more);
+    }
+
+    // One field of every row of the view, from its first row on; leaves the view on its last row.
+    static std::vector<std::string> Column(TDataSet& view, const char* field) {
+        std::vector<std::string> values;
+        for (view.First(); !view.Eof(); view.Next())
+            values.push_back(view.FieldNamed(field)->AsString());
+        return values;
+    }
+
+    std::string FileBytes(const std::string& file) const {
+        std::ifstream in(m_Dir + "/" + file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    // A table file with its write-ahead log: any write to the table shows in one of them.
+    std::string TableBytes(const std::string& table) const {
+        return FileBytes(table) + FileBytes(table + "-wal");
+    }
+
+    std::string m_Dir;
+};
+
+} // namespace ws::test
