@@ -15,6 +15,19 @@ if [ ! -x "${program[0]}" ]; then
     exit 1
 fi
 
+# The demo job database, made once, and an engine configuration whose alias YardData names it.
+# The configuration is handed to this run alone (YARD_ENGINE_CONFIG), so a wall screen set up
+# for the workshop never falls back to the demo jobs.
+demo_dir="$PWD/build/demo-jobs"
+if [ ! -f "$demo_dir/OrderHead.DB" ]; then
+    echo "Creating the demo job database in $demo_dir"
+    mkdir -p "$demo_dir"
+    build/release/tools/jobsdb/jobsdb --dir "$demo_dir" demo
+fi
+config="$PWD/build/demo-engine.ini"
+printf '[YardData]\nDRIVER=DESKTOP\nPATH=%s\n' "$demo_dir" >"$config"
+export YARD_ENGINE_CONFIG="$config"
+
 if [ -n "${DISPLAY:-}" ]; then
     exec "${program[@]}"
 fi
