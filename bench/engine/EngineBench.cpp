@@ -31,29 +31,29 @@ FieldDesc Make(std::string name, FieldType type, std::uint16_t size = 0,
 
 // The order table's shape: the fields the board uses where it has them, the rest a mix of types.
 TableSpec OrderHeadSpec() {
-    TableSpec spec;
-    spec.name = "OrderHead";
+    TableSpec tableSpec;
+    tableSpec.name = "OrderHead";
     for (int i = 1; i <= 124; ++i) {
         const std::string name = "F" + std::to_string(i);
         if (i == 1)
-            spec.fields.push_back(Make("Index", FieldType::Int32, 0, FieldSubtype::AutoInc));
+            tableSpec.fields.push_back(Make("Index", FieldType::Int32, 0, FieldSubtype::AutoInc));
         else if (i == kDueDate)
-            spec.fields.push_back(Make("DueDate", FieldType::Date));
+            tableSpec.fields.push_back(Make("DueDate", FieldType::Date));
         else if (i == kIsJewish)
-            spec.fields.push_back(Make("IsJewish", FieldType::Bool));
+            tableSpec.fields.push_back(Make("IsJewish", FieldType::Bool));
         else if (i == kIsActive)
-            spec.fields.push_back(Make("IsActive", FieldType::Bool));
+            tableSpec.fields.push_back(Make("IsActive", FieldType::Bool));
         else if (i % 10 == 5)
-            spec.fields.push_back(Make(name, FieldType::Blob, 80, FieldSubtype::Memo));
+            tableSpec.fields.push_back(Make(name, FieldType::Blob, 80, FieldSubtype::Memo));
         else if (i % 3 == 0)
-            spec.fields.push_back(Make(name, FieldType::ZString, 30));
+            tableSpec.fields.push_back(Make(name, FieldType::ZString, 30));
         else if (i % 3 == 1)
-            spec.fields.push_back(Make(name, FieldType::Float));
+            tableSpec.fields.push_back(Make(name, FieldType::Float));
         else
-            spec.fields.push_back(Make(name, FieldType::Bool));
+            tableSpec.fields.push_back(Make(name, FieldType::Bool));
     }
-    spec.indexes = {{"iDueDateA", {kDueDate}, false, false, 0}};
-    return spec;
+    tableSpec.indexes = {{"iDueDateA", {kDueDate}, false, false, 0}};
+    return tableSpec;
 }
 
 void Fill(const std::string& path) {
@@ -103,13 +103,13 @@ struct Fixture {
         EngineExit();
         std::filesystem::remove_all(dir);
     }
-    hDBICur Open() {
-        hDBICur cursor = 0;
+    hCursor Open() {
+        hCursor cursor = 0;
         OpenTable(db, "OrderHead", "", "iDueDateA", OpenMode::ReadWrite, ShareMode::Shared, cursor);
         return cursor;
     }
     std::string dir;
-    hDBIDb db = 0;
+    hDatabase db = 0;
 };
 
 Fixture& Shared() {
@@ -135,14 +135,14 @@ public:
 
 void BM_OpenCursor(benchmark::State& state) {
     for (auto _ : state) {
-        const hDBICur cursor = Shared().Open();
+        const hCursor cursor = Shared().Open();
         CloseCursor(cursor);
     }
 }
 BENCHMARK(BM_OpenCursor)->Unit(benchmark::kMillisecond);
 
 // One refresh: back to the current row's bookmark, forced re-read, 40 rows fetched.
-void RefreshWindow(benchmark::State& state, hDBICur cursor) {
+void RefreshWindow(benchmark::State& state, hCursor cursor) {
     CursorProps props;
     GetCursorProps(cursor, props);
     std::vector<std::uint8_t> record(props.recordSize);
@@ -160,15 +160,15 @@ void RefreshWindow(benchmark::State& state, hDBICur cursor) {
 }
 
 void BM_RefreshWindowUnfiltered(benchmark::State& state) {
-    const hDBICur cursor = Shared().Open();
+    const hCursor cursor = Shared().Open();
     RefreshWindow(state, cursor);
     CloseCursor(cursor);
 }
 BENCHMARK(BM_RefreshWindowUnfiltered)->Unit(benchmark::kMillisecond);
 
 void BM_RefreshWindowCallbackFilter(benchmark::State& state) {
-    const hDBICur cursor = Shared().Open();
-    hDBIFilter filter = 0;
+    const hCursor cursor = Shared().Open();
+    hFilter filter = 0;
     AddFilterCallback(cursor, 0, ActiveJewish, filter);
     ActivateFilter(cursor, filter);
     RefreshWindow(state, cursor);
@@ -177,7 +177,7 @@ void BM_RefreshWindowCallbackFilter(benchmark::State& state) {
 BENCHMARK(BM_RefreshWindowCallbackFilter)->Unit(benchmark::kMillisecond);
 
 // A count right after a re-read (the first of a tick) and a repeated one within the same tick.
-void CountLoop(benchmark::State& state, hDBICur cursor) {
+void CountLoop(benchmark::State& state, hCursor cursor) {
     std::uint32_t count = 0;
     for (auto _ : state) {
         ForceReread(cursor);
@@ -188,15 +188,15 @@ void CountLoop(benchmark::State& state, hDBICur cursor) {
 }
 
 void BM_ExactCountUnfiltered(benchmark::State& state) {
-    const hDBICur cursor = Shared().Open();
+    const hCursor cursor = Shared().Open();
     CountLoop(state, cursor);
     CloseCursor(cursor);
 }
 BENCHMARK(BM_ExactCountUnfiltered)->Unit(benchmark::kMillisecond);
 
 void BM_ExactCountCallbackFilter(benchmark::State& state) {
-    const hDBICur cursor = Shared().Open();
-    hDBIFilter filter = 0;
+    const hCursor cursor = Shared().Open();
+    hFilter filter = 0;
     AddFilterCallback(cursor, 0, ActiveJewish, filter);
     ActivateFilter(cursor, filter);
     CountLoop(state, cursor);
@@ -206,17 +206,17 @@ BENCHMARK(BM_ExactCountCallbackFilter)->Unit(benchmark::kMillisecond);
 
 class PushDownEvaluator : public ExpressionEvaluator {
 public:
-    DBIResult Compile(std::span<const std::uint8_t>, const std::vector<FieldDesc>&,
-                      std::unique_ptr<CompiledFilter>& compiled) override {
+    EngineStatus Compile(std::span<const std::uint8_t>, const std::vector<FieldDesc>&,
+                         std::unique_ptr<CompiledFilter>& compiled) override {
         compiled = std::make_unique<ActiveJewishSql>();
-        return dbiOk;
+        return esOk;
     }
 };
 
 void BM_ExactCountPushedDownFilter(benchmark::State& state) {
     SetExpressionEvaluator(std::make_shared<PushDownEvaluator>());
-    const hDBICur cursor = Shared().Open();
-    hDBIFilter filter = 0;
+    const hCursor cursor = Shared().Open();
+    hFilter filter = 0;
     const std::uint8_t buffer[1] = {0};
     AddFilter(cursor, 0, buffer, filter);
     ActivateFilter(cursor, filter);

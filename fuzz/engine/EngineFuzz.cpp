@@ -37,21 +37,21 @@ FieldDesc Make(const char* name, FieldType type, std::uint16_t size = 0,
 
 // A small table with every field type, two indexes and a few rows, as the seed every patch damages.
 void BuildPristine() {
-    hDBIDb db = 0;
+    hDatabase db = 0;
     OpenDatabase(g_Dir, OpenMode::ReadWrite, ShareMode::Shared, db);
-    TableSpec spec;
-    spec.name = "Seed";
-    spec.fields = {Make("Index", FieldType::Int32, 0, FieldSubtype::AutoInc),
-                   Make("Name", FieldType::ZString, 12),
-                   Make("Notes", FieldType::Blob, 80, FieldSubtype::Memo),
-                   Make("Due", FieldType::Date),
-                   Make("Amount", FieldType::Float, 0, FieldSubtype::Money),
-                   Make("Done", FieldType::Bool),
-                   Make("Count", FieldType::Int16)};
-    spec.indexes = {{"iDue", {4}, false, false, 0}, {"iName", {2}, true, false, 0}};
-    spec.checks = {{2, "*&"}};
-    CreateTable(db, spec);
-    hDBICur cursor = 0;
+    TableSpec tableSpec;
+    tableSpec.name = "Seed";
+    tableSpec.fields = {Make("Index", FieldType::Int32, 0, FieldSubtype::AutoInc),
+                        Make("Name", FieldType::ZString, 12),
+                        Make("Notes", FieldType::Blob, 80, FieldSubtype::Memo),
+                        Make("Due", FieldType::Date),
+                        Make("Amount", FieldType::Float, 0, FieldSubtype::Money),
+                        Make("Done", FieldType::Bool),
+                        Make("Count", FieldType::Int16)};
+    tableSpec.indexes = {{"iDue", {4}, false, false, 0}, {"iName", {2}, true, false, 0}};
+    tableSpec.checks = {{2, "*&"}};
+    CreateTable(db, tableSpec);
+    hCursor cursor = 0;
     OpenTable(db, "Seed", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor);
     CursorProps props;
     GetCursorProps(cursor, props);
@@ -73,7 +73,7 @@ void BuildPristine() {
     g_Pristine.assign(std::istreambuf_iterator<char>(in), {});
 }
 
-void ReadEverything(hDBICur cursor) {
+void ReadEverything(hCursor cursor) {
     CursorProps props;
     if (GetCursorProps(cursor, props))
         return;
@@ -92,7 +92,7 @@ void ReadEverything(hDBICur cursor) {
         if (SwitchToIndex(cursor, order))
             continue;
         SetToBegin(cursor);
-        for (int i = 0; i < 64 && GetNextRecord(cursor, LockType::None, record.data()) == dbiOk; ++i) {
+        for (int i = 0; i < 64 && GetNextRecord(cursor, LockType::None, record.data()) == esOk; ++i) {
             for (const FieldDesc& field : fields) {
                 Value value;
                 GetValue(cursor, field.number, record.data(), value);
@@ -101,7 +101,7 @@ void ReadEverything(hDBICur cursor) {
         }
         SetToBookMark(cursor, bookmark.data());
         GetRecord(cursor, LockType::None, record.data());
-        for (int i = 0; i < 64 && GetPriorRecord(cursor, LockType::None, record.data()) == dbiOk; ++i) {
+        for (int i = 0; i < 64 && GetPriorRecord(cursor, LockType::None, record.data()) == esOk; ++i) {
         }
         GetRecordForKey(cursor, 1, 2, record.data(), record.data());
         std::uint32_t count = 0;
@@ -130,11 +130,11 @@ void FuzzTable(const std::uint8_t* data, std::size_t size) {
     ::unlink((path + "-shm").c_str());
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(file.data(), static_cast<std::streamsize>(file.size()));
-    hDBIDb db = 0;
+    hDatabase db = 0;
     OpenDatabase(g_Dir, OpenMode::ReadWrite, ShareMode::Shared, db);
     for (OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite}) {
-        hDBICur cursor = 0;
-        if (OpenTable(db, "Damaged", "", "", mode, ShareMode::Shared, cursor) == dbiOk) {
+        hCursor cursor = 0;
+        if (OpenTable(db, "Damaged", "", "", mode, ShareMode::Shared, cursor) == esOk) {
             ReadEverything(cursor);
             CloseCursor(cursor);
         }
@@ -148,8 +148,8 @@ void FuzzConfig(const std::uint8_t* data, std::size_t size) {
     const std::string path = g_Dir + "/engine.ini";
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
     for (const auto& [key, alias] : aliases) {
-        hDBIDb db = 0;
-        if (OpenDatabase(alias.name, OpenMode::ReadOnly, ShareMode::Shared, db) == dbiOk)
+        hDatabase db = 0;
+        if (OpenDatabase(alias.name, OpenMode::ReadOnly, ShareMode::Shared, db) == esOk)
             CloseDatabase(db);
     }
 }

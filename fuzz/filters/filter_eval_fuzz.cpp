@@ -90,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     std::unique_ptr<FilterEvaluator::Program> program;
-    const DBIResult status = FilterEvaluator::Decode(buffer, Fields(), program);
-    if (isText && status != dbiOk)
+    const EngineStatus status = FilterEvaluator::Decode(buffer, Fields(), program);
+    if (isText && status != esOk)
         std::abort();
     if (!program)
         return 0;
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (fieldNo == 0 || fieldNo > kRowBytes)
             std::abort();
         value = FieldValue(fieldNo, row[fieldNo - 1]);
-        return dbiOk;
+        return esOk;
     };
     (void)program->Test(read);
     (void)program->PushDown();

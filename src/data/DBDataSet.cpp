@@ -40,7 +40,7 @@ void TDBDataSet::DatabaseFreed() {
     m_Database = nullptr;
 }
 
-engine::hDBIDb TDBDataSet::DBHandle() const {
+engine::hDatabase TDBDataSet::DBHandle() const {
     return m_Database ? m_Database->Handle() : 0;
 }
 

@@ -29,7 +29,7 @@ public:
 protected:
     void InternalOpen() override;
     void InternalClose() override;
-    engine::hDBIDb DBHandle() const;
+    engine::hDatabase DBHandle() const;
 
 private:
     std::string m_DatabaseName;

@@ -9,18 +9,18 @@ namespace ws {
 
 // The message is built before the entries move into the object: the two arguments of a
 // delegating call are evaluated in no fixed order.
-EDBEngineError::EDBEngineError(engine::DBIResult code, std::vector<engine::ErrorEntry> entries)
+EDBEngineError::EDBEngineError(engine::EngineStatus code, std::vector<engine::ErrorEntry> entries)
     : EDatabaseError(BuildMessage(code, entries)), m_Code(code), m_Entries(std::move(entries)) {}
 
-EDBEngineError::EDBEngineError(std::string message, engine::DBIResult code,
+EDBEngineError::EDBEngineError(std::string message, engine::EngineStatus code,
                                std::vector<engine::ErrorEntry> entries)
     : EDatabaseError(std::move(message)), m_Code(code), m_Entries(std::move(entries)) {}
 
-EDBEngineError EDBEngineError::StartFailure(engine::DBIResult code) {
+EDBEngineError EDBEngineError::StartFailure(engine::EngineStatus code) {
     return EDBEngineError(Format(messages::InitEngineError, code), code, {{code, 0, {}}});
 }
 
-std::string EDBEngineError::BuildMessage(engine::DBIResult code,
+std::string EDBEngineError::BuildMessage(engine::EngineStatus code,
                                          const std::vector<engine::ErrorEntry>& entries) {
     std::vector<std::string> lines;
     const auto add = [&lines](const std::string& line) {
@@ -28,10 +28,10 @@ std::string EDBEngineError::BuildMessage(engine::DBIResult code,
             lines.push_back(line);
     };
     // The context code only says "more follows"; its own text would be noise.
-    if (code != engine::dbiContext)
+    if (code != engine::esContext)
         add(engine::ErrorText(code));
     for (const engine::ErrorEntry& entry : entries) {
-        if (entry.nativeCode == 0 && entry.code != engine::dbiContext)
+        if (entry.nativeCode == 0 && entry.code != engine::esContext)
             add(engine::ErrorText(entry.code));
         add(entry.context);
     }
@@ -49,8 +49,8 @@ void DatabaseError(const std::string& message, const TComponent* component) {
     throw EDatabaseError(message);
 }
 
-void Check(engine::DBIResult status) {
-    if (status == engine::dbiOk)
+void Check(engine::EngineStatus status) {
+    if (status == engine::esOk)
         return;
     throw EDBEngineError(status, engine::LastErrorEntries());
 }

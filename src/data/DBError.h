@@ -17,22 +17,23 @@ WS_DECLARE_EXCEPTION(EDatabaseError, Exception)
 // look at the code (a record lock, a missing table) rather than at the text.
 class EDBEngineError : public EDatabaseError {
 public:
-    EDBEngineError(engine::DBIResult code, std::vector<engine::ErrorEntry> entries);
+    EDBEngineError(engine::EngineStatus code, std::vector<engine::ErrorEntry> entries);
     // The engine could not be started, so its texts cannot be trusted: a fixed message.
-    static EDBEngineError StartFailure(engine::DBIResult code);
+    static EDBEngineError StartFailure(engine::EngineStatus code);
 
     const char* ClassName() const noexcept override { return "EDBEngineError"; }
-    engine::DBIResult ErrorCode() const { return m_Code; }
+    engine::EngineStatus ErrorCode() const { return m_Code; }
     const std::vector<engine::ErrorEntry>& Entries() const { return m_Entries; }
 
     // Distinct lines: the text of the code (not for the bare context code), then for each entry
     // the text of its code when the storage layer gave no native code, and its context.
-    static std::string BuildMessage(engine::DBIResult code, const std::vector<engine::ErrorEntry>& entries);
+    static std::string BuildMessage(engine::EngineStatus code,
+                                    const std::vector<engine::ErrorEntry>& entries);
 
 private:
-    EDBEngineError(std::string message, engine::DBIResult code, std::vector<engine::ErrorEntry> entries);
+    EDBEngineError(std::string message, engine::EngineStatus code, std::vector<engine::ErrorEntry> entries);
 
-    engine::DBIResult m_Code;
+    engine::EngineStatus m_Code;
     std::vector<engine::ErrorEntry> m_Entries;
 };
 
@@ -40,7 +41,7 @@ private:
 [[noreturn]] void DatabaseError(const std::string& message, const TComponent* component = nullptr);
 
 // Raises EDBEngineError for a failed engine status, with the entries the engine left behind.
-void Check(engine::DBIResult status);
+void Check(engine::EngineStatus status);
 
 namespace messages {
 inline constexpr const char* DataSetClosed = "Cannot perform this operation on a closed dataset";

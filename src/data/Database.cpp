@@ -85,7 +85,7 @@ void TDatabase::DoConnect() {
         Check(engine::GetAliasInfo(m_AliasName, alias));
         Check(engine::AddSessionAlias(name, alias.driver, alias.params));
     }
-    engine::hDBIDb handle = 0;
+    engine::hDatabase handle = 0;
     Check(engine::OpenDatabase(name, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, handle));
     m_Handle = handle;
     if (AfterConnect)
@@ -102,7 +102,7 @@ void TDatabase::DoDisconnect() {
         throw;
     }
     m_Closing = false;
-    const engine::hDBIDb handle = m_Handle;
+    const engine::hDatabase handle = m_Handle;
     m_Handle = 0;
     Check(engine::CloseDatabase(handle));
     if (AfterDisconnect)

@@ -39,7 +39,7 @@ public:
     bool Temporary() const { return m_Temporary; }
     void SetTemporary(bool value) { m_Temporary = value; }
 
-    engine::hDBIDb Handle() const { return m_Handle; }
+    engine::hDatabase Handle() const { return m_Handle; }
     // Data sets that use the connection.
     int RefCount() const { return m_RefCount; }
     void AddRef() { ++m_RefCount; }
@@ -60,7 +60,7 @@ private:
     std::string m_AliasName;
     std::string m_DatabaseName;
     std::string m_SessionName = "Default";
-    engine::hDBIDb m_Handle = 0;
+    engine::hDatabase m_Handle = 0;
     int m_RefCount = 0;
     bool m_KeepConnection = true;
     bool m_LoginPrompt = true;

@@ -166,7 +166,7 @@ void TEngineDataSet::InternalClose() {
 
 void TEngineDataSet::RereadIndexDesc() {
     IndexDesc index;
-    if (GetIndexDesc(m_Cursor, index) == dbiOk)
+    if (GetIndexDesc(m_Cursor, index) == esOk)
         m_Index = index;
     else
         m_Index.reset();
@@ -261,14 +261,14 @@ const FieldDesc& TEngineDataSet::Desc(const TField& field) const {
 
 // ---- filters -------------------------------------------------------------------------------------
 
-engine::hDBIFilter TEngineDataSet::BuildExpressionFilter(const std::string& text, TFilterOptions options) {
+engine::hFilter TEngineDataSet::BuildExpressionFilter(const std::string& text, TFilterOptions options) {
     if (text.empty())
         return 0;
     TFilterExprOptions exprOptions;
     exprOptions.CaseInsensitive = options.Contains(TFilterOption::foCaseInsensitive);
     exprOptions.NoPartialCompare = options.Contains(TFilterOption::foNoPartialCompare);
     const std::vector<std::uint8_t> expression = TExprParser::Build(ExprFields(), text, exprOptions);
-    hDBIFilter filter = 0;
+    hFilter filter = 0;
     Check(AddFilter(m_Cursor, 0, expression, filter));
     return filter;
 }
@@ -302,7 +302,7 @@ void TEngineDataSet::ActivateFilters(bool active) {
     if (m_ExpressionFilter) {
         if (!active) {
             Check(DeactivateFilter(m_Cursor, m_ExpressionFilter));
-        } else if (ActivateFilter(m_Cursor, m_ExpressionFilter) != dbiOk) {
+        } else if (ActivateFilter(m_Cursor, m_ExpressionFilter) != esOk) {
             // The engine lost the filter: build it again from the text.
             DropFilter(m_Cursor, m_ExpressionFilter);
             m_ExpressionFilter = 0;
@@ -325,7 +325,7 @@ void TEngineDataSet::ApplyFilter(const std::string& text, TFilterOptions options
         ActivateFilters(filtered);
         return;
     }
-    const hDBIFilter replacement = BuildExpressionFilter(text, options);
+    const hFilter replacement = BuildExpressionFilter(text, options);
     if (filtered) {
         CursorPosChanged();
         CloseLookupCursor();
@@ -368,7 +368,7 @@ void TEngineDataSet::RethrowFilterError() {
 // ---- rows ----------------------------------------------------------------------------------------
 
 TDataSet::TGetResult TEngineDataSet::InternalGetRecord(TRecordBuffer& buffer, TGetMode mode, bool check) {
-    DBIResult status = dbiOk;
+    EngineStatus status = esOk;
     switch (mode) {
     case TGetMode::Current:
         status = GetRecord(m_Cursor, LockType::None, buffer.Record.data());
@@ -381,11 +381,11 @@ TDataSet::TGetResult TEngineDataSet::InternalGetRecord(TRecordBuffer& buffer, TG
         break;
     }
     RethrowFilterError();
-    if (status == dbiBOF)
+    if (status == esBOF)
         return TGetResult::BOF;
-    if (status == dbiEOF)
+    if (status == esEOF)
         return TGetResult::EOF_;
-    if (status != dbiOk) {
+    if (status != esOk) {
         if (check)
             Check(status);
         return TGetResult::Error;
@@ -416,9 +416,9 @@ void TEngineDataSet::InternalSetToRecord(const TRecordBuffer& buffer) {
         Check(SetToEnd(m_Cursor));
         return;
     default: {
-        const DBIResult status = SetToBookMark(m_Cursor, buffer.Bookmark.data());
+        const EngineStatus status = SetToBookMark(m_Cursor, buffer.Bookmark.data());
         // A row deleted meanwhile leaves the cursor where it was, between its neighbours.
-        if (status != dbiNeighbourPositioned)
+        if (status != esNeighbourPositioned)
             Check(status);
     }
     }
@@ -457,7 +457,7 @@ void TEngineDataSet::InternalRefresh() {
 
 int TEngineDataSet::InternalRecordCount() {
     std::uint32_t count = 0;
-    if (GetExactRecordCount(m_Cursor, count) == dbiOk || GetRecordCount(m_Cursor, count) == dbiOk) {
+    if (GetExactRecordCount(m_Cursor, count) == esOk || GetRecordCount(m_Cursor, count) == esOk) {
         RethrowFilterError();
         return static_cast<int>(count);
     }
@@ -503,7 +503,7 @@ void TEngineDataSet::WriteBlob(TField& field, TRecordBuffer& buffer, const std::
 
 // ---- locate --------------------------------------------------------------------------------------
 
-engine::hDBICur TEngineDataSet::GetLookupCursor(const std::vector<TField*>&, bool) {
+engine::hCursor TEngineDataSet::GetLookupCursor(const std::vector<TField*>&, bool) {
     return 0;
 }
 
@@ -553,17 +553,17 @@ bool TEngineDataSet::Locate(const std::string& keyFields, const std::vector<std:
     RestoreState(previous);
 
     const bool ownCursor = UsesActiveIndex(fields, caseInsensitive);
-    const hDBICur lookup = ownCursor ? m_Cursor : GetLookupCursor(fields, caseInsensitive);
+    const hCursor lookup = ownCursor ? m_Cursor : GetLookupCursor(fields, caseInsensitive);
     bool found = false;
     if (lookup) {
         const auto partialLength = static_cast<std::uint16_t>(partial ? keyValues.back().size() : 0);
         std::vector<std::uint8_t> row(key.Record.size());
-        const DBIResult status = GetRecordForKey(lookup, static_cast<std::uint16_t>(fields.size()),
-                                                 partialLength, key.Record.data(), row.data());
+        const EngineStatus status = GetRecordForKey(lookup, static_cast<std::uint16_t>(fields.size()),
+                                                    partialLength, key.Record.data(), row.data());
         RethrowFilterError();
-        found = status == dbiOk;
+        found = status == esOk;
         if (found && !ownCursor)
-            found = SetToCursor(m_Cursor, lookup) == dbiOk;
+            found = SetToCursor(m_Cursor, lookup) == esOk;
     } else {
         found = LocateByFilter(fields, keyValues, options);
     }
@@ -586,17 +586,17 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
         TFilterExpr::BuildLookup(exprFields, keys, values, options.Contains(TLocateOption::loCaseInsensitive),
                                  options.Contains(TLocateOption::loPartialKey));
     Check(SetToBegin(m_Cursor));
-    hDBIFilter filter = 0;
+    hFilter filter = 0;
     Check(AddFilter(m_Cursor, 2, expression, filter));
     std::vector<std::uint8_t> row(static_cast<std::size_t>(RecordSize()));
-    DBIResult status = ActivateFilter(m_Cursor, filter);
-    if (status == dbiOk)
+    EngineStatus status = ActivateFilter(m_Cursor, filter);
+    if (status == esOk)
         status = engine::GetNextRecord(m_Cursor, LockType::None, row.data());
     DropFilter(m_Cursor, filter);
     RethrowFilterError();
-    if (status == dbiOk)
+    if (status == esOk)
         return true;
-    if (status != dbiEOF)
+    if (status != esEOF)
         Check(status);
     return false;
 }

@@ -23,7 +23,7 @@ public:
     explicit TEngineDataSet(TComponent* owner);
     ~TEngineDataSet() override;
 
-    engine::hDBICur Handle() const { return m_Cursor; }
+    engine::hCursor Handle() const { return m_Cursor; }
     const engine::CursorProps& Props() const { return m_Props; }
     bool CanModify() const override { return m_Cursor != 0 && m_Props.canModify; }
     // Usable row numbers: the engine numbers rows by position and no filter applies.
@@ -35,15 +35,15 @@ public:
 
 protected:
     // Opens the engine cursor; raises on failure.
-    virtual engine::hDBICur CreateHandle() = 0;
+    virtual engine::hCursor CreateHandle() = 0;
     // A cursor positioned by a keyed read on an index of exactly these fields, or 0.
-    virtual engine::hDBICur GetLookupCursor(const std::vector<TField*>& fields, bool caseInsensitive);
+    virtual engine::hCursor GetLookupCursor(const std::vector<TField*>& fields, bool caseInsensitive);
     virtual void CloseLookupCursor() {}
     // Installs the filters a subclass keeps of its own, after the expression and function filters.
     virtual void InstallExtraFilters() {}
     // Parses a filter text against the view's fields and adds it to the cursor, inactive;
     // 0 for an empty text. Raises for a text that does not parse.
-    engine::hDBIFilter BuildExpressionFilter(const std::string& text, TFilterOptions options);
+    engine::hFilter BuildExpressionFilter(const std::string& text, TFilterOptions options);
 
     void InternalOpen() override;
     void InternalClose() override;
@@ -86,12 +86,12 @@ private:
     // The view's fields as the filter parser sees them.
     TExprFields ExprFields() const;
 
-    engine::hDBICur m_Cursor = 0;
+    engine::hCursor m_Cursor = 0;
     engine::CursorProps m_Props;
     std::vector<engine::FieldDesc> m_FieldDescs;
     std::optional<engine::IndexDesc> m_Index;
-    engine::hDBIFilter m_ExpressionFilter = 0;
-    engine::hDBIFilter m_FunctionFilter = 0;
+    engine::hFilter m_ExpressionFilter = 0;
+    engine::hFilter m_FunctionFilter = 0;
     TRecordBuffer m_FilterRecord;
     std::exception_ptr m_FilterError;
 };

@@ -45,17 +45,17 @@ engine::FieldDesc MakeFieldDesc(const SchemaField& field) {
 } // namespace
 
 engine::TableSpec MakeTableSpec(const SchemaTable& table) {
-    engine::TableSpec spec;
-    spec.name = std::string(table.name);
+    engine::TableSpec tableSpec;
+    tableSpec.name = std::string(table.name);
     for (const SchemaField& field : table.fields)
-        spec.fields.push_back(MakeFieldDesc(field));
+        tableSpec.fields.push_back(MakeFieldDesc(field));
     for (const SchemaIndex& index : table.indexes) {
         engine::IndexDesc desc;
         desc.name = std::string(index.name);
         desc.fields = {static_cast<std::uint16_t>(table.FieldNo(index.field))};
-        spec.indexes.push_back(desc);
+        tableSpec.indexes.push_back(desc);
     }
-    return spec;
+    return tableSpec;
 }
 
 } // namespace ws

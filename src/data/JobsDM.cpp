@@ -90,7 +90,7 @@ void TJobsDM::EditJewishRow(const std::string& orderNo) {
     try {
         JewishTable()->Edit();
     } catch (const EDBEngineError& e) {
-        if (e.ErrorCode() != engine::dbiRecordLocked)
+        if (e.ErrorCode() != engine::esRecordLocked)
             throw;
         ReportLockedRow(orderNo, e);
         return;

@@ -43,8 +43,8 @@ void TSession::Start() {
     std::lock_guard lock(m_Lock);
     if (m_Started)
         return;
-    const engine::DBIResult status = engine::EngineInit(engine::EngineVersion);
-    if (status != engine::dbiOk && status != engine::dbiAlreadyStarted)
+    const engine::EngineStatus status = engine::EngineInit(engine::EngineVersion);
+    if (status != engine::esOk && status != engine::esAlreadyStarted)
         throw EDBEngineError::StartFailure(status);
     m_Started = true;
 }

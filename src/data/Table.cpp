@@ -17,8 +17,8 @@ const TClassInfo& TTable::StaticClassInfo() {
             .Boolean("ReadOnly", &TTable::ReadOnly, &TTable::SetReadOnly)
             .Boolean("Exclusive", &TTable::Exclusive, &TTable::SetExclusive)
             .Boolean("DefaultIndex", &TTable::DefaultIndex, &TTable::SetDefaultIndex)
-            .Enum<TTableType>("TableType", {"ttDefault", "ttParadox", "ttDBase", "ttASCII", "ttDesktop"},
-                              &TTable::TableType, &TTable::SetTableType)
+            .Enum<TTableType>("TableType", {"ttDefault", "ttDesktop", "ttASCII"}, &TTable::TableType,
+                              &TTable::SetTableType)
             .Build();
     return info;
 }
@@ -70,29 +70,29 @@ void TTable::SetTableType(TTableType type) {
     m_TableType = type;
 }
 
-hDBICur TTable::CreateHandle() {
+hCursor TTable::CreateHandle() {
     if (m_TableName.empty())
         DatabaseError(messages::NoTableName, this);
     const std::string driverType = m_TableType == ttDefault ? std::string() : std::string("DESKTOP");
     const ShareMode share = m_Exclusive ? ShareMode::Exclusive : ShareMode::Shared;
     OpenMode mode = m_ReadOnly ? OpenMode::ReadOnly : OpenMode::ReadWrite;
-    hDBICur cursor = 0;
-    DBIResult status = OpenTable(DBHandle(), m_TableName, driverType, "", mode, share, cursor);
-    if (status == dbiTableReadOnly && mode == OpenMode::ReadWrite) {
+    hCursor cursor = 0;
+    EngineStatus status = OpenTable(DBHandle(), m_TableName, driverType, "", mode, share, cursor);
+    if (status == esTableReadOnly && mode == OpenMode::ReadWrite) {
         mode = OpenMode::ReadOnly;
         status = OpenTable(DBHandle(), m_TableName, driverType, "", mode, share, cursor);
     }
     Check(status);
     if (!m_IndexName.empty()) {
         status = SwitchToIndex(cursor, m_IndexName);
-        if (status != dbiOk) {
+        if (status != esOk) {
             const std::vector<ErrorEntry> entries = LastErrorEntries();
             CloseCursor(cursor);
             throw EDBEngineError(status, entries);
         }
     }
     m_IndexDefs.clear();
-    if (GetIndexDescs(cursor, m_IndexDefs) != dbiOk)
+    if (GetIndexDescs(cursor, m_IndexDefs) != esOk)
         m_IndexDefs.clear();
     return cursor;
 }
@@ -103,7 +103,7 @@ void TTable::InternalClose() {
     TDBDataSet::InternalClose();
 }
 
-hDBICur TTable::GetLookupCursor(const std::vector<TField*>& fields, bool caseInsensitive) {
+hCursor TTable::GetLookupCursor(const std::vector<TField*>& fields, bool caseInsensitive) {
     std::string fieldList;
     std::vector<std::uint16_t> numbers;
     for (const TField* field : fields) {
@@ -118,10 +118,10 @@ hDBICur TTable::GetLookupCursor(const std::vector<TField*>& fields, bool caseIns
     for (const IndexDesc& index : m_IndexDefs) {
         if (index.fields != numbers || index.caseInsensitive != caseInsensitive)
             continue;
-        hDBICur clone = 0;
-        if (CloneCursor(Handle(), true, clone) != dbiOk)
+        hCursor clone = 0;
+        if (CloneCursor(Handle(), true, clone) != esOk)
             return 0;
-        if (SwitchToIndex(clone, index.name) != dbiOk) {
+        if (SwitchToIndex(clone, index.name) != esOk) {
             CloseCursor(clone);
             return 0;
         }

@@ -7,7 +7,7 @@
 
 namespace ws {
 
-enum TTableType { ttDefault, ttParadox, ttDBase, ttASCII, ttDesktop };
+enum TTableType { ttDefault, ttDesktop, ttASCII };
 
 // One named table of a connection, in the order of its primary key or of a named index.
 class TTable : public TDBDataSet {
@@ -35,8 +35,8 @@ public:
     const std::vector<engine::IndexDesc>& IndexDefs() const { return m_IndexDefs; }
 
 protected:
-    engine::hDBICur CreateHandle() override;
-    engine::hDBICur GetLookupCursor(const std::vector<TField*>& fields, bool caseInsensitive) override;
+    engine::hCursor CreateHandle() override;
+    engine::hCursor GetLookupCursor(const std::vector<TField*>& fields, bool caseInsensitive) override;
     void CloseLookupCursor() override;
     void InternalClose() override;
 
@@ -49,7 +49,7 @@ private:
     TTableType m_TableType = ttDefault;
     std::vector<engine::IndexDesc> m_IndexDefs;
     // The cached lookup cursor of Locate, for one field list and case flag.
-    engine::hDBICur m_LookupCursor = 0;
+    engine::hCursor m_LookupCursor = 0;
     std::string m_LookupFields;
     bool m_LookupCaseInsensitive = false;
 };

@@ -61,7 +61,7 @@ void TwsTable::InstallExtraFilters() {
             continue;
         joined += joined.empty() ? line : " AND (" + line + ")";
     }
-    const engine::hDBIFilter filter = BuildExpressionFilter(joined, FilterOptions());
+    const engine::hFilter filter = BuildExpressionFilter(joined, FilterOptions());
     if (filter)
         Check(engine::ActivateFilter(Handle(), filter));
 }
@@ -96,7 +96,7 @@ void TwsTable::DoBeforePost() {
 }
 
 bool TwsTable::IsDesktopTable() const {
-    if (TableType() == ttDesktop || TableType() == ttParadox)
+    if (TableType() == ttDesktop)
         return true;
     if (TableType() != ttDefault)
         return false;

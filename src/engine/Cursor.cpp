@@ -70,7 +70,7 @@ std::uint8_t Clamp(std::int64_t value, T& out) {
 
 } // namespace
 
-hDBICur RecordBuffer::CursorHandle() const {
+hCursor RecordBuffer::CursorHandle() const {
     return m_Cursor.Handle();
 }
 const std::uint8_t* RecordBuffer::Data() const {
@@ -79,11 +79,11 @@ const std::uint8_t* RecordBuffer::Data() const {
 std::size_t RecordBuffer::Size() const {
     return m_Cursor.Schema().RecordSize();
 }
-DBIResult RecordBuffer::Get(std::uint16_t fieldNo, Value& value) const {
+EngineStatus RecordBuffer::Get(std::uint16_t fieldNo, Value& value) const {
     return m_Cursor.TestRowValue(fieldNo, value);
 }
 
-Cursor::Cursor(hDBICur handle, std::string tablePath) : m_Handle(handle), m_TablePath(std::move(tablePath)) {}
+Cursor::Cursor(hCursor handle, std::string tablePath) : m_Handle(handle), m_TablePath(std::move(tablePath)) {}
 
 Cursor::~Cursor() {
     if (m_Locks) {
@@ -98,16 +98,16 @@ Cursor::~Cursor() {
 
 // ---- opening ------------------------------------------------------------------------------------
 
-DBIResult Cursor::OpenConnection(bool readOnly) {
+EngineStatus Cursor::OpenConnection(bool readOnly) {
     if (::access(m_TablePath.c_str(), F_OK) != 0)
-        return Errors::Fail(dbiTableNotFound, "Table: " + m_TablePath);
+        return Errors::Fail(esTableNotFound, "Table: " + m_TablePath);
     if (!readOnly && ::access(m_TablePath.c_str(), W_OK) != 0)
-        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     m_ReadOnly = readOnly;
     int rc = m_Db.Open(m_TablePath, readOnly);
     if (rc != SQLITE_OK)
         return Storage(rc);
-    if (DBIResult s = m_Schema.Load(m_Db, m_TablePath))
+    if (EngineStatus s = m_Schema.Load(m_Db, m_TablePath))
         return s;
     if (!readOnly) {
         // Tables we create are already in write-ahead mode; this converts older ones once.
@@ -123,13 +123,13 @@ DBIResult Cursor::OpenConnection(bool readOnly) {
     for (std::size_t i = 0; i < m_Schema.Fields().size(); ++i)
         m_Columns.push_back(static_cast<int>(i + 1));
     m_Locks = LockFile::For(m_TablePath, !readOnly);
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::Open(const std::string& indexName, OpenMode mode, ShareMode share) {
-    if (DBIResult s = OpenConnection(mode == OpenMode::ReadOnly))
+EngineStatus Cursor::Open(const std::string& indexName, OpenMode mode, ShareMode share) {
+    if (EngineStatus s = OpenConnection(mode == OpenMode::ReadOnly))
         return s;
-    if (DBIResult s = m_Locks->OpenTable(m_Handle, share == ShareMode::Exclusive)) {
+    if (EngineStatus s = m_Locks->OpenTable(m_Handle, share == ShareMode::Exclusive)) {
         Errors::AddContext("Table: " + m_TablePath);
         return s;
     }
@@ -137,18 +137,18 @@ DBIResult Cursor::Open(const std::string& indexName, OpenMode mode, ShareMode sh
     return SwitchToIndex(indexName);
 }
 
-DBIResult Cursor::OpenClone(const Cursor& source, bool readOnly) {
-    if (DBIResult s = OpenConnection(readOnly || source.m_ReadOnly))
+EngineStatus Cursor::OpenClone(const Cursor& source, bool readOnly) {
+    if (EngineStatus s = OpenConnection(readOnly || source.m_ReadOnly))
         return s;
-    if (DBIResult s = m_Locks->OpenTable(m_Handle, false))
+    if (EngineStatus s = m_Locks->OpenTable(m_Handle, false))
         return s;
     m_TableOpened = true;
     if (source.m_Index) {
-        if (DBIResult s = SwitchToIndex(source.m_Index->name))
+        if (EngineStatus s = SwitchToIndex(source.m_Index->name))
             return s;
     }
     m_Position = source.m_Position;
-    return dbiOk;
+    return esOk;
 }
 
 CursorProps Cursor::Props() const {
@@ -170,40 +170,40 @@ std::uint16_t Cursor::IndexTag() const {
     return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
 }
 
-DBIResult Cursor::SwitchToIndex(const std::string& indexName) {
+EngineStatus Cursor::SwitchToIndex(const std::string& indexName) {
     const IndexDesc* index = nullptr;
     if (!indexName.empty()) {
         index = m_Schema.FindIndex(indexName);
         if (!index)
-            return Errors::Fail(dbiUnknownIndex, "Index '" + indexName + "' of table " + m_TablePath);
+            return Errors::Fail(esUnknownIndex, "Index '" + indexName + "' of table " + m_TablePath);
     }
     m_Index = index;
     m_Statements.clear();
     if (m_Position.where != Where::Row)
-        return dbiOk;
+        return esOk;
     // Stay on the same row; its key is now the new index's key.
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
-    if (DBIResult s = FetchRow(m_Position.rowId, found, passes, key))
+    if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
         return s;
     if (found)
         m_Position = {Where::Row, key, m_Position.rowId, true};
     else
         SetToBegin();
-    return dbiOk;
+    return esOk;
 }
 
 // ---- snapshots and statements -------------------------------------------------------------------
 
-DBIResult Cursor::EnsureSnapshot() {
+EngineStatus Cursor::EnsureSnapshot() {
     if (m_InSnapshot)
-        return dbiOk;
+        return esOk;
     const int rc = m_Db.Exec("BEGIN");
     if (rc != SQLITE_OK)
         return Storage(rc);
     m_InSnapshot = true;
-    return dbiOk;
+    return esOk;
 }
 
 void Cursor::EndSnapshot() {
@@ -229,7 +229,7 @@ Statement* Cursor::Cached(const std::string& sql) {
     return &m_Statements.emplace(sql, std::move(stmt)).first->second;
 }
 
-DBIResult Cursor::Storage(int rc) {
+EngineStatus Cursor::Storage(int rc) {
     return FailFromSqlite(rc, m_TablePath, m_Db.LastMessage());
 }
 
@@ -360,9 +360,9 @@ const std::uint8_t* Cursor::TestRowData() {
     return m_Scratch.data();
 }
 
-DBIResult Cursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
+EngineStatus Cursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     if (m_TestRow && !m_TestDecoded) {
         Store(m_Scratch.data(), m_TestRow->Int(0));
@@ -432,8 +432,8 @@ std::vector<Cursor::Segment> Cursor::SegmentsFrom(Direction direction) const {
     return segments;
 }
 
-DBIResult Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
-    if (DBIResult s = EnsureSnapshot())
+EngineStatus Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
+    if (EngineStatus s = EnsureSnapshot())
         return s;
     for (const Segment& segment : segments) {
         std::vector<SqlValue> params = segment.params;
@@ -458,7 +458,7 @@ DBIResult Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t
             m_Position = {Where::Row, KeyOf(*stmt), rowId, true};
             m_TestRow = nullptr;
             stmt->Reset();
-            return dbiOk;
+            return esOk;
         }
         m_TestRow = nullptr;
         stmt->Reset();
@@ -467,11 +467,11 @@ DBIResult Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t
         if (segment.within && rc == SQLITE_ROW)
             break;
     }
-    return dbiRecordNotFound;
+    return esRecordNotFound;
 }
 
-DBIResult Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
-    if (DBIResult s = EnsureSnapshot())
+EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+    if (EngineStatus s = EnsureSnapshot())
         return s;
     Statement* stmt =
         Cached("SELECT " + SelectList() + " FROM " + TableSchema::DataTable + " WHERE rowid = ?");
@@ -490,23 +490,23 @@ DBIResult Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::v
         m_TestRow = nullptr;
     }
     stmt->Reset();
-    return IsRowOrDone(rc) ? dbiOk : Storage(rc);
+    return IsRowOrDone(rc) ? esOk : Storage(rc);
 }
 
-DBIResult Cursor::TakeLock(std::int64_t rowId) {
+EngineStatus Cursor::TakeLock(std::int64_t rowId) {
     if (!m_Locks)
-        return Errors::Fail(dbiInvalidHandle);
-    if (DBIResult s = m_Locks->LockRecord(rowId, m_Handle)) {
+        return Errors::Fail(esInvalidHandle);
+    if (EngineStatus s = m_Locks->LockRecord(rowId, m_Handle)) {
         Errors::AddContext("Table: " + m_TablePath);
         return s;
     }
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::FinishRead(LockType lock, std::uint8_t* record) {
+EngineStatus Cursor::FinishRead(LockType lock, std::uint8_t* record) {
     if (lock == LockType::Write) {
         const std::int64_t rowId = m_Position.rowId;
-        if (DBIResult s = TakeLock(rowId))
+        if (EngineStatus s = TakeLock(rowId))
             return s;
         // A row about to be changed is read as it is now, not as the snapshot saw it, so that
         // writing it back cannot undo another program's change.
@@ -514,47 +514,47 @@ DBIResult Cursor::FinishRead(LockType lock, std::uint8_t* record) {
         bool found = false;
         bool passes = false;
         std::vector<SqlValue> key;
-        DBIResult s = FetchRow(rowId, found, passes, key);
+        EngineStatus s = FetchRow(rowId, found, passes, key);
         if (s || !found || !passes) {
             m_Locks->UnlockRecord(rowId, m_Handle);
             m_Position.onRow = false;
-            return s ? s : Errors::Fail(dbiRecordDeleted);
+            return s ? s : Errors::Fail(esRecordDeleted);
         }
         m_Position.key = key;
     }
     if (record)
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
+EngineStatus Cursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
     if (direction == Direction::Current) {
         if (m_Position.where == Where::Begin)
-            return Errors::Fail(dbiBOF);
+            return Errors::Fail(esBOF);
         if (m_Position.where == Where::End)
-            return Errors::Fail(dbiEOF);
+            return Errors::Fail(esEOF);
         if (!m_Position.onRow)
-            return Errors::Fail(dbiRecordDeleted);
+            return Errors::Fail(esRecordDeleted);
         bool found = false;
         bool passes = false;
         std::vector<SqlValue> key;
-        if (DBIResult s = FetchRow(m_Position.rowId, found, passes, key))
+        if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
             return s;
         if (!found || !passes) {
             m_Position.onRow = false;
-            return Errors::Fail(dbiRecordDeleted);
+            return Errors::Fail(esRecordDeleted);
         }
         m_Position.key = key;
         return FinishRead(lock, record);
     }
     const bool next = direction == Direction::Next;
     if (m_Position.where == (next ? Where::End : Where::Begin))
-        return Errors::Fail(next ? dbiEOF : dbiBOF);
+        return Errors::Fail(next ? esEOF : esBOF);
     std::int64_t rowId = 0;
-    const DBIResult s = RunSegments(SegmentsFrom(direction), rowId);
-    if (s == dbiRecordNotFound) {
+    const EngineStatus s = RunSegments(SegmentsFrom(direction), rowId);
+    if (s == esRecordNotFound) {
         next ? SetToEnd() : SetToBegin();
-        return Errors::Fail(next ? dbiEOF : dbiBOF);
+        return Errors::Fail(next ? esEOF : esBOF);
     }
     return s ? s : FinishRead(lock, record);
 }
@@ -615,41 +615,41 @@ std::vector<SqlValue> Cursor::DecodeKey(const std::uint8_t* in) const {
     return key;
 }
 
-DBIResult Cursor::GetBookmark(std::uint8_t* bookmark) const {
+EngineStatus Cursor::GetBookmark(std::uint8_t* bookmark) const {
     std::memset(bookmark, 0, BookmarkSize());
     Store(bookmark, m_Position.rowId);
     Store(bookmark + 8, IndexTag());
     bookmark[10] = static_cast<std::uint8_t>(m_Position.where);
     EncodeKey(m_Position.key, bookmark + kBookmarkHeader);
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::SetToBookmark(const std::uint8_t* bookmark) {
+EngineStatus Cursor::SetToBookmark(const std::uint8_t* bookmark) {
     const auto where = bookmark[10];
     if (where == static_cast<std::uint8_t>(Where::Begin)) {
         SetToBegin();
-        return dbiOk;
+        return esOk;
     }
     if (where == static_cast<std::uint8_t>(Where::End)) {
         SetToEnd();
-        return dbiOk;
+        return esOk;
     }
     if (where != static_cast<std::uint8_t>(Where::Row))
-        return Errors::Fail(dbiInvalidParameter, "not a bookmark of this cursor");
+        return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
     const std::int64_t rowId = Load<std::int64_t>(bookmark);
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
-    if (DBIResult s = FetchRow(rowId, found, passes, key))
+    if (EngineStatus s = FetchRow(rowId, found, passes, key))
         return s;
     if (found) {
         m_Position = {Where::Row, key, rowId, true};
-        return dbiOk;
+        return esOk;
     }
     if (Load<std::uint16_t>(bookmark + 8) != IndexTag())
-        return Errors::Fail(dbiRecordNotFound);
+        return Errors::Fail(esRecordNotFound);
     m_Position = {Where::Row, DecodeKey(bookmark + kBookmarkHeader), rowId, false};
-    return Errors::Fail(dbiNeighbourPositioned);
+    return Errors::Fail(esNeighbourPositioned);
 }
 
 int Cursor::CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const {
@@ -661,7 +661,7 @@ int Cursor::CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlVal
     return 0;
 }
 
-DBIResult Cursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const {
+EngineStatus Cursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const {
     const auto rank = [](std::uint8_t where) {
         return where == static_cast<std::uint8_t>(Where::Begin) ? 0
                : where == static_cast<std::uint8_t>(Where::Row) ? 1
@@ -669,7 +669,7 @@ DBIResult Cursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b,
     };
     result = rank(a[10]) - rank(b[10]);
     if (result != 0 || rank(a[10]) != 1)
-        return dbiOk;
+        return esOk;
     if (Load<std::uint16_t>(a + 8) == IndexTag() && Load<std::uint16_t>(b + 8) == IndexTag())
         result = CompareKeys(DecodeKey(a + kBookmarkHeader), DecodeKey(b + kBookmarkHeader));
     if (result == 0) {
@@ -677,35 +677,35 @@ DBIResult Cursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b,
         const auto y = Load<std::int64_t>(b);
         result = x < y ? -1 : x > y ? 1 : 0;
     }
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::SetToCursor(const Cursor& source) {
+EngineStatus Cursor::SetToCursor(const Cursor& source) {
     if (source.m_TablePath != m_TablePath)
-        return Errors::Fail(dbiDifferentTables);
+        return Errors::Fail(esDifferentTables);
     if (source.m_Position.where != Where::Row) {
         m_Position = source.m_Position;
-        return dbiOk;
+        return esOk;
     }
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
-    if (DBIResult s = FetchRow(source.m_Position.rowId, found, passes, key))
+    if (EngineStatus s = FetchRow(source.m_Position.rowId, found, passes, key))
         return s;
     if (!found)
-        return Errors::Fail(dbiRecordDeleted);
+        return Errors::Fail(esRecordDeleted);
     m_Position = {Where::Row, key, source.m_Position.rowId, true};
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
-                             std::uint8_t* record) {
+EngineStatus Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                const std::uint8_t* key, std::uint8_t* record) {
     if (!m_Index)
-        return Errors::Fail(dbiUnknownIndex, "a keyed read needs an active index");
+        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
     const std::size_t n = m_Index->fields.size();
     const std::size_t count = fieldCount == 0 ? n : fieldCount;
     if (count > n)
-        return Errors::Fail(dbiInvalidParameter, "more key fields than the index has");
+        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
     Segment segment{"1", {}, false, {}};
     for (std::size_t i = 0; i < count; ++i) {
         const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
@@ -729,26 +729,26 @@ DBIResult Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLeng
         }
     }
     std::int64_t rowId = 0;
-    const DBIResult s = RunSegments({segment}, rowId);
-    if (s == dbiRecordNotFound)
-        return Errors::Fail(dbiRecordNotFound);
+    const EngineStatus s = RunSegments({segment}, rowId);
+    if (s == esRecordNotFound)
+        return Errors::Fail(esRecordNotFound);
     return s ? s : FinishRead(LockType::None, record);
 }
 
 // ---- values -------------------------------------------------------------------------------------
 
-DBIResult Cursor::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
+EngineStatus Cursor::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
     field = m_Schema.Field(fieldNo);
     if (!field)
-        return Errors::Fail(dbiInvalidField, Format("Field number %u of table %s",
-                                                    static_cast<unsigned>(fieldNo), m_TablePath.c_str()));
-    return dbiOk;
+        return Errors::Fail(esInvalidField, Format("Field number %u of table %s",
+                                                   static_cast<unsigned>(fieldNo), m_TablePath.c_str()));
+    return esOk;
 }
 
-DBIResult Cursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
-                           bool& isBlank) const {
+EngineStatus Cursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
+                              bool& isBlank) const {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     isBlank = record[field->offset] == TableSchema::FieldBlank;
     if (dest) {
@@ -757,12 +757,12 @@ DBIResult Cursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, vo
         else
             std::memcpy(dest, record + field->offset + 1, field->length);
     }
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
+EngineStatus Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     if (field->type == FieldType::Blob) {
         if (source)
@@ -770,19 +770,19 @@ DBIResult Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const vo
         const std::uint64_t id = m_NextMemo++;
         record[field->offset] = TableSchema::FieldBlank;
         Store(record + field->offset + 1, id);
-        return dbiOk;
+        return esOk;
     }
     std::uint8_t* value = record + field->offset + 1;
     if (!source) {
         record[field->offset] = TableSchema::FieldBlank;
         std::memset(value, 0, field->length);
-        return dbiOk;
+        return esOk;
     }
     if (field->type == FieldType::ZString) {
         const auto* text = static_cast<const char*>(source);
         const std::size_t length = strnlen(text, field->size + 1u);
         if (length > field->size)
-            return Errors::Fail(dbiValueTooLong,
+            return Errors::Fail(esValueTooLong,
                                 Format("Field %s holds at most %u characters", field->name.c_str(),
                                        static_cast<unsigned>(field->size)));
         std::memset(value, 0, field->length);
@@ -791,34 +791,34 @@ DBIResult Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const vo
         std::memcpy(value, source, field->length);
     }
     record[field->offset] = TableSchema::FieldValue;
-    return dbiOk;
+    return esOk;
 }
 
 void Cursor::BlankRecord(std::uint8_t* record) const {
     std::memset(record, 0, m_Schema.RecordSize());
 }
 
-DBIResult Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
-                           bool& isBlank) {
+EngineStatus Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
+                              bool& isBlank) {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     if (field->type != FieldType::Blob)
-        return Errors::Fail(dbiInvalidField, "Field " + field->name + " is not a memo");
+        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
     text.clear();
     isBlank = record[field->offset] == TableSchema::FieldBlank;
     const auto id = Load<std::uint64_t>(record + field->offset + 1);
     if (id != 0) {
         auto it = m_PendingMemos.find(id);
         if (!isBlank && it == m_PendingMemos.end())
-            return Errors::Fail(dbiInvalidParameter, "the memo text of this record buffer is gone");
+            return Errors::Fail(esInvalidParameter, "the memo text of this record buffer is gone");
         if (!isBlank)
             text = it->second;
-        return dbiOk;
+        return esOk;
     }
     if (isBlank || RowIdOf(record) == 0)
-        return dbiOk;
-    if (DBIResult s = EnsureSnapshot())
+        return esOk;
+    if (EngineStatus s = EnsureSnapshot())
         return s;
     Statement* stmt = Cached("SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable +
                              " WHERE rowid = ?");
@@ -832,39 +832,39 @@ DBIResult Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, st
     }
     stmt->Reset();
     if (rc == SQLITE_DONE)
-        return Errors::Fail(dbiRecordDeleted);
-    return rc == SQLITE_ROW ? dbiOk : Storage(rc);
+        return Errors::Fail(esRecordDeleted);
+    return rc == SQLITE_ROW ? esOk : Storage(rc);
 }
 
-DBIResult Cursor::WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
+EngineStatus Cursor::WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     if (field->type != FieldType::Blob)
-        return Errors::Fail(dbiInvalidField, "Field " + field->name + " is not a memo");
+        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
     const std::uint64_t id = m_NextMemo++;
     m_PendingMemos[id] = text;
     record[field->offset] = TableSchema::FieldValue;
     Store(record + field->offset + 1, id);
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
+EngineStatus Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     value = std::monostate{};
     if (field->type == FieldType::Blob) {
         std::string text;
         bool blank = true;
-        if (DBIResult s = ReadMemo(fieldNo, record, text, blank))
+        if (EngineStatus s = ReadMemo(fieldNo, record, text, blank))
             return s;
         if (!blank)
             value = text;
-        return dbiOk;
+        return esOk;
     }
     if (record[field->offset] == TableSchema::FieldBlank)
-        return dbiOk;
+        return esOk;
     const std::uint8_t* p = record + field->offset + 1;
     switch (field->type) {
     case FieldType::ZString:
@@ -889,17 +889,17 @@ DBIResult Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Va
     default:
         break;
     }
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
+EngineStatus Cursor::PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
     const FieldDesc* field = nullptr;
-    if (DBIResult s = CheckField(fieldNo, field))
+    if (EngineStatus s = CheckField(fieldNo, field))
         return s;
     if (std::holds_alternative<std::monostate>(value))
         return PutField(fieldNo, record, nullptr);
     const auto mismatch = [&] {
-        return Errors::Fail(dbiInvalidParameter, "value of the wrong type for field " + field->name);
+        return Errors::Fail(esInvalidParameter, "value of the wrong type for field " + field->name);
     };
     switch (field->type) {
     case FieldType::ZString:
@@ -963,27 +963,27 @@ SqlValue Cursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) co
 
 // ---- writing ------------------------------------------------------------------------------------
 
-DBIResult Cursor::BeginWrite() {
+EngineStatus Cursor::BeginWrite() {
     EndSnapshot();
     const int rc = m_Db.Exec("BEGIN IMMEDIATE");
-    return rc == SQLITE_OK ? dbiOk : Storage(rc);
+    return rc == SQLITE_OK ? esOk : Storage(rc);
 }
 
-DBIResult Cursor::CommitWrite(int rc) {
+EngineStatus Cursor::CommitWrite(int rc) {
     if (rc != SQLITE_DONE) {
-        const DBIResult s = Storage(rc);
+        const EngineStatus s = Storage(rc);
         m_Db.Exec("ROLLBACK");
         return s;
     }
     rc = m_Db.Exec("COMMIT");
     if (rc == SQLITE_OK)
-        return dbiOk;
-    const DBIResult s = Storage(rc);
+        return esOk;
+    const EngineStatus s = Storage(rc);
     m_Db.Exec("ROLLBACK");
     return s;
 }
 
-DBIResult Cursor::WriteRow(std::uint8_t* record, bool insert) {
+EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert) {
     std::vector<std::string> columns;
     std::vector<SqlValue> values;
     std::vector<std::uint64_t> usedMemos;
@@ -992,14 +992,14 @@ DBIResult Cursor::WriteRow(std::uint8_t* record, bool insert) {
         if (field.subtype == FieldSubtype::AutoInc)
             continue;
         if (field.required && flag == TableSchema::FieldBlank)
-            return Errors::Fail(dbiInvalidParameter, "Field " + field.name + " must have a value");
+            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
         if (field.type == FieldType::Blob) {
             const auto id = Load<std::uint64_t>(record + field.offset + 1);
             std::string text;
             bool blank = true;
             if (id == 0 && !insert)
                 continue; // unchanged since it was read
-            if (DBIResult s = ReadMemo(field.number, record, text, blank))
+            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
                 return s;
             if (id != 0)
                 usedMemos.push_back(id);
@@ -1034,7 +1034,7 @@ DBIResult Cursor::WriteRow(std::uint8_t* record, bool insert) {
               (sets.empty() ? "rowid = rowid" : sets) + " WHERE rowid = ?";
         values.emplace_back(m_Position.rowId);
     }
-    if (DBIResult s = BeginWrite())
+    if (EngineStatus s = BeginWrite())
         return s;
     int rc = 0;
     {
@@ -1050,10 +1050,10 @@ DBIResult Cursor::WriteRow(std::uint8_t* record, bool insert) {
     }
     const bool changed = sqlite3_changes(m_Db.Handle()) > 0;
     const std::int64_t newRowId = sqlite3_last_insert_rowid(m_Db.Handle());
-    if (DBIResult s = CommitWrite(rc))
+    if (EngineStatus s = CommitWrite(rc))
         return s;
     if (!changed)
-        return Errors::Fail(dbiRecordDeleted);
+        return Errors::Fail(esRecordDeleted);
     for (std::uint64_t id : usedMemos)
         m_PendingMemos.erase(id);
     for (const FieldDesc& field : m_Schema.Fields()) {
@@ -1065,54 +1065,54 @@ DBIResult Cursor::WriteRow(std::uint8_t* record, bool insert) {
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
-    if (DBIResult s = FetchRow(rowId, found, passes, key))
+    if (EngineStatus s = FetchRow(rowId, found, passes, key))
         return s;
     if (found) {
         m_Position = {Where::Row, key, rowId, true};
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
     }
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::Modify(std::uint8_t* record, bool freeLock) {
+EngineStatus Cursor::Modify(std::uint8_t* record, bool freeLock) {
     if (m_ReadOnly)
-        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     if (m_Position.where != Where::Row || !m_Position.onRow)
-        return Errors::Fail(dbiNoCurrentRecord);
+        return Errors::Fail(esNoCurrentRecord);
     const std::int64_t rowId = m_Position.rowId;
     // A buffer read from another row must never be written over this one.
     if (RowIdOf(record) != 0 && RowIdOf(record) != rowId)
-        return Errors::Fail(dbiInvalidParameter, "the record buffer holds another row than the current one");
+        return Errors::Fail(esInvalidParameter, "the record buffer holds another row than the current one");
     const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
     if (!wasLocked) {
-        if (DBIResult s = TakeLock(rowId))
+        if (EngineStatus s = TakeLock(rowId))
             return s;
     }
-    const DBIResult s = WriteRow(record, false);
-    if (s == dbiRecordDeleted)
+    const EngineStatus s = WriteRow(record, false);
+    if (s == esRecordDeleted)
         m_Position.onRow = false;
-    if (freeLock || !wasLocked || s == dbiRecordDeleted)
+    if (freeLock || !wasLocked || s == esRecordDeleted)
         m_Locks->UnlockRecord(rowId, m_Handle);
     return s;
 }
 
-DBIResult Cursor::Insert(LockType lock, std::uint8_t* record) {
+EngineStatus Cursor::Insert(LockType lock, std::uint8_t* record) {
     if (m_ReadOnly)
-        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
-    if (DBIResult s = WriteRow(record, true))
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
+    if (EngineStatus s = WriteRow(record, true))
         return s;
-    return lock == LockType::Write ? TakeLock(m_Position.rowId) : dbiOk;
+    return lock == LockType::Write ? TakeLock(m_Position.rowId) : esOk;
 }
 
-DBIResult Cursor::Delete() {
+EngineStatus Cursor::Delete() {
     if (m_ReadOnly)
-        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     if (m_Position.where != Where::Row || !m_Position.onRow)
-        return Errors::Fail(dbiNoCurrentRecord);
+        return Errors::Fail(esNoCurrentRecord);
     const std::int64_t rowId = m_Position.rowId;
-    if (DBIResult s = TakeLock(rowId))
+    if (EngineStatus s = TakeLock(rowId))
         return s;
-    DBIResult s = BeginWrite();
+    EngineStatus s = BeginWrite();
     if (!s) {
         Statement* stmt = Cached(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?");
         int rc = SQLITE_ERROR;
@@ -1124,7 +1124,7 @@ DBIResult Cursor::Delete() {
         const bool deleted = sqlite3_changes(m_Db.Handle()) > 0;
         s = CommitWrite(rc);
         if (!s && !deleted)
-            s = Errors::Fail(dbiRecordDeleted);
+            s = Errors::Fail(esRecordDeleted);
     }
     m_Locks->UnlockRecord(rowId, m_Handle);
     if (!s)
@@ -1132,26 +1132,26 @@ DBIResult Cursor::Delete() {
     return s;
 }
 
-DBIResult Cursor::ReleaseLock(bool all) {
+EngineStatus Cursor::ReleaseLock(bool all) {
     if (all) {
         m_Locks->UnlockAll(m_Handle);
-        return dbiOk;
+        return esOk;
     }
     if (m_Position.where != Where::Row || !m_Locks->IsLockedBy(m_Position.rowId, m_Handle))
-        return Errors::Fail(dbiNotLocked);
+        return Errors::Fail(esNotLocked);
     m_Locks->UnlockRecord(m_Position.rowId, m_Handle);
-    return dbiOk;
+    return esOk;
 }
 
 // ---- counting, filters, re-reading --------------------------------------------------------------
 
-DBIResult Cursor::ExactCount(std::uint32_t& count) {
+EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     count = 0;
-    if (DBIResult s = EnsureSnapshot())
+    if (EngineStatus s = EnsureSnapshot())
         return s;
     if (m_CountCache) {
         count = *m_CountCache;
-        return dbiOk;
+        return esOk;
     }
     std::vector<SqlValue> params;
     const bool rowFilters = HasRowFilters();
@@ -1178,12 +1178,12 @@ DBIResult Cursor::ExactCount(std::uint32_t& count) {
         return Storage(rc);
     if (!HasCallbackFilters())
         m_CountCache = count;
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::RowCount(std::uint32_t& count) {
+EngineStatus Cursor::RowCount(std::uint32_t& count) {
     count = 0;
-    if (DBIResult s = EnsureSnapshot())
+    if (EngineStatus s = EnsureSnapshot())
         return s;
     Statement* stmt = Cached(std::string("SELECT count(*) FROM ") + TableSchema::DataTable);
     if (!stmt)
@@ -1192,11 +1192,11 @@ DBIResult Cursor::RowCount(std::uint32_t& count) {
     if (rc == SQLITE_ROW)
         count = static_cast<std::uint32_t>(stmt->Int(0));
     stmt->Reset();
-    return rc == SQLITE_ROW ? dbiOk : Storage(rc);
+    return rc == SQLITE_ROW ? esOk : Storage(rc);
 }
 
-DBIResult Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
-                            RowCallback callback, hDBIFilter& filter) {
+EngineStatus Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
+                               RowCallback callback, hFilter& filter) {
     Filter entry;
     entry.handle = m_NextFilter++;
     entry.priority = priority;
@@ -1209,43 +1209,43 @@ DBIResult Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilt
     filter = entry.handle;
     m_Filters.insert(at, std::move(entry));
     m_CountCache.reset();
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::ActivateFilter(hDBIFilter filter, bool active) {
+EngineStatus Cursor::ActivateFilter(hFilter filter, bool active) {
     for (Filter& entry : m_Filters) {
         if (entry.handle == filter) {
             entry.active = active;
             m_CountCache.reset();
-            return dbiOk;
+            return esOk;
         }
     }
-    return Errors::Fail(dbiUnknownFilter);
+    return Errors::Fail(esUnknownFilter);
 }
 
-DBIResult Cursor::DropFilter(hDBIFilter filter) {
+EngineStatus Cursor::DropFilter(hFilter filter) {
     auto it =
         std::find_if(m_Filters.begin(), m_Filters.end(), [&](const Filter& f) { return f.handle == filter; });
     if (it == m_Filters.end())
-        return Errors::Fail(dbiUnknownFilter);
+        return Errors::Fail(esUnknownFilter);
     m_Filters.erase(it);
     m_CountCache.reset();
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::ForceReread() {
+EngineStatus Cursor::ForceReread() {
     EndSnapshot();
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
+EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
     if (m_ReadOnly)
-        return Errors::Fail(dbiTableReadOnly, "Table: " + m_TablePath);
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     for (const ValidityCheck& check : checks) {
         if (!m_Schema.Field(check.fieldNo))
-            return Errors::Fail(dbiInvalidField);
+            return Errors::Fail(esInvalidField);
     }
-    if (DBIResult s = BeginWrite())
+    if (EngineStatus s = BeginWrite())
         return s;
     int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
     for (const ValidityCheck& check : checks) {
@@ -1262,10 +1262,10 @@ DBIResult Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
         stmt->Reset();
         rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
     }
-    if (DBIResult s = CommitWrite(rc == SQLITE_OK ? SQLITE_DONE : rc))
+    if (EngineStatus s = CommitWrite(rc == SQLITE_OK ? SQLITE_DONE : rc))
         return s;
     m_Schema.SetChecks(checks);
-    return dbiOk;
+    return esOk;
 }
 
 } // namespace ws::engine

@@ -23,59 +23,60 @@ class Cursor {
 public:
     enum class Direction { Current, Next, Prior };
 
-    Cursor(hDBICur handle, std::string tablePath);
+    Cursor(hCursor handle, std::string tablePath);
     ~Cursor();
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
 
-    DBIResult Open(const std::string& indexName, OpenMode mode, ShareMode share);
-    DBIResult OpenClone(const Cursor& source, bool readOnly);
+    EngineStatus Open(const std::string& indexName, OpenMode mode, ShareMode share);
+    EngineStatus OpenClone(const Cursor& source, bool readOnly);
 
-    hDBICur Handle() const { return m_Handle; }
+    hCursor Handle() const { return m_Handle; }
     const std::string& TablePath() const { return m_TablePath; }
     const TableSchema& Schema() const { return m_Schema; }
     const IndexDesc* ActiveIndex() const { return m_Index; }
     CursorProps Props() const;
     std::uint16_t BookmarkSize() const;
 
-    DBIResult SwitchToIndex(const std::string& indexName);
+    EngineStatus SwitchToIndex(const std::string& indexName);
     void SetToBegin();
     void SetToEnd();
-    DBIResult Read(Direction direction, LockType lock, std::uint8_t* record);
-    DBIResult GetBookmark(std::uint8_t* bookmark) const;
-    DBIResult SetToBookmark(const std::uint8_t* bookmark);
-    DBIResult CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const;
-    DBIResult SetToCursor(const Cursor& source);
-    DBIResult ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
-                         std::uint8_t* record);
+    EngineStatus Read(Direction direction, LockType lock, std::uint8_t* record);
+    EngineStatus GetBookmark(std::uint8_t* bookmark) const;
+    EngineStatus SetToBookmark(const std::uint8_t* bookmark);
+    EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const;
+    EngineStatus SetToCursor(const Cursor& source);
+    EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
+                            std::uint8_t* record);
 
-    DBIResult GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest, bool& isBlank) const;
-    DBIResult PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source);
+    EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest, bool& isBlank) const;
+    EngineStatus PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source);
     void BlankRecord(std::uint8_t* record) const;
-    DBIResult ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text, bool& isBlank);
-    DBIResult WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text);
-    DBIResult GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value);
-    DBIResult PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value);
+    EngineStatus ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
+                          bool& isBlank);
+    EngineStatus WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text);
+    EngineStatus GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value);
+    EngineStatus PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value);
 
-    DBIResult Modify(std::uint8_t* record, bool freeLock);
-    DBIResult Insert(LockType lock, std::uint8_t* record);
-    DBIResult Delete();
-    DBIResult ReleaseLock(bool all);
+    EngineStatus Modify(std::uint8_t* record, bool freeLock);
+    EngineStatus Insert(LockType lock, std::uint8_t* record);
+    EngineStatus Delete();
+    EngineStatus ReleaseLock(bool all);
 
-    DBIResult ExactCount(std::uint32_t& count);
-    DBIResult RowCount(std::uint32_t& count);
+    EngineStatus ExactCount(std::uint32_t& count);
+    EngineStatus RowCount(std::uint32_t& count);
 
-    DBIResult AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
-                        RowCallback callback, hDBIFilter& filter);
-    DBIResult ActivateFilter(hDBIFilter filter, bool active);
-    DBIResult DropFilter(hDBIFilter filter);
+    EngineStatus AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
+                           RowCallback callback, hFilter& filter);
+    EngineStatus ActivateFilter(hFilter filter, bool active);
+    EngineStatus DropFilter(hFilter filter);
 
-    DBIResult ForceReread();
-    DBIResult SetValidityChecks(const std::vector<ValidityCheck>& checks);
+    EngineStatus ForceReread();
+    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks);
 
     // For RecordBuffer: the row under test.
     const std::uint8_t* TestRowData();
-    DBIResult TestRowValue(std::uint16_t fieldNo, Value& value);
+    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value);
 
 private:
     enum class Where { Begin, End, Row };
@@ -86,7 +87,7 @@ private:
         bool onRow = false;
     };
     struct Filter {
-        hDBIFilter handle = 0;
+        hFilter handle = 0;
         std::uint16_t priority = 0;
         bool active = false;
         std::unique_ptr<CompiledFilter> expression;
@@ -101,8 +102,8 @@ private:
         std::function<bool(Statement&)> within;
     };
 
-    DBIResult OpenConnection(bool readOnly);
-    DBIResult EnsureSnapshot();
+    EngineStatus OpenConnection(bool readOnly);
+    EngineStatus EnsureSnapshot();
     void EndSnapshot();
     Statement* Cached(const std::string& sql);
     std::string SelectList() const;
@@ -111,8 +112,8 @@ private:
     std::string FromClause() const;
     std::string FilterSql(std::vector<SqlValue>& params) const;
     std::vector<Segment> SegmentsFrom(Direction direction) const;
-    DBIResult RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
-    DBIResult FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
+    EngineStatus RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
+    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
     void DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const;
     std::uint16_t IndexTag() const;
     bool HasRowFilters() const;
@@ -120,19 +121,19 @@ private:
     bool PassesFilters();
     void Decode(Statement& stmt, std::uint8_t* record) const;
     std::vector<SqlValue> KeyOf(Statement& stmt) const;
-    DBIResult TakeLock(std::int64_t rowId);
-    DBIResult FinishRead(LockType lock, std::uint8_t* record);
-    DBIResult WriteRow(std::uint8_t* record, bool insert);
-    DBIResult BeginWrite();
-    DBIResult CommitWrite(int rc);
-    DBIResult Storage(int rc);
+    EngineStatus TakeLock(std::int64_t rowId);
+    EngineStatus FinishRead(LockType lock, std::uint8_t* record);
+    EngineStatus WriteRow(std::uint8_t* record, bool insert);
+    EngineStatus BeginWrite();
+    EngineStatus CommitWrite(int rc);
+    EngineStatus Storage(int rc);
     SqlValue FieldSql(const FieldDesc& field, const std::uint8_t* record) const;
     void EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const;
     std::vector<SqlValue> DecodeKey(const std::uint8_t* in) const;
     int CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const;
-    DBIResult CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
+    EngineStatus CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
 
-    hDBICur m_Handle;
+    hCursor m_Handle;
     std::string m_TablePath;
     SqliteConnection m_Db;
     TableSchema m_Schema;
@@ -143,9 +144,9 @@ private:
     bool m_InSnapshot = false;
     Position m_Position;
     std::map<std::string, Statement> m_Statements;
-    DBIResult m_PrepareStatus = dbiOk; // why the last Cached() gave no statement
+    EngineStatus m_PrepareStatus = esOk; // why the last Cached() gave no statement
     std::vector<Filter> m_Filters;
-    hDBIFilter m_NextFilter = 1;
+    hFilter m_NextFilter = 1;
     std::map<std::uint64_t, std::string> m_PendingMemos;
     std::uint64_t m_NextMemo = 1;
     std::vector<std::uint8_t> m_Scratch;

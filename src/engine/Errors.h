@@ -11,7 +11,7 @@ class Errors {
 public:
     static void Clear();
     // Records a failure (and, when given, its context as a further entry) and returns the code.
-    static DBIResult Fail(DBIResult code, const std::string& context = {}, int nativeCode = 0);
+    static EngineStatus Fail(EngineStatus code, const std::string& context = {}, int nativeCode = 0);
     // Adds one more context entry to the current failure.
     static void AddContext(const std::string& context);
     static std::vector<ErrorEntry> Entries();

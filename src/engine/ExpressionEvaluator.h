@@ -32,13 +32,13 @@ public:
 };
 
 // Turns expression buffers into compiled filters. Installed once by the layer that owns the
-// expression format; until then expression filters are refused with dbiFilterNotSupported.
+// expression format; until then expression filters are refused with esFilterNotSupported.
 class ExpressionEvaluator {
 public:
     virtual ~ExpressionEvaluator() = default;
-    // dbiInvalidFilter for a buffer that does not decode.
-    virtual DBIResult Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
-                              std::unique_ptr<CompiledFilter>& compiled) = 0;
+    // esInvalidFilter for a buffer that does not decode.
+    virtual EngineStatus Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
+                                 std::unique_ptr<CompiledFilter>& compiled) = 0;
 };
 
 void SetExpressionEvaluator(std::shared_ptr<ExpressionEvaluator> evaluator);

@@ -11,8 +11,8 @@ namespace {
 struct FaultState {
     std::mutex mutex;
     int countdown = 0; // 0: no counted fault armed
-    DBIResult countedStatus = dbiOk;
-    std::map<std::string, DBIResult> operations;
+    EngineStatus countedStatus = esOk;
+    std::map<std::string, EngineStatus> operations;
 };
 
 // Checked without the mutex on the hot path: tests arm faults rarely, reads are every call.
@@ -25,7 +25,7 @@ FaultState& State() {
 
 } // namespace
 
-void FaultInjector::FailNthCall(int k, DBIResult status) {
+void FaultInjector::FailNthCall(int k, EngineStatus status) {
     FaultState& s = State();
     std::lock_guard lock(s.mutex);
     s.countdown = k > 0 ? k : 0;
@@ -33,7 +33,7 @@ void FaultInjector::FailNthCall(int k, DBIResult status) {
     g_Armed = true;
 }
 
-void FaultInjector::FailOperation(const std::string& operation, DBIResult status) {
+void FaultInjector::FailOperation(const std::string& operation, EngineStatus status) {
     FaultState& s = State();
     std::lock_guard lock(s.mutex);
     s.operations[operation] = status;
@@ -48,16 +48,16 @@ void FaultInjector::Reset() {
     g_Armed = false;
 }
 
-DBIResult FaultInjector::Check(const char* operation) {
+EngineStatus FaultInjector::Check(const char* operation) {
     if (!g_Armed)
-        return dbiOk;
+        return esOk;
     FaultState& s = State();
     std::lock_guard lock(s.mutex);
     if (auto it = s.operations.find(operation); it != s.operations.end())
         return it->second;
     if (s.countdown > 0 && --s.countdown == 0)
         return s.countedStatus;
-    return dbiOk;
+    return esOk;
 }
 
 } // namespace ws::engine

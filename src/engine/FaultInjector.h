@@ -11,13 +11,13 @@ namespace ws::engine {
 class FaultInjector {
 public:
     // The k-th engine operation from now (k >= 1) fails with the status; later ones succeed.
-    static void FailNthCall(int k, DBIResult status);
+    static void FailNthCall(int k, EngineStatus status);
     // Every call of the named operation ("OpenTable", "GetNextRecord", ...) fails.
-    static void FailOperation(const std::string& operation, DBIResult status);
+    static void FailOperation(const std::string& operation, EngineStatus status);
     static void Reset();
 
-    // Called by each operation on entry: the status to fail with, or dbiOk.
-    static DBIResult Check(const char* operation);
+    // Called by each operation on entry: the status to fail with, or esOk.
+    static EngineStatus Check(const char* operation);
 };
 
 } // namespace ws::engine

@@ -418,7 +418,7 @@ using FieldReader = FilterEvaluator::FieldReader;
 Val FieldValue(const FieldReader& read, const FieldDesc& field) {
     Value value;
     Val v;
-    if (read(field.number, value) != dbiOk)
+    if (read(field.number, value) != esOk)
         return v;
     v.null = false;
     if (const auto* text = std::get_if<std::string>(&value))
@@ -677,22 +677,24 @@ private:
     std::unique_ptr<Node> m_Root;
 };
 
-DBIResult Invalid(const std::string& why) {
-    return Errors::Fail(dbiInvalidFilter, "Filter expression buffer: " + why);
+EngineStatus Invalid(const std::string& why) {
+    return Errors::Fail(esInvalidFilter, "Filter expression buffer: " + why);
 }
 
 } // namespace
 
-DBIResult FilterEvaluator::Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
-                                   std::unique_ptr<CompiledFilter>& compiled) {
+EngineStatus FilterEvaluator::Compile(std::span<const std::uint8_t> buffer,
+                                      const std::vector<FieldDesc>& fields,
+                                      std::unique_ptr<CompiledFilter>& compiled) {
     std::unique_ptr<Program> program;
-    const DBIResult status = Decode(buffer, fields, program);
+    const EngineStatus status = Decode(buffer, fields, program);
     compiled = std::move(program);
     return status;
 }
 
-DBIResult FilterEvaluator::Decode(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
-                                  std::unique_ptr<Program>& program) {
+EngineStatus FilterEvaluator::Decode(std::span<const std::uint8_t> buffer,
+                                     const std::vector<FieldDesc>& fields,
+                                     std::unique_ptr<Program>& program) {
     program.reset();
     if (buffer.size() < kHeaderSize)
         return Invalid("shorter than its header");
@@ -714,7 +716,7 @@ DBIResult FilterEvaluator::Decode(std::span<const std::uint8_t> buffer, const st
     if (!root)
         return Invalid(why);
     program = std::make_unique<Compiled>(std::move(root));
-    return dbiOk;
+    return esOk;
 }
 
 void InstallFilterEvaluator() {

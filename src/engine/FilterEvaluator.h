@@ -8,7 +8,7 @@ namespace ws::engine {
 
 // Decodes the expression buffers that the data layer's filter builder writes and tests rows
 // against them. The buffer comes from outside the engine, so every offset, length and node class
-// is checked before anything is evaluated: a damaged buffer is refused with dbiInvalidFilter.
+// is checked before anything is evaluated: a damaged buffer is refused with esInvalidFilter.
 //
 // A comparison with a field that has no value is false, whatever the operator; IS NULL and
 // IS NOT NULL are the only tests that look at blankness. So NOT (Invoiced <> False) holds for a
@@ -16,7 +16,7 @@ namespace ws::engine {
 class FilterEvaluator : public ExpressionEvaluator {
 public:
     // Gives a field's value by its number; monostate for a blank field.
-    using FieldReader = std::function<DBIResult(std::uint16_t fieldNo, Value& value)>;
+    using FieldReader = std::function<EngineStatus(std::uint16_t fieldNo, Value& value)>;
 
     // A decoded buffer. Test() is Matches() for a row given by its field values.
     class Program : public CompiledFilter {
@@ -24,13 +24,13 @@ public:
         virtual bool Test(const FieldReader& read) const = 0;
     };
 
-    // dbiInvalidFilter, with the reason as context, for a buffer that does not decode against
+    // esInvalidFilter, with the reason as context, for a buffer that does not decode against
     // the fields.
-    static DBIResult Decode(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
-                            std::unique_ptr<Program>& program);
+    static EngineStatus Decode(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
+                               std::unique_ptr<Program>& program);
 
-    DBIResult Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
-                      std::unique_ptr<CompiledFilter>& compiled) override;
+    EngineStatus Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>& fields,
+                         std::unique_ptr<CompiledFilter>& compiled) override;
 };
 
 // Makes the engine accept expression filters; called once while the engine starts.

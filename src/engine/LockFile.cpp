@@ -59,17 +59,17 @@ bool LockFile::SetLock(std::int64_t offset, short type) {
     }
 }
 
-DBIResult LockFile::OpenTable(std::uint32_t owner, bool exclusive) {
+EngineStatus LockFile::OpenTable(std::uint32_t owner, bool exclusive) {
     std::lock_guard lock(m_Mutex);
     for (const auto& [other, otherExclusive] : m_Openers) {
         if (other != owner && (exclusive || otherExclusive))
-            return Errors::Fail(dbiTableInUse);
+            return Errors::Fail(esTableInUse);
     }
     const bool first = m_Openers.empty();
     if ((first || exclusive) && !SetLock(0, exclusive ? F_WRLCK : F_RDLCK))
-        return Errors::Fail(dbiTableInUse);
+        return Errors::Fail(esTableInUse);
     m_Openers[owner] = exclusive;
-    return dbiOk;
+    return esOk;
 }
 
 void LockFile::CloseTable(std::uint32_t owner) {
@@ -85,14 +85,14 @@ void LockFile::CloseTable(std::uint32_t owner) {
         SetLock(0, F_RDLCK);
 }
 
-DBIResult LockFile::LockRecord(std::int64_t rowId, std::uint32_t owner) {
+EngineStatus LockFile::LockRecord(std::int64_t rowId, std::uint32_t owner) {
     std::lock_guard lock(m_Mutex);
     if (auto it = m_Records.find(rowId); it != m_Records.end())
-        return it->second == owner ? dbiOk : Errors::Fail(dbiRecordLocked);
+        return it->second == owner ? esOk : Errors::Fail(esRecordLocked);
     if (m_Fd >= 0 && !SetLock(rowId, F_WRLCK))
-        return Errors::Fail(dbiRecordLocked, {}, errno);
+        return Errors::Fail(esRecordLocked, {}, errno);
     m_Records[rowId] = owner;
-    return dbiOk;
+    return esOk;
 }
 
 void LockFile::UnlockRecord(std::int64_t rowId, std::uint32_t owner) {

@@ -26,11 +26,11 @@ public:
     LockFile(const LockFile&) = delete;
     LockFile& operator=(const LockFile&) = delete;
 
-    DBIResult OpenTable(std::uint32_t owner, bool exclusive);
+    EngineStatus OpenTable(std::uint32_t owner, bool exclusive);
     void CloseTable(std::uint32_t owner);
 
-    // Fails at once with dbiRecordLocked when another cursor or process holds the row.
-    DBIResult LockRecord(std::int64_t rowId, std::uint32_t owner);
+    // Fails at once with esRecordLocked when another cursor or process holds the row.
+    EngineStatus LockRecord(std::int64_t rowId, std::uint32_t owner);
     void UnlockRecord(std::int64_t rowId, std::uint32_t owner);
     void UnlockAll(std::uint32_t owner);
     bool IsLockedBy(std::int64_t rowId, std::uint32_t owner);

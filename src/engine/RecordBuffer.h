@@ -19,12 +19,12 @@ public:
     RecordBuffer(const RecordBuffer&) = delete;
     RecordBuffer& operator=(const RecordBuffer&) = delete;
 
-    hDBICur CursorHandle() const;
+    hCursor CursorHandle() const;
     // The whole record image (record size bytes), as GetField reads it.
     const std::uint8_t* Data() const;
     std::size_t Size() const;
     // One field's value; monostate for a blank field.
-    DBIResult Get(std::uint16_t fieldNo, Value& value) const;
+    EngineStatus Get(std::uint16_t fieldNo, Value& value) const;
 
 private:
     Cursor& m_Cursor;

@@ -157,35 +157,35 @@ std::string SqliteConnection::LastMessage() const {
     return m_Db ? sqlite3_errmsg(m_Db) : "no connection";
 }
 
-DBIResult StatusFromSqlite(int rc) {
+EngineStatus StatusFromSqlite(int rc) {
     switch (rc & 0xFF) {
     case SQLITE_OK:
     case SQLITE_ROW:
     case SQLITE_DONE:
-        return dbiOk;
+        return esOk;
     case SQLITE_NOTADB:
-        return dbiNotATable;
+        return esNotATable;
     case SQLITE_CORRUPT:
     case SQLITE_FORMAT:
     case SQLITE_SCHEMA:
-        return dbiDamagedTable;
+        return esDamagedTable;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return dbiBusyTimeout;
+        return esBusyTimeout;
     case SQLITE_NOMEM:
-        return dbiOutOfMemory;
+        return esOutOfMemory;
     case SQLITE_READONLY:
-        return dbiTableReadOnly;
+        return esTableReadOnly;
     case SQLITE_CONSTRAINT:
-        return dbiKeyViolation;
+        return esKeyViolation;
     case SQLITE_CANTOPEN:
-        return dbiTableNotFound;
+        return esTableNotFound;
     default:
-        return dbiIOError;
+        return esIOError;
     }
 }
 
-DBIResult FailFromSqlite(int rc, const std::string& file, const std::string& message) {
+EngineStatus FailFromSqlite(int rc, const std::string& file, const std::string& message) {
     return Errors::Fail(StatusFromSqlite(rc), file + ": " + message, rc);
 }
 

@@ -70,9 +70,9 @@ private:
 };
 
 // Maps a storage result code to an engine status.
-DBIResult StatusFromSqlite(int rc);
+EngineStatus StatusFromSqlite(int rc);
 // Fails with the status for a storage error, naming the file and the storage layer's message.
-DBIResult FailFromSqlite(int rc, const std::string& file, const std::string& message);
+EngineStatus FailFromSqlite(int rc, const std::string& file, const std::string& message);
 
 bool IsRowOrDone(int rc);
 

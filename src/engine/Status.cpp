@@ -8,7 +8,7 @@ namespace ws::engine {
 namespace {
 
 struct StatusRow {
-    DBIResult code;
+    EngineStatus code;
     const char* name;
     const char* text;
 };
@@ -17,7 +17,7 @@ struct StatusRow {
 constexpr StatusRow kStatuses[] = {WS_ENGINE_STATUSES(WS_ENGINE_STATUS_ROW)};
 #undef WS_ENGINE_STATUS_ROW
 
-const StatusRow* FindStatus(DBIResult status) {
+const StatusRow* FindStatus(EngineStatus status) {
     for (const StatusRow& row : kStatuses) {
         if (row.code == status)
             return &row;
@@ -29,12 +29,12 @@ thread_local std::vector<ErrorEntry> t_Entries;
 
 } // namespace
 
-std::string ErrorText(DBIResult status) {
+std::string ErrorText(EngineStatus status) {
     const StatusRow* row = FindStatus(status);
     return row ? row->text : Format("Engine error $%.4x", static_cast<unsigned>(status));
 }
 
-std::string StatusName(DBIResult status) {
+std::string StatusName(EngineStatus status) {
     const StatusRow* row = FindStatus(status);
     return row ? row->name : Format("$%.4x", static_cast<unsigned>(status));
 }
@@ -47,15 +47,15 @@ void Errors::Clear() {
     t_Entries.clear();
 }
 
-DBIResult Errors::Fail(DBIResult code, const std::string& context, int nativeCode) {
+EngineStatus Errors::Fail(EngineStatus code, const std::string& context, int nativeCode) {
     t_Entries.push_back({code, nativeCode, {}});
     if (!context.empty())
-        t_Entries.push_back({dbiContext, 0, context});
+        t_Entries.push_back({esContext, 0, context});
     return code;
 }
 
 void Errors::AddContext(const std::string& context) {
-    t_Entries.push_back({dbiContext, 0, context});
+    t_Entries.push_back({esContext, 0, context});
 }
 
 std::vector<ErrorEntry> Errors::Entries() {

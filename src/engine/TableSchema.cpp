@@ -16,8 +16,8 @@ constexpr int kMaxStringSize = 255;
 constexpr int kFormatVersion = 1;
 constexpr const char* kFormatName = "yard-table";
 
-DBIResult Foreign(const std::string& file, const std::string& why) {
-    return Errors::Fail(dbiNotATable, file + ": " + why);
+EngineStatus Foreign(const std::string& file, const std::string& why) {
+    return Errors::Fail(esNotATable, file + ": " + why);
 }
 
 // "VARCHAR(80)" -> base "VARCHAR", size 80; size -1 when there is none or it does not parse.
@@ -153,21 +153,21 @@ bool TableSchema::ParseDeclaredType(const std::string& declared, bool primaryKey
     return true;
 }
 
-DBIResult TableSchema::Load(SqliteConnection& db, const std::string& file) {
+EngineStatus TableSchema::Load(SqliteConnection& db, const std::string& file) {
     m_Fields.clear();
     m_Indexes.clear();
     m_Checks.clear();
-    if (DBIResult s = LoadInfo(db, file))
+    if (EngineStatus s = LoadInfo(db, file))
         return s;
-    if (DBIResult s = LoadFields(db, file))
+    if (EngineStatus s = LoadFields(db, file))
         return s;
     Layout();
-    if (DBIResult s = LoadIndexes(db, file))
+    if (EngineStatus s = LoadIndexes(db, file))
         return s;
     return LoadChecks(db, file);
 }
 
-DBIResult TableSchema::LoadInfo(SqliteConnection& db, const std::string& file) {
+EngineStatus TableSchema::LoadInfo(SqliteConnection& db, const std::string& file) {
     int rc = 0;
     Statement stmt = db.Prepare(Format("SELECT key, value FROM %s", InfoTable), &rc);
     if (rc != SQLITE_OK) {
@@ -193,10 +193,10 @@ DBIResult TableSchema::LoadInfo(SqliteConnection& db, const std::string& file) {
         return Foreign(file, "not a table file of this engine");
     if (version != std::to_string(kFormatVersion))
         return Foreign(file, "table format version '" + version + "' is not supported");
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult TableSchema::LoadFields(SqliteConnection& db, const std::string& file) {
+EngineStatus TableSchema::LoadFields(SqliteConnection& db, const std::string& file) {
     int rc = 0;
     Statement stmt = db.Prepare(Format("PRAGMA table_info(%s)", DataTable), &rc);
     if (rc != SQLITE_OK)
@@ -222,7 +222,7 @@ DBIResult TableSchema::LoadFields(SqliteConnection& db, const std::string& file)
         return FailFromSqlite(rc, file, db.LastMessage());
     if (m_Fields.empty())
         return Foreign(file, "the table has no fields");
-    return dbiOk;
+    return esOk;
 }
 
 void TableSchema::Layout() {
@@ -235,7 +235,7 @@ void TableSchema::Layout() {
     m_RecordSize = static_cast<std::uint16_t>(offset);
 }
 
-DBIResult TableSchema::LoadIndexes(SqliteConnection& db, const std::string& file) {
+EngineStatus TableSchema::LoadIndexes(SqliteConnection& db, const std::string& file) {
     int rc = 0;
     Statement list = db.Prepare(Format("PRAGMA index_list(%s)", DataTable), &rc);
     if (rc != SQLITE_OK)
@@ -276,10 +276,10 @@ DBIResult TableSchema::LoadIndexes(SqliteConnection& db, const std::string& file
         m_MaxKeySize = std::max(m_MaxKeySize, index.keySize);
         m_Indexes.push_back(std::move(index));
     }
-    return dbiOk;
+    return esOk;
 }
 
-DBIResult TableSchema::LoadChecks(SqliteConnection& db, const std::string& file) {
+EngineStatus TableSchema::LoadChecks(SqliteConnection& db, const std::string& file) {
     int rc = 0;
     Statement stmt = db.Prepare(Format("SELECT field_no, picture FROM %s ORDER BY rowid", ChecksTable), &rc);
     if (rc != SQLITE_OK)
@@ -290,7 +290,7 @@ DBIResult TableSchema::LoadChecks(SqliteConnection& db, const std::string& file)
             continue;
         m_Checks.push_back({static_cast<std::uint16_t>(number), stmt.Text(1)});
     }
-    return rc == SQLITE_DONE ? dbiOk : FailFromSqlite(rc, file, db.LastMessage());
+    return rc == SQLITE_DONE ? esOk : FailFromSqlite(rc, file, db.LastMessage());
 }
 
 const IndexDesc* TableSchema::FindIndex(const std::string& name) const {
@@ -315,24 +315,24 @@ bool TableSchema::HasAutoInc() const {
     return false;
 }
 
-DBIResult TableSchema::BuildCreateSql(const TableSpec& spec, std::vector<std::string>& sql) {
-    if (spec.fields.empty() || spec.fields.size() > kMaxFields)
-        return Errors::Fail(dbiInvalidParameter, "a table needs between 1 and 1024 fields");
+EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector<std::string>& sql) {
+    if (tableSpec.fields.empty() || tableSpec.fields.size() > kMaxFields)
+        return Errors::Fail(esInvalidParameter, "a table needs between 1 and 1024 fields");
     std::set<std::string> names;
     std::string columns;
     bool autoIncSeen = false;
-    for (const FieldDesc& field : spec.fields) {
+    for (const FieldDesc& field : tableSpec.fields) {
         if (!ValidName(field.name) || !names.insert(UpperCase(field.name)).second)
-            return Errors::Fail(dbiInvalidParameter, "field name '" + field.name + "' is not valid");
+            return Errors::Fail(esInvalidParameter, "field name '" + field.name + "' is not valid");
         const bool autoInc = field.type == FieldType::Int32 && field.subtype == FieldSubtype::AutoInc;
         if (autoInc && autoIncSeen)
-            return Errors::Fail(dbiInvalidParameter, "a table has at most one autoincrement field");
+            return Errors::Fail(esInvalidParameter, "a table has at most one autoincrement field");
         autoIncSeen = autoIncSeen || autoInc;
         const bool sizeOk =
             field.type != FieldType::ZString || (field.size >= 1 && field.size <= kMaxStringSize);
         const std::string declared = DeclaredType(field, autoInc);
         if (declared.empty() || !sizeOk)
-            return Errors::Fail(dbiInvalidParameter,
+            return Errors::Fail(esInvalidParameter,
                                 "field '" + field.name + "' has an unsupported type or size");
         columns += columns.empty() ? "" : ", ";
         columns += Quote(field.name) + " " + declared;
@@ -342,27 +342,27 @@ DBIResult TableSchema::BuildCreateSql(const TableSpec& spec, std::vector<std::st
     sql.push_back(Format("CREATE TABLE %s (%s)", DataTable, columns.c_str()));
     sql.push_back(Format("CREATE TABLE %s (key TEXT PRIMARY KEY, value TEXT)", InfoTable));
     sql.push_back(Format("INSERT INTO %s VALUES ('format', '%s'), ('version', '%d'), ('name', %s)", InfoTable,
-                         kFormatName, kFormatVersion, SqlText(spec.name).c_str()));
+                         kFormatName, kFormatVersion, SqlText(tableSpec.name).c_str()));
     sql.push_back(Format("CREATE TABLE %s (field_no INTEGER, picture TEXT)", ChecksTable));
-    for (const ValidityCheck& check : spec.checks) {
-        if (check.fieldNo < 1 || check.fieldNo > spec.fields.size())
-            return Errors::Fail(dbiInvalidField, "a validity check names a field that does not exist");
+    for (const ValidityCheck& check : tableSpec.checks) {
+        if (check.fieldNo < 1 || check.fieldNo > tableSpec.fields.size())
+            return Errors::Fail(esInvalidField, "a validity check names a field that does not exist");
         sql.push_back(Format("INSERT INTO %s VALUES (%u, %s)", ChecksTable,
                              static_cast<unsigned>(check.fieldNo), SqlText(check.picture).c_str()));
     }
     std::set<std::string> indexNames;
-    for (const IndexDesc& index : spec.indexes) {
+    for (const IndexDesc& index : tableSpec.indexes) {
         if (!ValidName(index.name) || index.fields.empty() ||
             !indexNames.insert(UpperCase(index.name)).second)
-            return Errors::Fail(dbiInvalidParameter, "index name '" + index.name + "' is not valid");
+            return Errors::Fail(esInvalidParameter, "index name '" + index.name + "' is not valid");
         std::string keys;
         for (std::uint16_t number : index.fields) {
-            if (number < 1 || number > spec.fields.size())
-                return Errors::Fail(dbiInvalidField,
+            if (number < 1 || number > tableSpec.fields.size())
+                return Errors::Fail(esInvalidField,
                                     "index '" + index.name + "' names a field that does not exist");
-            const FieldDesc& field = spec.fields[number - 1];
+            const FieldDesc& field = tableSpec.fields[number - 1];
             if (field.type == FieldType::Blob)
-                return Errors::Fail(dbiInvalidParameter, "index '" + index.name + "' cannot have a memo key");
+                return Errors::Fail(esInvalidParameter, "index '" + index.name + "' cannot have a memo key");
             keys += keys.empty() ? "" : ", ";
             keys += Quote(field.name);
             if (index.caseInsensitive && field.type == FieldType::ZString)
@@ -371,7 +371,7 @@ DBIResult TableSchema::BuildCreateSql(const TableSpec& spec, std::vector<std::st
         sql.push_back(Format("CREATE %sINDEX %s ON %s (%s)", index.unique ? "UNIQUE " : "",
                              Quote(index.name).c_str(), DataTable, keys.c_str()));
     }
-    return dbiOk;
+    return esOk;
 }
 
 } // namespace ws::engine

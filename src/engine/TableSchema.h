@@ -27,11 +27,11 @@ public:
     static constexpr const char* InfoTable = "yard_table";
     static constexpr const char* ChecksTable = "yard_checks";
 
-    // Reads the schema of an open table file; fails with dbiNotATable for a foreign database.
-    DBIResult Load(SqliteConnection& db, const std::string& file);
+    // Reads the schema of an open table file; fails with esNotATable for a foreign database.
+    EngineStatus Load(SqliteConnection& db, const std::string& file);
 
     // The SQL that creates a table file from its description (checked first).
-    static DBIResult BuildCreateSql(const TableSpec& spec, std::vector<std::string>& sql);
+    static EngineStatus BuildCreateSql(const TableSpec& tableSpec, std::vector<std::string>& sql);
 
     const std::string& Name() const { return m_Name; }
     const std::vector<FieldDesc>& Fields() const { return m_Fields; }
@@ -51,10 +51,10 @@ public:
     static std::string Quote(const std::string& identifier);
 
 private:
-    DBIResult LoadInfo(SqliteConnection& db, const std::string& file);
-    DBIResult LoadFields(SqliteConnection& db, const std::string& file);
-    DBIResult LoadIndexes(SqliteConnection& db, const std::string& file);
-    DBIResult LoadChecks(SqliteConnection& db, const std::string& file);
+    EngineStatus LoadInfo(SqliteConnection& db, const std::string& file);
+    EngineStatus LoadFields(SqliteConnection& db, const std::string& file);
+    EngineStatus LoadIndexes(SqliteConnection& db, const std::string& file);
+    EngineStatus LoadChecks(SqliteConnection& db, const std::string& file);
     void Layout();
 
     std::string m_Name;

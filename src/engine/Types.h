@@ -8,11 +8,11 @@
 
 namespace ws::engine {
 
-// Handles are plain numbers: a stale or foreign handle is answered with dbiInvalidHandle
+// Handles are plain numbers: a stale or foreign handle is answered with esInvalidHandle
 // instead of touching freed memory.
-using hDBIDb = std::uint32_t;
-using hDBICur = std::uint32_t;
-using hDBIFilter = std::uint32_t;
+using hDatabase = std::uint32_t;
+using hCursor = std::uint32_t;
+using hFilter = std::uint32_t;
 
 enum class OpenMode { ReadWrite, ReadOnly };
 enum class ShareMode { Shared, Exclusive };

@@ -12,9 +12,9 @@ bool TCanvas::BrushPaints() const {
 }
 
 platform::Canvas& TCanvas::SurfaceWithFont() {
-    const platform::FontSpec spec = m_Font.Spec();
-    if (!(m_Surface.Font() == spec))
-        m_Surface.SetFont(spec);
+    const platform::FontSpec wanted = m_Font.PlatformFont();
+    if (!(m_Surface.Font() == wanted))
+        m_Surface.SetFont(wanted);
     return m_Surface;
 }
 

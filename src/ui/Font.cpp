@@ -86,7 +86,7 @@ void TFont::Assign(const TPersistent& source) {
     Changed();
 }
 
-platform::FontSpec TFont::Spec() const {
+platform::FontSpec TFont::PlatformFont() const {
     using platform::FontStyle;
     FontStyle style = FontStyle::None;
     if (m_Style.Contains(TFontStyle::fsBold))

@@ -45,13 +45,13 @@ public:
 
     void Assign(const TPersistent& source) override;
     // What the canvas draws with.
-    platform::FontSpec Spec() const;
+    platform::FontSpec PlatformFont() const;
 
     // Runs after every change (the owning control repaints).
     std::function<void()> OnChange;
 
     friend bool operator==(const TFont& a, const TFont& b) {
-        return a.Spec() == b.Spec() && a.m_Charset == b.m_Charset;
+        return a.PlatformFont() == b.PlatformFont() && a.m_Charset == b.m_Charset;
     }
 
 private:

@@ -19,14 +19,14 @@ protected:
 
     // Every row as the engine holds it, read outside the view.
     std::vector<std::string> EngineRows() {
-        engine::hDBICur cursor = 0;
+        engine::hCursor cursor = 0;
         engine::OpenTable(m_Db, "Items.DB", "", "", engine::OpenMode::ReadOnly, engine::ShareMode::Shared,
                           cursor);
         engine::CursorProps props;
         engine::GetCursorProps(cursor, props);
         std::vector<std::uint8_t> record(props.recordSize);
         std::vector<std::string> rows;
-        while (engine::GetNextRecord(cursor, engine::LockType::None, record.data()) == engine::dbiOk) {
+        while (engine::GetNextRecord(cursor, engine::LockType::None, record.data()) == engine::esOk) {
             std::string row;
             for (std::uint16_t field = 1; field <= props.fieldCount; ++field) {
                 engine::Value value;

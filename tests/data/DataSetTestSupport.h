@@ -62,8 +62,8 @@ protected:
         m_Dir = pattern;
         Session().AddAlias(kAlias, "DESKTOP", {{"PATH", m_Dir}});
         ASSERT_EQ(engine::OpenDatabase(m_Dir, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, m_Db),
-                  engine::dbiOk);
-        ASSERT_EQ(engine::CreateTable(m_Db, ItemsSpec()), engine::dbiOk);
+                  engine::esOk);
+        ASSERT_EQ(engine::CreateTable(m_Db, ItemsSpec()), engine::esOk);
     }
 
     void TearDown() override {
@@ -84,28 +84,28 @@ protected:
             f.subtype = subtype;
             return f;
         };
-        engine::TableSpec spec;
-        spec.name = "Items.DB";
-        spec.fields = {field("Index", FieldType::Int32, 0, FieldSubtype::AutoInc),
-                       field("Code", FieldType::ZString, 20),
-                       field("Name", FieldType::ZString, 20),
-                       field("Due", FieldType::Date),
-                       field("Amount", FieldType::Float, 0, FieldSubtype::Money),
-                       field("Flag", FieldType::Bool),
-                       field("Notes", FieldType::Blob, 80, FieldSubtype::Memo),
-                       field("Qty", FieldType::Int32)};
-        spec.indexes = {{"iCode", {iCode}, false, false, 0},
-                        {"iCodeCI", {iCode}, true, false, 0},
-                        {"iDue", {iDue}, false, false, 0}};
-        return spec;
+        engine::TableSpec tableSpec;
+        tableSpec.name = "Items.DB";
+        tableSpec.fields = {field("Index", FieldType::Int32, 0, FieldSubtype::AutoInc),
+                            field("Code", FieldType::ZString, 20),
+                            field("Name", FieldType::ZString, 20),
+                            field("Due", FieldType::Date),
+                            field("Amount", FieldType::Float, 0, FieldSubtype::Money),
+                            field("Flag", FieldType::Bool),
+                            field("Notes", FieldType::Blob, 80, FieldSubtype::Memo),
+                            field("Qty", FieldType::Int32)};
+        tableSpec.indexes = {{"iCode", {iCode}, false, false, 0},
+                             {"iCodeCI", {iCode}, true, false, 0},
+                             {"iDue", {iDue}, false, false, 0}};
+        return tableSpec;
     }
 
     // Inserts rows straight through the engine, so that the views under test only read them.
     void AddRows(const std::vector<ItemRow>& rows) {
-        engine::hDBICur cursor = 0;
+        engine::hCursor cursor = 0;
         ASSERT_EQ(engine::OpenTable(m_Db, "Items.DB", "", "", engine::OpenMode::ReadWrite,
                                     engine::ShareMode::Shared, cursor),
-                  engine::dbiOk);
+                  engine::esOk);
         engine::CursorProps props;
         engine::GetCursorProps(cursor, props);
         std::vector<std::uint8_t> record(props.recordSize);
@@ -116,7 +116,7 @@ protected:
             if (row.dueDay)
                 engine::PutValue(cursor, iDue, record.data(), engine::DayNumber{row.dueDay});
             engine::PutValue(cursor, iAmount, record.data(), row.amount);
-            ASSERT_EQ(engine::InsertRecord(cursor, engine::LockType::None, record.data()), engine::dbiOk);
+            ASSERT_EQ(engine::InsertRecord(cursor, engine::LockType::None, record.data()), engine::esOk);
         }
         engine::CloseCursor(cursor);
     }
@@ -165,7 +165,7 @@ protected:
     }
 
     std::string m_Dir;
-    engine::hDBIDb m_Db = 0;
+    engine::hDatabase m_Db = 0;
 };
 
 } // namespace ws::test

@@ -148,17 +148,17 @@ TEST_F(FieldTest, CalculatedStringKeepsAtMostItsSize) {
 
 TEST(EngineErrorMessage, DistinctLinesWithoutTheBareContextText) {
     using engine::ErrorEntry;
-    const std::vector<ErrorEntry> entries = {{engine::dbiRecordLocked, 0, "Table: /x/Jewish.DB"},
-                                             {engine::dbiContext, 0, "Table: /x/Jewish.DB"},
-                                             {engine::dbiIOError, 5, "disk I/O error"}};
-    EXPECT_EQ(EDBEngineError::BuildMessage(engine::dbiRecordLocked, entries),
+    const std::vector<ErrorEntry> entries = {{engine::esRecordLocked, 0, "Table: /x/Jewish.DB"},
+                                             {engine::esContext, 0, "Table: /x/Jewish.DB"},
+                                             {engine::esIOError, 5, "disk I/O error"}};
+    EXPECT_EQ(EDBEngineError::BuildMessage(engine::esRecordLocked, entries),
               "Record locked by another user\nTable: /x/Jewish.DB\ndisk I/O error");
-    EXPECT_EQ(EDBEngineError::BuildMessage(engine::dbiContext, {{engine::dbiContext, 0, "Alias 'YardData'"}}),
+    EXPECT_EQ(EDBEngineError::BuildMessage(engine::esContext, {{engine::esContext, 0, "Alias 'YardData'"}}),
               "Alias 'YardData'");
-    EXPECT_EQ(EDBEngineError::BuildMessage(engine::dbiContext, {}), "Engine error $2ec4");
+    EXPECT_EQ(EDBEngineError::BuildMessage(engine::esContext, {}), "Engine error $2ec4");
 
-    const EDBEngineError start = EDBEngineError::StartFailure(engine::dbiLibraryNotFound);
+    const EDBEngineError start = EDBEngineError::StartFailure(engine::esLibraryNotFound);
     EXPECT_STREQ(start.what(),
                  "An error occurred while attempting to initialize the database engine (error $2108)");
-    EXPECT_EQ(start.ErrorCode(), engine::dbiLibraryNotFound);
+    EXPECT_EQ(start.ErrorCode(), engine::esLibraryNotFound);
 }

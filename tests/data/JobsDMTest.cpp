@@ -293,11 +293,11 @@ TEST_F(JobsDMTest, LoadingFailsWithTheMessageOfWhatIsWrongAndLeavesNothingOpen) 
         if (field.name == "IsActive")
             field.type = engine::FieldType::Date;
     }
-    engine::hDBIDb db = 0;
+    engine::hDatabase db = 0;
     ASSERT_EQ(engine::OpenDatabase(m_Dir, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, db),
-              engine::dbiOk);
-    ASSERT_EQ(engine::CreateTable(db, rnr), engine::dbiOk);
-    ASSERT_EQ(engine::CreateTable(db, orders), engine::dbiOk);
+              engine::esOk);
+    ASSERT_EQ(engine::CreateTable(db, rnr), engine::esOk);
+    ASSERT_EQ(engine::CreateTable(db, orders), engine::esOk);
     engine::CloseDatabase(db);
     EXPECT_EQ(CreateError(), "Type mismatch for field 'IsActive', expecting: Boolean actual: Date");
     EXPECT_EQ(Session().DatabaseCount(), connections);

@@ -20,7 +20,7 @@ class MultiProcessTest : public DataSetTest {
 protected:
     void SetUp() override {
         DataSetTest::SetUp();
-        ASSERT_EQ(engine::CreateTable(m_Db, MakeTableSpec(OptionsTable())), engine::dbiOk);
+        ASSERT_EQ(engine::CreateTable(m_Db, MakeTableSpec(OptionsTable())), engine::esOk);
         for (const char* band : {"Band 1", "Band 2", "Band 3", "Band 4", "Band 5"})
             Jobsdb({"put", "Options.DB", std::string("OptionName=") + band, "OptionValue=clRed"});
         m_View.reset(new TwsTable(nullptr));
@@ -138,7 +138,7 @@ TEST_F(MultiProcessTest, ARowLockedElsewhereMakesEditFailAndStayInBrowse) {
         m_View->Edit();
         FAIL() << "the lock of the other process was ignored";
     } catch (const EDBEngineError& e) {
-        EXPECT_EQ(e.ErrorCode(), engine::dbiRecordLocked);
+        EXPECT_EQ(e.ErrorCode(), engine::esRecordLocked);
         EXPECT_EQ(std::string(e.what()).rfind("Record locked by another user", 0), 0u) << e.what();
     }
     EXPECT_EQ(m_View->State(), dsBrowse);

@@ -21,12 +21,12 @@ constexpr std::uint16_t kName = 3;
 constexpr std::uint16_t kDueDate = 5;
 constexpr std::uint16_t kPriority = 9;
 
-int Fail(const char* what, DBIResult status) {
+int Fail(const char* what, EngineStatus status) {
     std::fprintf(stderr, "%s: %s\n", what, ErrorText(status).c_str());
     return 2;
 }
 
-std::vector<std::uint8_t> Record(hDBICur cursor) {
+std::vector<std::uint8_t> Record(hCursor cursor) {
     CursorProps props;
     GetCursorProps(cursor, props);
     std::vector<std::uint8_t> record(props.recordSize);
@@ -34,9 +34,9 @@ std::vector<std::uint8_t> Record(hDBICur cursor) {
     return record;
 }
 
-bool Seek(hDBICur cursor, const std::string& name, std::vector<std::uint8_t>& record) {
+bool Seek(hCursor cursor, const std::string& name, std::vector<std::uint8_t>& record) {
     SetToBegin(cursor);
-    while (GetNextRecord(cursor, LockType::None, record.data()) == dbiOk) {
+    while (GetNextRecord(cursor, LockType::None, record.data()) == esOk) {
         Value value;
         GetValue(cursor, kName, record.data(), value);
         if (value == Value{name})
@@ -45,27 +45,27 @@ bool Seek(hDBICur cursor, const std::string& name, std::vector<std::uint8_t>& re
     return false;
 }
 
-DBIResult Insert(hDBICur cursor, const std::string& name, int day) {
+EngineStatus Insert(hCursor cursor, const std::string& name, int day) {
     auto record = Record(cursor);
     PutValue(cursor, kName, record.data(), name);
     PutValue(cursor, kDueDate, record.data(), DayNumber{day});
     return InsertRecord(cursor, LockType::None, record.data());
 }
 
-int Hammer(hDBICur cursor, int rounds) {
+int Hammer(hCursor cursor, int rounds) {
     auto record = Record(cursor);
     for (int i = 0; i < rounds; ++i) {
         const std::string name = "H" + std::to_string(i);
-        if (DBIResult s = Insert(cursor, name, 738000 + i % 50))
+        if (EngineStatus s = Insert(cursor, name, 738000 + i % 50))
             return Fail("insert", s);
         PutValue(cursor, kPriority, record.data(), i);
-        if (GetRecord(cursor, LockType::Write, record.data()) == dbiOk) {
+        if (GetRecord(cursor, LockType::Write, record.data()) == esOk) {
             PutValue(cursor, kPriority, record.data(), i);
-            if (DBIResult s = ModifyRecord(cursor, record.data(), true))
+            if (EngineStatus s = ModifyRecord(cursor, record.data(), true))
                 return Fail("modify", s);
         }
         if (i % 3 == 0) {
-            if (DBIResult s = DeleteRecord(cursor))
+            if (EngineStatus s = DeleteRecord(cursor))
                 return Fail("delete", s);
         }
     }
@@ -80,11 +80,11 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const std::string command = argv[2];
     EngineInit();
-    hDBIDb db = 0;
-    if (DBIResult s = OpenDatabase(dir, OpenMode::ReadWrite, ShareMode::Shared, db))
+    hDatabase db = 0;
+    if (EngineStatus s = OpenDatabase(dir, OpenMode::ReadWrite, ShareMode::Shared, db))
         return Fail("open database", s);
-    hDBICur cursor = 0;
-    if (DBIResult s = OpenTable(db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor))
+    hCursor cursor = 0;
+    if (EngineStatus s = OpenTable(db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor))
         return Fail("open table", s);
     auto record = Record(cursor);
     if (command == "insert" && argc == 5)
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
     if (command == "hammer")
         return Hammer(cursor, std::atoi(argv[3]));
     if (!Seek(cursor, argv[3], record))
-        return Fail("find", dbiRecordNotFound);
+        return Fail("find", esRecordNotFound);
     if (command == "rename" && argc == 5) {
         PutValue(cursor, kName, record.data(), std::string(argv[4]));
         return ModifyRecord(cursor, record.data(), true) ? 1 : 0;
@@ -100,7 +100,7 @@ int main(int argc, char** argv) {
     if (command == "delete")
         return DeleteRecord(cursor) ? 1 : 0;
     if (command == "lock") {
-        if (DBIResult s = GetRecord(cursor, LockType::Write, record.data()))
+        if (EngineStatus s = GetRecord(cursor, LockType::Write, record.data()))
             return Fail("lock", s);
         std::printf("locked\n");
         std::fflush(stdout);

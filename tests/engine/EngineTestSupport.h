@@ -37,9 +37,9 @@ inline FieldDesc Field(const char* name, FieldType type, std::uint16_t size = 0,
 }
 
 inline TableSpec JobsSpec() {
-    TableSpec spec;
-    spec.name = "Jobs.DB";
-    spec.fields = {
+    TableSpec tableSpec;
+    tableSpec.name = "Jobs.DB";
+    tableSpec.fields = {
         Field("Index", FieldType::Int32, 0, FieldSubtype::AutoInc),
         Field("OrderNo", FieldType::ZString, 13),
         Field("Name", FieldType::ZString, 20),
@@ -50,13 +50,13 @@ inline TableSpec JobsSpec() {
         Field("IsActive", FieldType::Bool),
         Field("Priority", FieldType::Int32),
     };
-    spec.indexes = {
+    tableSpec.indexes = {
         {"iDueDateA", {fDueDate}, false, false, 0},
         {"iName", {fName}, false, false, 0},
         {"iNameCI", {fName}, true, false, 0},
         {"iOrderName", {fOrderNo, fName}, false, false, 0},
     };
-    return spec;
+    return tableSpec;
 }
 
 // A started engine, a fresh database directory holding an empty "Jobs" table, and clean faults.
@@ -64,12 +64,12 @@ class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         FaultInjector::Reset();
-        ASSERT_EQ(EngineInit(), dbiOk);
+        ASSERT_EQ(EngineInit(), esOk);
         char pattern[] = "/tmp/ws-engine-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         m_Dir = pattern;
-        ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), dbiOk);
-        ASSERT_EQ(CreateTable(m_Db, JobsSpec()), dbiOk);
+        ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
+        ASSERT_EQ(CreateTable(m_Db, JobsSpec()), esOk);
     }
 
     void TearDown() override {
@@ -80,59 +80,59 @@ protected:
         std::filesystem::remove_all(m_Dir, ec);
     }
 
-    hDBICur Open(const std::string& index = "", OpenMode mode = OpenMode::ReadWrite) {
-        hDBICur cursor = 0;
-        EXPECT_EQ(OpenTable(m_Db, "Jobs.DB", "", index, mode, ShareMode::Shared, cursor), dbiOk);
+    hCursor Open(const std::string& index = "", OpenMode mode = OpenMode::ReadWrite) {
+        hCursor cursor = 0;
+        EXPECT_EQ(OpenTable(m_Db, "Jobs.DB", "", index, mode, ShareMode::Shared, cursor), esOk);
         return cursor;
     }
 
-    std::vector<std::uint8_t> NewRecord(hDBICur cursor) {
+    std::vector<std::uint8_t> NewRecord(hCursor cursor) {
         CursorProps props;
-        EXPECT_EQ(GetCursorProps(cursor, props), dbiOk);
+        EXPECT_EQ(GetCursorProps(cursor, props), esOk);
         std::vector<std::uint8_t> record(props.recordSize);
-        EXPECT_EQ(InitRecord(cursor, record.data()), dbiOk);
+        EXPECT_EQ(InitRecord(cursor, record.data()), esOk);
         return record;
     }
 
     // Inserts a job; a due day of 0 leaves the date blank.
-    std::int32_t AddJob(hDBICur cursor, const std::string& name, std::int32_t dueDay, bool active = true,
+    std::int32_t AddJob(hCursor cursor, const std::string& name, std::int32_t dueDay, bool active = true,
                         const std::string& orderNo = "") {
         auto record = NewRecord(cursor);
-        EXPECT_EQ(PutValue(cursor, fName, record.data(), name), dbiOk);
-        EXPECT_EQ(PutValue(cursor, fOrderNo, record.data(), orderNo.empty() ? "O-" + name : orderNo), dbiOk);
+        EXPECT_EQ(PutValue(cursor, fName, record.data(), name), esOk);
+        EXPECT_EQ(PutValue(cursor, fOrderNo, record.data(), orderNo.empty() ? "O-" + name : orderNo), esOk);
         if (dueDay != 0) {
-            EXPECT_EQ(PutValue(cursor, fDueDate, record.data(), DayNumber{dueDay}), dbiOk);
+            EXPECT_EQ(PutValue(cursor, fDueDate, record.data(), DayNumber{dueDay}), esOk);
         }
-        EXPECT_EQ(PutValue(cursor, fIsActive, record.data(), active), dbiOk);
-        EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), dbiOk);
+        EXPECT_EQ(PutValue(cursor, fIsActive, record.data(), active), esOk);
+        EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), esOk);
         Value index;
-        EXPECT_EQ(GetValue(cursor, fIndex, record.data(), index), dbiOk);
+        EXPECT_EQ(GetValue(cursor, fIndex, record.data(), index), esOk);
         return std::get<std::int32_t>(index);
     }
 
-    std::string NameOf(hDBICur cursor, const std::vector<std::uint8_t>& record) {
+    std::string NameOf(hCursor cursor, const std::vector<std::uint8_t>& record) {
         Value name;
-        EXPECT_EQ(GetValue(cursor, fName, record.data(), name), dbiOk);
+        EXPECT_EQ(GetValue(cursor, fName, record.data(), name), esOk);
         return std::holds_alternative<std::string>(name) ? std::get<std::string>(name) : "<blank>";
     }
 
     // The names the cursor yields from the beginning, in order.
-    std::vector<std::string> ReadNames(hDBICur cursor) {
+    std::vector<std::string> ReadNames(hCursor cursor) {
         std::vector<std::string> names;
-        EXPECT_EQ(SetToBegin(cursor), dbiOk);
+        EXPECT_EQ(SetToBegin(cursor), esOk);
         auto record = NewRecord(cursor);
-        DBIResult status;
-        while ((status = GetNextRecord(cursor, LockType::None, record.data())) == dbiOk)
+        EngineStatus status;
+        while ((status = GetNextRecord(cursor, LockType::None, record.data())) == esOk)
             names.push_back(NameOf(cursor, record));
-        EXPECT_EQ(status, dbiEOF);
+        EXPECT_EQ(status, esEOF);
         return names;
     }
 
     // Positions the cursor on the row with the name (physical scan); false when absent.
-    bool Seek(hDBICur cursor, const std::string& name, std::vector<std::uint8_t>& record) {
+    bool Seek(hCursor cursor, const std::string& name, std::vector<std::uint8_t>& record) {
         SetToBegin(cursor);
         record = NewRecord(cursor);
-        while (GetNextRecord(cursor, LockType::None, record.data()) == dbiOk) {
+        while (GetNextRecord(cursor, LockType::None, record.data()) == esOk) {
             if (NameOf(cursor, record) == name)
                 return true;
         }
@@ -142,7 +142,7 @@ protected:
     std::string TablePath() const { return m_Dir + "/Jobs.DB"; }
 
     std::string m_Dir;
-    hDBIDb m_Db = 0;
+    hDatabase m_Db = 0;
 };
 
 } // namespace ws::engine::test

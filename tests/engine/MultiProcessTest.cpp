@@ -83,7 +83,7 @@ int RunHelper(const std::vector<std::string>& args) {
 class MultiProcessTest : public EngineTest {};
 
 TEST_F(MultiProcessTest, OtherProcessChangesAppearOnlyAfterForcedReread) {
-    const hDBICur cursor = Open("iDueDateA");
+    const hCursor cursor = Open("iDueDateA");
     AddJob(cursor, "Adams", 738005);
     AddJob(cursor, "Baker", 738010);
     AddJob(cursor, "Carter", 738020);
@@ -97,38 +97,38 @@ TEST_F(MultiProcessTest, OtherProcessChangesAppearOnlyAfterForcedReread) {
     ASSERT_EQ(RunHelper({m_Dir, "delete", "Baker"}), 0);
 
     // Still the old picture, current row included.
-    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), dbiOk);
+    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Baker");
     std::uint32_t count = 0;
-    ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+    ASSERT_EQ(GetExactRecordCount(cursor, count), esOk);
     EXPECT_EQ(count, 3u);
 
-    ASSERT_EQ(ForceReread(cursor), dbiOk);
-    EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), dbiRecordDeleted);
-    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), dbiOk);
+    ASSERT_EQ(ForceReread(cursor), esOk);
+    EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
+    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Cooper");
-    ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+    ASSERT_EQ(GetExactRecordCount(cursor, count), esOk);
     EXPECT_EQ(count, 4u);
     EXPECT_EQ(ReadNames(cursor), (Names{"Early", "Adams", "Cooper", "Late"}));
 }
 
 TEST_F(MultiProcessTest, LockedReadSeesTheLatestRowSoWritingBackLosesNothing) {
-    const hDBICur cursor = Open();
+    const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738005);
     auto record = NewRecord(cursor);
     ASSERT_TRUE(Seek(cursor, "Adams", record));
     ASSERT_EQ(RunHelper({m_Dir, "rename", "Adams", "Abbot"}), 0);
-    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), dbiOk);
+    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Adams"); // the snapshot still
-    ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiOk);
+    ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Abbot");
-    ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 9), dbiOk);
-    ASSERT_EQ(ModifyRecord(cursor, record.data(), true), dbiOk);
+    ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 9), esOk);
+    ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
     EXPECT_EQ(ReadNames(Open()), (Names{"Abbot"}));
 }
 
 TEST_F(MultiProcessTest, LockHeldElsewhereFailsAtOnceAndDiesWithItsProcess) {
-    const hDBICur cursor = Open();
+    const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738005);
     AddJob(cursor, "Baker", 738010);
     Helper holder({m_Dir, "lock", "Adams"});
@@ -137,20 +137,20 @@ TEST_F(MultiProcessTest, LockHeldElsewhereFailsAtOnceAndDiesWithItsProcess) {
     auto record = NewRecord(cursor);
     ASSERT_TRUE(Seek(cursor, "Adams", record));
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiRecordLocked);
-    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), dbiRecordLocked);
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), esRecordLocked);
+    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esRecordLocked);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     ASSERT_TRUE(Seek(cursor, "Baker", record));
-    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiOk); // other rows are free
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk); // other rows are free
 
     holder.Kill();
     ASSERT_TRUE(Seek(cursor, "Adams", record));
-    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), dbiOk);
-    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), dbiOk);
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk);
+    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
 }
 
 TEST_F(MultiProcessTest, ReaderNeverSeesBusyWhileAnotherProcessWrites) {
-    const hDBICur cursor = Open("iDueDateA");
+    const hCursor cursor = Open("iDueDateA");
     for (int i = 0; i < 50; ++i)
         AddJob(cursor, "Base" + std::to_string(i), 738000 + i);
     Helper writer({m_Dir, "hammer", "400"});
@@ -159,22 +159,22 @@ TEST_F(MultiProcessTest, ReaderNeverSeesBusyWhileAnotherProcessWrites) {
     bool writerDone = false;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!writerDone && std::chrono::steady_clock::now() < deadline) {
-        ASSERT_EQ(ForceReread(cursor), dbiOk);
-        ASSERT_EQ(SetToBegin(cursor), dbiOk);
+        ASSERT_EQ(ForceReread(cursor), esOk);
+        ASSERT_EQ(SetToBegin(cursor), esOk);
         for (int i = 0; i < 40; ++i) {
-            const DBIResult s = GetNextRecord(cursor, LockType::None, record.data());
-            ASSERT_TRUE(s == dbiOk || s == dbiEOF) << StatusName(s);
+            const EngineStatus s = GetNextRecord(cursor, LockType::None, record.data());
+            ASSERT_TRUE(s == esOk || s == esEOF) << StatusName(s);
         }
         std::uint32_t count = 0;
-        ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+        ASSERT_EQ(GetExactRecordCount(cursor, count), esOk);
         ASSERT_GE(count, 50u);
         ++refreshes;
         writerDone = writer.Done();
     }
     EXPECT_GT(refreshes, 0);
     std::uint32_t count = 0;
-    ASSERT_EQ(ForceReread(cursor), dbiOk);
-    ASSERT_EQ(GetExactRecordCount(cursor, count), dbiOk);
+    ASSERT_EQ(ForceReread(cursor), esOk);
+    ASSERT_EQ(GetExactRecordCount(cursor, count), esOk);
     ASSERT_TRUE(writerDone);
     EXPECT_EQ(writer.ExitCode(), 0); // the writer was never refused either
     EXPECT_EQ(count, 50u + 400u - 134u);

@@ -39,41 +39,41 @@ std::string Joined(const std::vector<ErrorEntry>& entries) {
 } // namespace
 
 TEST(EngineStatus, TextsAndNamesComeFromOneTable) {
-    EXPECT_EQ(ErrorText(dbiBOF), "At beginning of table");
-    EXPECT_EQ(ErrorText(dbiEOF), "At end of table");
-    EXPECT_EQ(ErrorText(dbiAlreadyStarted), "Engine already started");
-    EXPECT_EQ(ErrorText(dbiTableReadOnly), "Table is read-only");
-    EXPECT_EQ(StatusName(dbiRecordLocked), "dbiRecordLocked");
+    EXPECT_EQ(ErrorText(esBOF), "At beginning of table");
+    EXPECT_EQ(ErrorText(esEOF), "At end of table");
+    EXPECT_EQ(ErrorText(esAlreadyStarted), "Engine already started");
+    EXPECT_EQ(ErrorText(esTableReadOnly), "Table is read-only");
+    EXPECT_EQ(StatusName(esRecordLocked), "esRecordLocked");
     EXPECT_EQ(ErrorText(0x7777), "Engine error $7777");
     // The codes the table access layer relies on keep their values.
-    EXPECT_EQ(dbiLibraryNotFound, 0x2108);
-    EXPECT_EQ(dbiBindingLockFailed, 0x2A06);
-    EXPECT_EQ(dbiEntryPointMissing, 0x274F);
-    EXPECT_EQ(dbiContext, 0x2EC4);
+    EXPECT_EQ(esLibraryNotFound, 0x2108);
+    EXPECT_EQ(esBindingLockFailed, 0x2A06);
+    EXPECT_EQ(esEntryPointMissing, 0x274F);
+    EXPECT_EQ(esContext, 0x2EC4);
 }
 
 TEST(EngineStart, CountsStartsAndRefusesWorkWhenStopped) {
     FaultInjector::Reset();
     ASSERT_EQ(EngineStartCount(), 0);
-    hDBIDb db = 0;
-    EXPECT_EQ(OpenDatabase("/tmp", OpenMode::ReadOnly, ShareMode::Shared, db), dbiNotStarted);
-    EXPECT_EQ(EngineInit(), dbiOk);
-    EXPECT_EQ(EngineInit(), dbiAlreadyStarted);
+    hDatabase db = 0;
+    EXPECT_EQ(OpenDatabase("/tmp", OpenMode::ReadOnly, ShareMode::Shared, db), esNotStarted);
+    EXPECT_EQ(EngineInit(), esOk);
+    EXPECT_EQ(EngineInit(), esAlreadyStarted);
     EXPECT_EQ(EngineStartCount(), 2);
-    EXPECT_EQ(EngineExit(), dbiOk);
-    EXPECT_EQ(OpenDatabase("/tmp", OpenMode::ReadOnly, ShareMode::Shared, db), dbiOk);
-    EXPECT_EQ(EngineExit(), dbiOk);
-    EXPECT_EQ(EngineExit(), dbiNotStarted);
-    EXPECT_EQ(EngineInit(499), dbiLibraryStartFailed);
+    EXPECT_EQ(EngineExit(), esOk);
+    EXPECT_EQ(OpenDatabase("/tmp", OpenMode::ReadOnly, ShareMode::Shared, db), esOk);
+    EXPECT_EQ(EngineExit(), esOk);
+    EXPECT_EQ(EngineExit(), esNotStarted);
+    EXPECT_EQ(EngineInit(499), esLibraryStartFailed);
 }
 
 TEST(EngineStart, ForcedStartFailureLeavesEngineStopped) {
     FaultInjector::Reset();
-    FaultInjector::FailOperation("EngineInit", dbiLibraryStartFailed);
-    EXPECT_EQ(EngineInit(), dbiLibraryStartFailed);
+    FaultInjector::FailOperation("EngineInit", esLibraryStartFailed);
+    EXPECT_EQ(EngineInit(), esLibraryStartFailed);
     EXPECT_EQ(EngineStartCount(), 0);
     ASSERT_FALSE(LastErrorEntries().empty());
-    EXPECT_EQ(LastErrorEntries().front().code, dbiLibraryStartFailed);
+    EXPECT_EQ(LastErrorEntries().front().code, esLibraryStartFailed);
     FaultInjector::Reset();
 }
 
@@ -107,26 +107,26 @@ TEST_F(AliasTest, AliasFromConfigurationFileOpensItsDirectory) {
     std::ofstream(ini) << "[YardData]\nDRIVER=DESKTOP\nPATH=" << m_Dir << "/\n";
     ScopedEnv env("YARD_ENGINE_CONFIG", ini);
     AliasInfo info;
-    ASSERT_EQ(GetAliasInfo("yarddata", info), dbiOk);
+    ASSERT_EQ(GetAliasInfo("yarddata", info), esOk);
     EXPECT_EQ(info.driver, "DESKTOP");
-    hDBIDb db = 0;
-    ASSERT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), dbiOk);
+    hDatabase db = 0;
+    ASSERT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), esOk);
     std::string directory;
-    ASSERT_EQ(DatabaseDirectory(db, directory), dbiOk);
+    ASSERT_EQ(DatabaseDirectory(db, directory), esOk);
     EXPECT_EQ(directory, m_Dir);
-    hDBICur cursor = 0;
-    EXPECT_EQ(OpenTable(db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor), dbiOk);
+    hCursor cursor = 0;
+    EXPECT_EQ(OpenTable(db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor), esOk);
 }
 
 TEST_F(AliasTest, UnknownAliasNamesTheAliasAndEveryPathTried) {
     ScopedEnv env("YARD_ENGINE_CONFIG", m_Dir + "/missing.ini");
     ScopedEnv xdg("XDG_CONFIG_HOME", m_Dir + "/xdg");
-    hDBIDb db = 0;
-    EXPECT_EQ(OpenDatabase("NoSuchAlias", OpenMode::ReadWrite, ShareMode::Shared, db), dbiUnknownAlias);
+    hDatabase db = 0;
+    EXPECT_EQ(OpenDatabase("NoSuchAlias", OpenMode::ReadWrite, ShareMode::Shared, db), esUnknownAlias);
     const auto entries = LastErrorEntries();
     ASSERT_EQ(entries.size(), 2u) << Joined(entries);
-    EXPECT_EQ(entries[0].code, dbiUnknownAlias);
-    EXPECT_EQ(entries[1].code, dbiContext);
+    EXPECT_EQ(entries[0].code, esUnknownAlias);
+    EXPECT_EQ(entries[1].code, esContext);
     const std::string& context = entries[1].context;
     EXPECT_NE(context.find("NoSuchAlias"), std::string::npos) << context;
     EXPECT_NE(context.find(m_Dir + "/missing.ini (not found)"), std::string::npos) << context;
@@ -138,8 +138,8 @@ TEST_F(AliasTest, AliasMissingFromAnExistingFileSaysSo) {
     const std::string ini = m_Dir + "/engine.ini";
     std::ofstream(ini) << "[Other]\nPATH=/tmp\n";
     ScopedEnv env("YARD_ENGINE_CONFIG", ini);
-    hDBIDb db = 0;
-    EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), dbiUnknownAlias);
+    hDatabase db = 0;
+    EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), esUnknownAlias);
     EXPECT_NE(LastErrorEntries().back().context.find(ini + " (no such alias)"), std::string::npos);
 }
 
@@ -147,26 +147,26 @@ TEST_F(AliasTest, SessionAliasOverridesFileAndChecksItsDirectory) {
     const std::string ini = m_Dir + "/engine.ini";
     std::ofstream(ini) << "[YardData]\nPATH=/nonexistent/dir\n";
     ScopedEnv env("YARD_ENGINE_CONFIG", ini);
-    hDBIDb db = 0;
-    EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), dbiUnknownDatabase);
+    hDatabase db = 0;
+    EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), esUnknownDatabase);
     EXPECT_NE(LastErrorEntries().back().context.find("/nonexistent/dir"), std::string::npos);
-    ASSERT_EQ(AddSessionAlias("YardData", "DESKTOP", {{"path", m_Dir}}), dbiOk);
-    EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), dbiOk);
-    ASSERT_EQ(AddSessionAlias("Remote", "SERVER", {}), dbiOk);
-    EXPECT_EQ(OpenDatabase("Remote", OpenMode::ReadWrite, ShareMode::Shared, db), dbiUnknownDriver);
+    ASSERT_EQ(AddSessionAlias("YardData", "DESKTOP", {{"path", m_Dir}}), esOk);
+    EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), esOk);
+    ASSERT_EQ(AddSessionAlias("Remote", "SERVER", {}), esOk);
+    EXPECT_EQ(OpenDatabase("Remote", OpenMode::ReadWrite, ShareMode::Shared, db), esUnknownDriver);
 }
 
 TEST_F(AliasTest, HandlesThatDoNotExistAreRefused) {
-    hDBICur cursor = 0;
+    hCursor cursor = 0;
     EXPECT_EQ(OpenTable(m_Db + 1000, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor),
-              dbiInvalidHandle);
+              esInvalidHandle);
     std::uint32_t count = 0;
-    EXPECT_EQ(GetRecordCount(12345, count), dbiInvalidHandle);
-    const hDBICur open = Open();
-    ASSERT_EQ(CloseCursor(open), dbiOk);
-    EXPECT_EQ(GetRecordCount(open, count), dbiInvalidHandle);
-    EXPECT_EQ(CloseDatabase(m_Db), dbiOk);
-    EXPECT_EQ(CloseDatabase(m_Db), dbiInvalidHandle);
+    EXPECT_EQ(GetRecordCount(12345, count), esInvalidHandle);
+    const hCursor open = Open();
+    ASSERT_EQ(CloseCursor(open), esOk);
+    EXPECT_EQ(GetRecordCount(open, count), esInvalidHandle);
+    EXPECT_EQ(CloseDatabase(m_Db), esOk);
+    EXPECT_EQ(CloseDatabase(m_Db), esInvalidHandle);
 }
 
 } // namespace ws::engine::test

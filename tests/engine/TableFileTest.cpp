@@ -23,8 +23,8 @@ void RunSql(const std::string& path, const char* sql) {
 
 class TableFileTest : public EngineTest {
 protected:
-    DBIResult OpenNamed(const std::string& name, const std::string& index = "") {
-        hDBICur cursor = 0;
+    EngineStatus OpenNamed(const std::string& name, const std::string& index = "") {
+        hCursor cursor = 0;
         return OpenTable(m_Db, name, "", index, OpenMode::ReadWrite, ShareMode::Shared, cursor);
     }
     std::string LastContext() {
@@ -34,18 +34,18 @@ protected:
 };
 
 TEST_F(TableFileTest, FieldDescriptionsRoundTripEveryType) {
-    const hDBICur cursor = Open();
+    const hCursor cursor = Open();
     std::vector<FieldDesc> fields;
-    ASSERT_EQ(GetFieldDescs(cursor, fields), dbiOk);
-    const TableSpec spec = JobsSpec();
-    ASSERT_EQ(fields.size(), spec.fields.size());
+    ASSERT_EQ(GetFieldDescs(cursor, fields), esOk);
+    const TableSpec tableSpec = JobsSpec();
+    ASSERT_EQ(fields.size(), tableSpec.fields.size());
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        SCOPED_TRACE(spec.fields[i].name);
+        SCOPED_TRACE(tableSpec.fields[i].name);
         EXPECT_EQ(fields[i].number, i + 1);
-        EXPECT_EQ(fields[i].name, spec.fields[i].name);
-        EXPECT_EQ(fields[i].type, spec.fields[i].type);
-        EXPECT_EQ(fields[i].subtype, spec.fields[i].subtype);
-        EXPECT_EQ(fields[i].size, spec.fields[i].size);
+        EXPECT_EQ(fields[i].name, tableSpec.fields[i].name);
+        EXPECT_EQ(fields[i].type, tableSpec.fields[i].type);
+        EXPECT_EQ(fields[i].subtype, tableSpec.fields[i].subtype);
+        EXPECT_EQ(fields[i].size, tableSpec.fields[i].size);
     }
     EXPECT_TRUE(fields[0].readOnly); // autoincrement
     EXPECT_EQ(fields[fName - 1].length, 21);
@@ -53,18 +53,18 @@ TEST_F(TableFileTest, FieldDescriptionsRoundTripEveryType) {
     EXPECT_EQ(fields[fIsActive - 1].length, 2);
 
     std::vector<IndexDesc> indexes;
-    ASSERT_EQ(GetIndexDescs(cursor, indexes), dbiOk);
+    ASSERT_EQ(GetIndexDescs(cursor, indexes), esOk);
     ASSERT_EQ(indexes.size(), 4u);
     IndexDesc active;
-    EXPECT_EQ(GetIndexDesc(cursor, active), dbiUnknownIndex); // physical order
-    ASSERT_EQ(SwitchToIndex(cursor, "inamECI"), dbiOk);
-    ASSERT_EQ(GetIndexDesc(cursor, active), dbiOk);
+    EXPECT_EQ(GetIndexDesc(cursor, active), esUnknownIndex); // physical order
+    ASSERT_EQ(SwitchToIndex(cursor, "inamECI"), esOk);
+    ASSERT_EQ(GetIndexDesc(cursor, active), esOk);
     EXPECT_EQ(active.name, "iNameCI");
     EXPECT_TRUE(active.caseInsensitive);
     EXPECT_EQ(active.fields, std::vector<std::uint16_t>{fName});
 
     CursorProps props;
-    ASSERT_EQ(GetCursorProps(cursor, props), dbiOk);
+    ASSERT_EQ(GetCursorProps(cursor, props), esOk);
     EXPECT_TRUE(props.canModify);
     EXPECT_EQ(props.tableName, "Jobs");
     EXPECT_EQ(props.fieldCount, 9);
@@ -72,65 +72,65 @@ TEST_F(TableFileTest, FieldDescriptionsRoundTripEveryType) {
 }
 
 TEST_F(TableFileTest, CreateRefusesBadSpecsAndExistingTables) {
-    EXPECT_EQ(CreateTable(m_Db, JobsSpec()), dbiTableExists);
-    TableSpec spec = JobsSpec();
-    spec.name = "Other";
-    spec.fields[2].name = "orderno";
-    EXPECT_EQ(CreateTable(m_Db, spec), dbiInvalidParameter); // duplicate name, any case
-    spec = JobsSpec();
-    spec.name = "Other";
-    spec.indexes.push_back({"iBad", {42}, false, false, 0});
-    EXPECT_EQ(CreateTable(m_Db, spec), dbiInvalidField);
-    spec = JobsSpec();
-    spec.name = "../escape";
-    EXPECT_EQ(CreateTable(m_Db, spec), dbiInvalidParameter);
-    spec = JobsSpec();
-    spec.name = "It's";
-    spec.checks = {{fName, "*[A-Z]'x"}};
-    EXPECT_EQ(CreateTable(m_Db, spec), dbiOk); // quotes in names and pictures are data, not SQL
-    hDBICur cursor = 0;
-    ASSERT_EQ(OpenTable(m_Db, "It's.DB", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor), dbiOk);
+    EXPECT_EQ(CreateTable(m_Db, JobsSpec()), esTableExists);
+    TableSpec tableSpec = JobsSpec();
+    tableSpec.name = "Other";
+    tableSpec.fields[2].name = "orderno";
+    EXPECT_EQ(CreateTable(m_Db, tableSpec), esInvalidParameter); // duplicate name, any case
+    tableSpec = JobsSpec();
+    tableSpec.name = "Other";
+    tableSpec.indexes.push_back({"iBad", {42}, false, false, 0});
+    EXPECT_EQ(CreateTable(m_Db, tableSpec), esInvalidField);
+    tableSpec = JobsSpec();
+    tableSpec.name = "../escape";
+    EXPECT_EQ(CreateTable(m_Db, tableSpec), esInvalidParameter);
+    tableSpec = JobsSpec();
+    tableSpec.name = "It's";
+    tableSpec.checks = {{fName, "*[A-Z]'x"}};
+    EXPECT_EQ(CreateTable(m_Db, tableSpec), esOk); // quotes in names and pictures are data, not SQL
+    hCursor cursor = 0;
+    ASSERT_EQ(OpenTable(m_Db, "It's.DB", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor), esOk);
     std::vector<ValidityCheck> checks;
-    ASSERT_EQ(GetValidityChecks(cursor, checks), dbiOk);
+    ASSERT_EQ(GetValidityChecks(cursor, checks), esOk);
     ASSERT_EQ(checks.size(), 1u);
     EXPECT_EQ(checks[0].picture, "*[A-Z]'x");
 }
 
 TEST_F(TableFileTest, FilesThatAreNotOurTablesGiveClearStatuses) {
-    EXPECT_EQ(OpenNamed("Missing.DB"), dbiTableNotFound);
+    EXPECT_EQ(OpenNamed("Missing.DB"), esTableNotFound);
     EXPECT_NE(LastContext().find("Missing.DB"), std::string::npos);
 
     WriteBytes(m_Dir + "/Text.DB", "this is not a database at all, just some text that is long enough");
-    EXPECT_EQ(OpenNamed("Text.DB"), dbiNotATable);
+    EXPECT_EQ(OpenNamed("Text.DB"), esNotATable);
 
     WriteBytes(m_Dir + "/Empty.DB", "");
-    EXPECT_EQ(OpenNamed("Empty.DB"), dbiNotATable);
+    EXPECT_EQ(OpenNamed("Empty.DB"), esNotATable);
 
     RunSql(m_Dir + "/Foreign.DB", "CREATE TABLE t (a INTEGER, b TEXT)");
-    EXPECT_EQ(OpenNamed("Foreign.DB"), dbiNotATable);
+    EXPECT_EQ(OpenNamed("Foreign.DB"), esNotATable);
     EXPECT_NE(LastContext().find("not a table file of this engine"), std::string::npos);
 
     // Ours by its marker, but a field of a type we never write.
     std::filesystem::copy_file(TablePath(), m_Dir + "/Odd.DB");
     RunSql(m_Dir + "/Odd.DB", "ALTER TABLE records ADD COLUMN Picture BLOB");
-    EXPECT_EQ(OpenNamed("Odd.DB"), dbiNotATable);
+    EXPECT_EQ(OpenNamed("Odd.DB"), esNotATable);
     EXPECT_NE(LastContext().find("Picture"), std::string::npos);
 
     std::filesystem::copy_file(TablePath(), m_Dir + "/Newer.DB");
     RunSql(m_Dir + "/Newer.DB", "UPDATE yard_table SET value = '9' WHERE key = 'version'");
-    EXPECT_EQ(OpenNamed("Newer.DB"), dbiNotATable);
+    EXPECT_EQ(OpenNamed("Newer.DB"), esNotATable);
 }
 
 TEST_F(TableFileTest, DamagedAndTruncatedFilesFailWithoutCrashing) {
     {
-        const hDBICur cursor = Open();
+        const hCursor cursor = Open();
         for (int i = 0; i < 300; ++i)
             AddJob(cursor, "Job" + std::to_string(i), 738000 + i % 17);
         CloseCursor(cursor);
     }
     EngineExit();
-    ASSERT_EQ(EngineInit(), dbiOk);
-    ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), dbiOk);
+    ASSERT_EQ(EngineInit(), esOk);
+    ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
     RunSql(TablePath(), "PRAGMA wal_checkpoint(TRUNCATE)");
     const auto size = std::filesystem::file_size(TablePath());
     ASSERT_GT(size, 8192u);
@@ -147,121 +147,121 @@ TEST_F(TableFileTest, DamagedAndTruncatedFilesFailWithoutCrashing) {
     }
     for (const char* name : {"Cut.DB", "Header.DB", "Scribbled.DB"}) {
         SCOPED_TRACE(name);
-        hDBICur cursor = 0;
-        DBIResult status =
+        hCursor cursor = 0;
+        EngineStatus status =
             OpenTable(m_Db, name, "", "iDueDateA", OpenMode::ReadOnly, ShareMode::Shared, cursor);
-        if (status == dbiOk) {
+        if (status == esOk) {
             std::vector<std::uint8_t> record = NewRecord(cursor);
             int rows = 0;
-            while ((status = GetNextRecord(cursor, LockType::None, record.data())) == dbiOk)
+            while ((status = GetNextRecord(cursor, LockType::None, record.data())) == esOk)
                 ++rows;
             EXPECT_LE(rows, 300);
             std::uint32_t count = 0;
-            if (status == dbiEOF)
+            if (status == esEOF)
                 status = GetExactRecordCount(cursor, count);
         }
-        EXPECT_TRUE(status == dbiOk || status == dbiDamagedTable || status == dbiNotATable)
+        EXPECT_TRUE(status == esOk || status == esDamagedTable || status == esNotATable)
             << StatusName(status);
         // A scribble may land in text only; a file cut short never reads through to the end.
         if (std::string(name) != "Scribbled.DB") {
-            EXPECT_NE(status, dbiOk);
+            EXPECT_NE(status, esOk);
         }
     }
 }
 
 TEST_F(TableFileTest, UnknownIndexAndBadFieldNumbersAreRefused) {
-    EXPECT_EQ(OpenNamed("Jobs", "iNoSuchIndex"), dbiUnknownIndex);
+    EXPECT_EQ(OpenNamed("Jobs", "iNoSuchIndex"), esUnknownIndex);
     EXPECT_NE(LastContext().find("iNoSuchIndex"), std::string::npos);
-    const hDBICur cursor = Open("iDueDateA");
-    EXPECT_EQ(SwitchToIndex(cursor, "iMissing"), dbiUnknownIndex);
+    const hCursor cursor = Open("iDueDateA");
+    EXPECT_EQ(SwitchToIndex(cursor, "iMissing"), esUnknownIndex);
     IndexDesc index;
-    ASSERT_EQ(GetIndexDesc(cursor, index), dbiOk);
+    ASSERT_EQ(GetIndexDesc(cursor, index), esOk);
     EXPECT_EQ(index.name, "iDueDateA"); // a failed switch keeps the old order
     auto record = NewRecord(cursor);
     bool blank = false;
-    EXPECT_EQ(GetField(cursor, 0, record.data(), nullptr, blank), dbiInvalidField);
-    EXPECT_EQ(GetField(cursor, 10, record.data(), nullptr, blank), dbiInvalidField);
-    EXPECT_EQ(PutValue(cursor, 99, record.data(), std::string("x")), dbiInvalidField);
-    EXPECT_EQ(PutValue(cursor, fName, record.data(), 5), dbiInvalidParameter);
+    EXPECT_EQ(GetField(cursor, 0, record.data(), nullptr, blank), esInvalidField);
+    EXPECT_EQ(GetField(cursor, 10, record.data(), nullptr, blank), esInvalidField);
+    EXPECT_EQ(PutValue(cursor, 99, record.data(), std::string("x")), esInvalidField);
+    EXPECT_EQ(PutValue(cursor, fName, record.data(), 5), esInvalidParameter);
     std::string text;
-    EXPECT_EQ(ReadMemo(cursor, fName, record.data(), text, blank), dbiInvalidField);
-    EXPECT_EQ(SetValidityChecks(cursor, {{77, "#"}}), dbiInvalidField);
+    EXPECT_EQ(ReadMemo(cursor, fName, record.data(), text, blank), esInvalidField);
+    EXPECT_EQ(SetValidityChecks(cursor, {{77, "#"}}), esInvalidField);
 }
 
 TEST_F(TableFileTest, ReadOnlyDatabasesAndFilesAskForReadOnlyOpen) {
-    hDBIDb readOnly = 0;
-    ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadOnly, ShareMode::Shared, readOnly), dbiOk);
-    hDBICur cursor = 0;
+    hDatabase readOnly = 0;
+    ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadOnly, ShareMode::Shared, readOnly), esOk);
+    hCursor cursor = 0;
     EXPECT_EQ(OpenTable(readOnly, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor),
-              dbiTableReadOnly);
-    EXPECT_EQ(OpenTable(readOnly, "Jobs", "", "", OpenMode::ReadOnly, ShareMode::Shared, cursor), dbiOk);
+              esTableReadOnly);
+    EXPECT_EQ(OpenTable(readOnly, "Jobs", "", "", OpenMode::ReadOnly, ShareMode::Shared, cursor), esOk);
     if (::geteuid() == 0)
         return; // root may write any file
     ASSERT_EQ(::chmod(TablePath().c_str(), 0444), 0);
-    EXPECT_EQ(OpenNamed("Jobs"), dbiTableReadOnly);
+    EXPECT_EQ(OpenNamed("Jobs"), esTableReadOnly);
 }
 
 TEST_F(TableFileTest, ReadOnlyCursorRefusesEveryWrite) {
     AddJob(Open(), "Smith", 738000);
-    const hDBICur cursor = Open("", OpenMode::ReadOnly);
+    const hCursor cursor = Open("", OpenMode::ReadOnly);
     CursorProps props;
-    ASSERT_EQ(GetCursorProps(cursor, props), dbiOk);
+    ASSERT_EQ(GetCursorProps(cursor, props), esOk);
     EXPECT_FALSE(props.canModify);
     auto record = NewRecord(cursor);
-    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), dbiOk);
-    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), dbiTableReadOnly);
-    EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), dbiTableReadOnly);
-    EXPECT_EQ(DeleteRecord(cursor), dbiTableReadOnly);
-    EXPECT_EQ(SetValidityChecks(cursor, {}), dbiTableReadOnly);
+    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
+    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esTableReadOnly);
+    EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), esTableReadOnly);
+    EXPECT_EQ(DeleteRecord(cursor), esTableReadOnly);
+    EXPECT_EQ(SetValidityChecks(cursor, {}), esTableReadOnly);
 }
 
 TEST_F(TableFileTest, ExclusiveOpenExcludesOtherCursors) {
-    hDBICur first = 0;
-    ASSERT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Exclusive, first), dbiOk);
-    hDBICur second = 0;
-    EXPECT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, second), dbiTableInUse);
-    ASSERT_EQ(CloseCursor(first), dbiOk);
-    EXPECT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, second), dbiOk);
+    hCursor first = 0;
+    ASSERT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Exclusive, first), esOk);
+    hCursor second = 0;
+    EXPECT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, second), esTableInUse);
+    ASSERT_EQ(CloseCursor(first), esOk);
+    EXPECT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, second), esOk);
     EXPECT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Exclusive, first),
-              dbiTableInUse);
+              esTableInUse);
 }
 
 TEST_F(TableFileTest, TableNamesIgnoreLetterCaseWhenNoExactFileExists) {
     std::filesystem::rename(TablePath(), m_Dir + "/JOBS.db");
-    EXPECT_EQ(OpenNamed("Jobs"), dbiOk);
-    EXPECT_EQ(OpenNamed("jobs.DB"), dbiOk);
-    EXPECT_EQ(OpenNamed("Jobs.txt"), dbiTableNotFound);
+    EXPECT_EQ(OpenNamed("Jobs"), esOk);
+    EXPECT_EQ(OpenNamed("jobs.DB"), esOk);
+    EXPECT_EQ(OpenNamed("Jobs.txt"), esTableNotFound);
 }
 
 TEST_F(TableFileTest, UniqueIndexRefusesDuplicateKeys) {
-    TableSpec spec = JobsSpec();
-    spec.name = "Unique";
-    spec.indexes = {{"iOrderNo", {fOrderNo}, false, true, 0}};
-    ASSERT_EQ(CreateTable(m_Db, spec), dbiOk);
-    hDBICur cursor = 0;
+    TableSpec tableSpec = JobsSpec();
+    tableSpec.name = "Unique";
+    tableSpec.indexes = {{"iOrderNo", {fOrderNo}, false, true, 0}};
+    ASSERT_EQ(CreateTable(m_Db, tableSpec), esOk);
+    hCursor cursor = 0;
     ASSERT_EQ(OpenTable(m_Db, "Unique", "", "iOrderNo", OpenMode::ReadWrite, ShareMode::Shared, cursor),
-              dbiOk);
+              esOk);
     AddJob(cursor, "First", 1, true, "A-1");
     auto record = NewRecord(cursor);
-    ASSERT_EQ(PutValue(cursor, fOrderNo, record.data(), std::string("A-1")), dbiOk);
-    EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), dbiKeyViolation);
+    ASSERT_EQ(PutValue(cursor, fOrderNo, record.data(), std::string("A-1")), esOk);
+    EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), esKeyViolation);
     std::uint32_t count = 0;
-    ASSERT_EQ(GetRecordCount(cursor, count), dbiOk);
+    ASSERT_EQ(GetRecordCount(cursor, count), esOk);
     EXPECT_EQ(count, 1u);
     std::vector<IndexDesc> indexes;
-    ASSERT_EQ(GetIndexDescs(cursor, indexes), dbiOk);
+    ASSERT_EQ(GetIndexDescs(cursor, indexes), esOk);
     ASSERT_EQ(indexes.size(), 1u);
     EXPECT_TRUE(indexes[0].unique);
 }
 
 TEST_F(TableFileTest, ValidityChecksAreStoredInTheFile) {
-    const hDBICur cursor = Open();
+    const hCursor cursor = Open();
     std::vector<ValidityCheck> checks;
-    ASSERT_EQ(GetValidityChecks(cursor, checks), dbiOk);
+    ASSERT_EQ(GetValidityChecks(cursor, checks), esOk);
     EXPECT_TRUE(checks.empty());
-    ASSERT_EQ(SetValidityChecks(cursor, {{fOrderNo, "###-###"}, {fName, "*&"}}), dbiOk);
-    const hDBICur other = Open();
-    ASSERT_EQ(GetValidityChecks(other, checks), dbiOk);
+    ASSERT_EQ(SetValidityChecks(cursor, {{fOrderNo, "###-###"}, {fName, "*&"}}), esOk);
+    const hCursor other = Open();
+    ASSERT_EQ(GetValidityChecks(other, checks), esOk);
     ASSERT_EQ(checks.size(), 2u);
     EXPECT_EQ(checks[0].fieldNo, fOrderNo);
     EXPECT_EQ(checks[0].picture, "###-###");

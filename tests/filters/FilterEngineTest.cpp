@@ -29,13 +29,13 @@ class FilterEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         InstallFilterEvaluator();
-        ASSERT_EQ(EngineInit(), dbiOk);
+        ASSERT_EQ(EngineInit(), esOk);
         char pattern[] = "/tmp/ws-filters-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         m_Dir = pattern;
-        ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), dbiOk);
-        TableSpec spec;
-        spec.name = "OrderHead.DB";
+        ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
+        TableSpec tableSpec;
+        tableSpec.name = "OrderHead.DB";
         const auto field = [](const char* name, FieldType type, std::uint16_t size = 0) {
             FieldDesc f;
             f.name = name;
@@ -43,14 +43,14 @@ protected:
             f.size = size;
             return f;
         };
-        spec.fields = {field("Name", FieldType::ZString, 30), field("DateOffSet", FieldType::Float),
-                       field("IsActive", FieldType::Bool),    field("IsJewish", FieldType::Bool),
-                       field("IsInterment", FieldType::Bool), field("Invoiced", FieldType::Bool)};
-        ASSERT_EQ(CreateTable(m_Db, spec), dbiOk);
+        tableSpec.fields = {field("Name", FieldType::ZString, 30), field("DateOffSet", FieldType::Float),
+                            field("IsActive", FieldType::Bool),    field("IsJewish", FieldType::Bool),
+                            field("IsInterment", FieldType::Bool), field("Invoiced", FieldType::Bool)};
+        ASSERT_EQ(CreateTable(m_Db, tableSpec), esOk);
         ASSERT_EQ(OpenTable(m_Db, "OrderHead.DB", "", "", OpenMode::ReadWrite, ShareMode::Shared, m_Cursor),
-                  dbiOk);
+                  esOk);
         std::vector<FieldDesc> descs;
-        ASSERT_EQ(GetFieldDescs(m_Cursor, descs), dbiOk);
+        ASSERT_EQ(GetFieldDescs(m_Cursor, descs), esOk);
         m_Fields = jobsdb::ExprFieldsFromEngine(descs);
         m_Fields.ViewName = "JobsTable";
         for (const Job& job : Jobs())
@@ -75,11 +75,11 @@ protected:
 
     void Insert(const Job& job) {
         CursorProps props;
-        ASSERT_EQ(GetCursorProps(m_Cursor, props), dbiOk);
+        ASSERT_EQ(GetCursorProps(m_Cursor, props), esOk);
         std::vector<std::uint8_t> record(props.recordSize);
-        ASSERT_EQ(InitRecord(m_Cursor, record.data()), dbiOk);
+        ASSERT_EQ(InitRecord(m_Cursor, record.data()), esOk);
         const auto put = [&](std::uint16_t no, const Value& v) {
-            ASSERT_EQ(PutValue(m_Cursor, no, record.data(), v), dbiOk);
+            ASSERT_EQ(PutValue(m_Cursor, no, record.data(), v), esOk);
         };
         put(1, std::string(job.name));
         if (job.dateOffSet)
@@ -89,27 +89,27 @@ protected:
             if (flags[i])
                 put(static_cast<std::uint16_t>(3 + i), *flags[i]);
         }
-        ASSERT_EQ(InsertRecord(m_Cursor, LockType::None, record.data()), dbiOk);
+        ASSERT_EQ(InsertRecord(m_Cursor, LockType::None, record.data()), esOk);
     }
 
     // The names that pass the buffer, and the engine's exact count of them.
     std::pair<std::vector<std::string>, std::uint32_t> Filtered(const std::vector<std::uint8_t>& buffer) {
-        hDBIFilter filter = 0;
-        EXPECT_EQ(AddFilter(m_Cursor, 0, buffer, filter), dbiOk);
-        EXPECT_EQ(ActivateFilter(m_Cursor, filter), dbiOk);
+        hFilter filter = 0;
+        EXPECT_EQ(AddFilter(m_Cursor, 0, buffer, filter), esOk);
+        EXPECT_EQ(ActivateFilter(m_Cursor, filter), esOk);
         std::vector<std::string> names;
         CursorProps props;
         GetCursorProps(m_Cursor, props);
         std::vector<std::uint8_t> record(props.recordSize);
         SetToBegin(m_Cursor);
-        while (GetNextRecord(m_Cursor, LockType::None, record.data()) == dbiOk) {
+        while (GetNextRecord(m_Cursor, LockType::None, record.data()) == esOk) {
             Value name;
             GetValue(m_Cursor, 1, record.data(), name);
             names.push_back(std::get<std::string>(name));
         }
         std::uint32_t count = 0;
-        EXPECT_EQ(GetExactRecordCount(m_Cursor, count), dbiOk);
-        EXPECT_EQ(DropFilter(m_Cursor, filter), dbiOk);
+        EXPECT_EQ(GetExactRecordCount(m_Cursor, count), esOk);
+        EXPECT_EQ(DropFilter(m_Cursor, filter), esOk);
         return {names, count};
     }
 
@@ -120,8 +120,8 @@ protected:
 
     using Names = std::vector<std::string>;
     std::string m_Dir;
-    hDBIDb m_Db = 0;
-    hDBICur m_Cursor = 0;
+    hDatabase m_Db = 0;
+    hCursor m_Cursor = 0;
     TExprFields m_Fields;
 };
 
@@ -156,8 +156,8 @@ TEST_F(FilterEngineTest, LookupFilterFindsTheKeyOnly) {
 TEST_F(FilterEngineTest, DamagedBufferIsRefusedByAddFilter) {
     std::vector<std::uint8_t> buffer = Build(m_Fields, "IsActive");
     buffer[10] = 0x63;
-    hDBIFilter filter = 0;
-    EXPECT_EQ(AddFilter(m_Cursor, 0, buffer, filter), dbiInvalidFilter);
+    hFilter filter = 0;
+    EXPECT_EQ(AddFilter(m_Cursor, 0, buffer, filter), esInvalidFilter);
 }
 
 TEST_F(FilterEngineTest, FilterCommandReadsTheTablesFields) {
@@ -168,7 +168,7 @@ TEST_F(FilterEngineTest, FilterCommandReadsTheTablesFields) {
     EXPECT_EQ(unknown.output, "OrderHead.DB: Field 'Nowhere' not found\n");
     const auto missing = jobsdb::FilterCommandForTable(m_Dir, "Missing.DB", "IsActive");
     EXPECT_EQ(missing.exitStatus, 1);
-    EXPECT_EQ(missing.output.rfind(ErrorText(dbiTableNotFound), 0), 0u) << missing.output;
+    EXPECT_EQ(missing.output.rfind(ErrorText(esTableNotFound), 0), 0u) << missing.output;
     // The command leaves the engine as it found it.
     EXPECT_EQ(EngineStartCount(), 1);
 }

@@ -52,10 +52,10 @@ protected:
     FilterEvaluatorTest() : m_Fields(EngineFields()), m_ExprFields(jobsdb::ExprFieldsFromEngine(m_Fields)) {}
 
     std::unique_ptr<FilterEvaluator::Program> Decode(const std::vector<std::uint8_t>& buffer,
-                                                     engine::DBIResult expected = engine::dbiOk) {
+                                                     engine::EngineStatus expected = engine::esOk) {
         std::unique_ptr<FilterEvaluator::Program> program;
         EXPECT_EQ(FilterEvaluator::Decode(buffer, m_Fields, program), expected);
-        EXPECT_EQ(program != nullptr, expected == engine::dbiOk);
+        EXPECT_EQ(program != nullptr, expected == engine::esOk);
         return program;
     }
 
@@ -66,7 +66,7 @@ protected:
         return program->Test([&row](std::uint16_t no, Value& value) {
             const auto it = row.find(no);
             value = it == row.end() ? Value{} : it->second;
-            return engine::dbiOk;
+            return engine::esOk;
         });
     }
 
@@ -153,7 +153,7 @@ TEST_F(FilterEvaluatorTest, LongestChainTheBuilderAcceptsDecodes) {
 
 TEST_F(FilterEvaluatorTest, UnreadableFieldCountsAsBlank) {
     auto program = Decode(Build(m_ExprFields, "Count = 1 OR Count <> 1"));
-    EXPECT_FALSE(program->Test([](std::uint16_t, Value&) { return engine::dbiInvalidField; }));
+    EXPECT_FALSE(program->Test([](std::uint16_t, Value&) { return engine::esInvalidField; }));
 }
 
 TEST_F(FilterEvaluatorTest, PushDownOnlyForBooleanAndFloatConditions) {
@@ -187,10 +187,10 @@ protected:
     }
     void Refused(const std::vector<std::uint8_t>& buffer, const char* why) {
         SCOPED_TRACE(why);
-        Decode(buffer, engine::dbiInvalidFilter);
+        Decode(buffer, engine::esInvalidFilter);
         const auto entries = engine::Errors::Entries();
         ASSERT_FALSE(entries.empty());
-        EXPECT_EQ(entries.front().code, engine::dbiInvalidFilter);
+        EXPECT_EQ(entries.front().code, engine::esInvalidFilter);
     }
 };
 

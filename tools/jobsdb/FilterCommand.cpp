@@ -63,16 +63,16 @@ FilterCommandResult FilterCommand(const TExprFields& fields, const std::string& 
 FilterCommandResult FilterCommandForTable(const std::string& dir, const std::string& table,
                                           const std::string& text) {
     using namespace engine;
-    const DBIResult started = EngineInit();
-    if (started != dbiOk && started != dbiAlreadyStarted)
+    const EngineStatus started = EngineInit();
+    if (started != esOk && started != esAlreadyStarted)
         return {ErrorText(started) + "\n", 1};
-    hDBIDb db = 0;
-    hDBICur cursor = 0;
+    hDatabase db = 0;
+    hCursor cursor = 0;
     std::vector<FieldDesc> fields;
-    DBIResult status = OpenDatabase(dir, OpenMode::ReadOnly, ShareMode::Shared, db);
-    if (status == dbiOk)
+    EngineStatus status = OpenDatabase(dir, OpenMode::ReadOnly, ShareMode::Shared, db);
+    if (status == esOk)
         status = OpenTable(db, table, "", "", OpenMode::ReadOnly, ShareMode::Shared, cursor);
-    if (status == dbiOk)
+    if (status == esOk)
         status = GetFieldDescs(cursor, fields);
     // The engine's own message, with what it was about, before closing clears it.
     std::string message = ErrorText(status);
@@ -85,7 +85,7 @@ FilterCommandResult FilterCommandForTable(const std::string& dir, const std::str
     if (db)
         CloseDatabase(db);
     EngineExit();
-    if (status != dbiOk)
+    if (status != esOk)
         return {message + "\n", 1};
     TExprFields viewFields = ExprFieldsFromEngine(fields);
     viewFields.ViewName = table;

@@ -87,11 +87,11 @@ std::string RowText(const TwsTable& view) {
 
 void InitDatabase() {
     Session().Start();
-    engine::hDBIDb db = 0;
+    engine::hDatabase db = 0;
     Check(engine::OpenDatabase(kAlias, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, db));
     for (const SchemaTable* table : JobTables()) {
-        const engine::DBIResult status = engine::CreateTable(db, MakeTableSpec(*table));
-        if (status != engine::dbiOk) {
+        const engine::EngineStatus status = engine::CreateTable(db, MakeTableSpec(*table));
+        if (status != engine::esOk) {
             const auto entries = engine::LastErrorEntries();
             engine::CloseDatabase(db);
             throw EDBEngineError(status, entries);
