@@ -1,81 +1,23 @@
 #include "app/ColourBands.h"
 
-#include "base/Convert.h"
 #include "base/Strings.h"
+#include "data/Field.h"
+#include "data/JobsDM.h"
 
 namespace ws {
 
-namespace {
+TBandColours BandColours;
 
-struct ColourName {
-    std::string_view name;
-    TColor value;
-};
-
-constexpr ColourName kColourNames[] = {
-    {"clBlack", clBlack},
-    {"clMaroon", clMaroon},
-    {"clGreen", clGreen},
-    {"clOlive", clOlive},
-    {"clNavy", clNavy},
-    {"clPurple", clPurple},
-    {"clTeal", clTeal},
-    {"clGray", clGray},
-    {"clSilver", clSilver},
-    {"clRed", clRed},
-    {"clLime", clLime},
-    {"clYellow", clYellow},
-    {"clBlue", clBlue},
-    {"clFuchsia", clFuchsia},
-    {"clAqua", clAqua},
-    {"clWhite", clWhite},
-    {"clMoneyGreen", clMoneyGreen},
-    {"clSkyBlue", clSkyBlue},
-    {"clCream", clCream},
-    {"clMedGray", clMedGray},
-    {"clActiveBorder", clActiveBorder},
-    {"clActiveCaption", clActiveCaption},
-    {"clAppWorkSpace", clAppWorkSpace},
-    {"clBackground", clBackground},
-    {"clBtnFace", clBtnFace},
-    {"clBtnHighlight", clBtnHighlight},
-    {"clBtnShadow", clBtnShadow},
-    {"clBtnText", clBtnText},
-    {"clCaptionText", clCaptionText},
-    {"clDefault", clDefault},
-    {"clGradientActiveCaption", clGradientActiveCaption},
-    {"clGradientInactiveCaption", clGradientInactiveCaption},
-    {"clGrayText", clGrayText},
-    {"clHighlight", clHighlight},
-    {"clHighlightText", clHighlightText},
-    {"clHotLight", clHotLight},
-    {"clInactiveBorder", clInactiveBorder},
-    {"clInactiveCaption", clInactiveCaption},
-    {"clInactiveCaptionText", clInactiveCaptionText},
-    {"clInfoBk", clInfoBk},
-    {"clInfoText", clInfoText},
-    {"clMenu", clMenu},
-    {"clMenuBar", clMenuBar},
-    {"clMenuHighlight", clMenuHighlight},
-    {"clMenuText", clMenuText},
-    {"clNone", clNone},
-    {"clScrollBar", clScrollBar},
-    {"cl3DDkShadow", cl3DDkShadow},
-    {"cl3DLight", cl3DLight},
-    {"clWindow", clWindow},
-    {"clWindowFrame", clWindowFrame},
-    {"clWindowText", clWindowText},
-};
-
-static_assert(std::size(kColourNames) == 52);
-
-} // namespace
-
-TColor ColourFromText(std::string_view text) {
-    for (const ColourName& entry : kColourNames)
-        if (SameText(entry.name, text))
-            return entry.value;
-    return StrToInt(text);
+int LoadColourBands() {
+    TwsTable* options = JobsDM->OptionsTable();
+    int count = 0;
+    for (int k = 1; k <= 5; ++k) {
+        if (!options->Locate("OptionName", "Band " + std::to_string(k)))
+            continue;
+        BandColours[static_cast<std::size_t>(k - 1)] = options->FieldNamed("OptionValue")->AsString();
+        ++count;
+    }
+    return count;
 }
 
 std::string BandWarningText(int count) {

@@ -4,6 +4,7 @@
 // ("Band 1" to "Band 5"), their conversion into colours, and the warning shown when bands are
 // missing at the first showing of the main window.
 
+#include "app/ColourText.h"
 #include "base/Color.h"
 
 #include <array>
@@ -15,9 +16,12 @@ namespace ws {
 // Index k holds the text of the settings row "Band k+1".
 using TBandColours = std::array<std::string, 5>;
 
-// A colour identifier ("clRed" in any letter case) or a 32-bit integer in decimal or with a
-// hexadecimal prefix; anything else raises EConvertError "'%s' is not a valid integer value".
-TColor ColourFromText(std::string_view text);
+// The band colour texts of the running program; empty until the main window is first shown.
+extern TBandColours BandColours;
+
+// Looks up "Band 1" to "Band 5" in JobsDM's OptionsTable (exact, case-sensitive) and copies each
+// row found into its entry; entries of missing rows keep their text. Returns the rows found.
+int LoadColourBands();
 
 // The warning for 'count' (0 to 4) bands found: its text, a line feed, "Please use the Custom
 // Color utility", a line feed and " in the program to correct this error".

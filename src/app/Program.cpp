@@ -1,6 +1,8 @@
 #include "app/Program.h"
 
 #include "app/frmJobs.h"
+#include "base/Exception.h"
+#include "data/JobsDM.h"
 #include "platform/Png.h"
 #include "ui/Application.h"
 
@@ -12,8 +14,13 @@ void StartWallScreen() {
     Application->Initialize();
     Application->SetTitle(WallScreenTitle);
     Application->CreateForm(ActiveJobsForm);
-    // The data module JobsDM is created here, right after the main window, once it exists:
-    //     Application->CreateForm(JobsDM);
+    CreateJobsDM(Application);
+    // A Jewish.DB row another program holds locked is reported once the paint that met it is over.
+    JobsDM->OnLockError = [](const std::exception& error) {
+        std::exception_ptr current = std::current_exception();
+        ActiveJobsForm->QueueErrorReport(current ? current
+                                                 : std::make_exception_ptr(Exception(error.what())));
+    };
 }
 
 int RunWallScreen(platform::WindowSystem& system, const std::string& screenshot) {

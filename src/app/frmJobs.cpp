@@ -1,18 +1,93 @@
 #include "app/frmJobs.h"
 
+#include "app/ColourBands.h"
 #include "app/OneInstance.h"
+#include "data/BoardFilters.h"
+#include "data/Field.h"
+#include "data/JobsDM.h"
 #include "descriptions/frmJobsDescription.h"
 #include "grid/wsCheckBox.h"
+#include "platform/Clock.h"
+#include "ui/Application.h"
 #include "ui/ClassRegistry.h"
 #include "ui/ImageList.h"
 #include "ui/Label.h"
 #include "ui/PropertiesBuilder.h"
 #include "ui/Timer.h"
 
+#include <algorithm>
+
 namespace ws {
 
 TActiveJobsForm* ActiveJobsForm = nullptr;
-TJobsDM* JobsDM = nullptr;
+
+namespace {
+
+constexpr int kFirstGridTop = 32;
+constexpr int kJobsRowPitch = 33;
+constexpr int kSpecialDateRowPitch = 28;
+constexpr int kRnRRowPitch = 33;
+
+// The due date of the view's current row; a job without one counts as due on day 0.
+TDateTime DueDateOf(const TDataSet& view) {
+    const TField* due = view.FieldNamed("DueDate");
+    return due->IsNull() ? 0.0 : due->AsDateTime();
+}
+
+// At least 'pitch' pixels per job, and never less than the grid needs to show its title row
+// and every job whole. No jobs, or a count the engine could not give, leaves it empty.
+int GridHeightFor(const TwsDBGrid& grid, int count, int pitch) {
+    if (count <= 0)
+        return 0;
+    return std::max(count * pitch, grid.HeightForRows(count));
+}
+
+// Moves 'grid' to 'top' and sizes it for 'count' jobs.
+void PlaceGrid(TwsDBGrid& grid, int top, int count, int pitch) {
+    grid.SetTop(top);
+    grid.SetHeight(GridHeightFor(grid, count, pitch));
+}
+
+} // namespace
+
+std::string BoardHeaderText(int jewish, int specialDate, int interment) {
+    return "Active Jobs - Jewish(Top) : " + std::to_string(jewish) +
+           " | Special date(Middle) : " + std::to_string(specialDate) +
+           " | Interment(Bottom) : " + std::to_string(interment);
+}
+
+bool NightlyCloseDue(TDateTime now) {
+    const TDateTime today = DateOf(now);
+    const TDateTime from = today + EncodeTime(0, 1, 1, 1);
+    const TDateTime until = today + EncodeTime(1, 0, 0, 0);
+    return CompareDateTime(now, from) > 0 && CompareDateTime(now, until) < 0;
+}
+
+void ArrangeGrids() {
+    TActiveJobsForm* form = ActiveJobsForm;
+    const int c2 = JobsDM->Jobs2Table()->RecordCount();
+    const int c1 = JobsDM->JobsTable()->RecordCount();
+    const int c3 = JobsDM->SpecialDateTable()->RecordCount();
+    TwsDBGrid& jobs = *form->JobsGrid();
+    TwsDBGrid& specialDate = *form->SpecialDateGrid();
+    TwsDBGrid& rnr = *form->RnRGrid();
+
+    // Hidden while they move, so the new arrangement is drawn once.
+    jobs.Hide();
+    specialDate.Hide();
+    rnr.Hide();
+    // Each top is read back from the grid above, whose height is 0 while it has no jobs.
+    PlaceGrid(jobs, kFirstGridTop, c1, kJobsRowPitch);
+    PlaceGrid(specialDate, jobs.Top() + jobs.Height(), c3, kSpecialDateRowPitch);
+    PlaceGrid(rnr, specialDate.Top() + specialDate.Height(), c2, kRnRRowPitch);
+    form->HeaderLbl()->SetCaption(BoardHeaderText(c1, c3, c2));
+    if (c2 > 0)
+        rnr.Show();
+    if (c1 > 0)
+        jobs.Show();
+    if (c3 > 0)
+        specialDate.Show();
+}
 
 const TClassInfo& TActiveJobsForm::StaticClassInfo() {
     static const TClassInfo info =
@@ -46,6 +121,8 @@ TActiveJobsForm::TActiveJobsForm(TComponent* owner) : TForm(owner) {
 }
 
 TActiveJobsForm::~TActiveJobsForm() {
+    if (m_ReportTimer != 0 && Application != nullptr)
+        Application->Platform().KillTimer(m_ReportTimer);
     if (ActiveJobsForm == this)
         ActiveJobsForm = nullptr;
 }
@@ -95,13 +172,57 @@ void TActiveJobsForm::FormCreate(TObject*) {
 }
 
 void TActiveJobsForm::FormShow(TObject*) {
-    // Loading the colour bands, applying the board filters and stacking the grids belong here,
-    // ahead of the line below, once the data module and the board cycle exist.
-    m_FirstShow = false;
+    // An error here is reported and the window is shown all the same, arranged as far as it got.
+    if (JobsDM == nullptr)
+        return;
+    try {
+        BandColours.fill("clNone");
+        const int count = LoadColourBands();
+        ForgetReplacedBadTexts();
+        if (count < 5 && m_FirstShow)
+            Application->ShowMessage(BandWarningText(count));
+        ApplyBoardFilters();
+        ArrangeGrids();
+        m_FirstShow = false;
+    } catch (const std::exception& error) {
+        Application->HandleException(error);
+    }
 }
 
 void TActiveJobsForm::Timer1Timer(TObject*) {
-    // The five-second refresh cycle belongs here once the data module and the board cycle exist.
+    // An error anywhere below abandons the rest of the tick; the loop reports it and the timer
+    // goes on.
+    if (JobsDM == nullptr)
+        return;
+    LoadColourBands();
+    ForgetReplacedBadTexts();
+    if (Application->IsMinimized())
+        Application->Restore();
+
+    TwsTable& jobs = *JobsDM->JobsTable();
+    TwsTable& jobs2 = *JobsDM->Jobs2Table();
+    TwsTable& specialDate = *JobsDM->SpecialDateTable();
+    const int c2 = jobs2.RecordCount();
+    const int c1 = jobs.RecordCount();
+    const int c3 = specialDate.RecordCount();
+
+    jobs.Refresh();
+    JobsGrid()->Repaint();
+    // The close lets the tick run to its end; the program ends once the tick has returned.
+    if (NightlyCloseDue(platform::Now()))
+        ActiveJobsForm->Close();
+    jobs2.Refresh();
+    JobsDM->RnRTable()->Refresh();
+    RnRGrid()->Repaint();
+    specialDate.Refresh();
+    SpecialDateGrid()->Repaint();
+
+    const int n1 = jobs.RecordCount();
+    const int n2 = jobs2.RecordCount();
+    const int n3 = specialDate.RecordCount();
+    HeaderLbl()->SetCaption(BoardHeaderText(n1, n3, n2));
+    if (n2 != c2 || n1 != c1 || n3 != c3)
+        ArrangeGrids();
 }
 
 void TActiveJobsForm::FormClick(TObject*) {
@@ -116,13 +237,77 @@ void TActiveJobsForm::RnRGridDblClick(TObject*) {
     ActiveJobsForm->Close();
 }
 
-void TActiveJobsForm::JobsGridCalcCellColors(TObject*, TField*, TGridDrawState, bool, TFont*, TBrush*) {
-    // The due-date colour bands belong here once the data module exists; cells keep the grid's colours.
+void TActiveJobsForm::JobsGridCalcCellColors(TObject*, TField*, TGridDrawState, bool, TFont* AFont, TBrush*) {
+    // Later bands win; each band's text is converted only when its condition holds. Band 4 is
+    // strictly beyond three weeks, and band 5 reads the clock again.
+    const TDateTime due = DueDateOf(*JobsDM->JobsTable());
+    const TDateTime now = platform::Now();
+    if (due >= now + 3)
+        ApplyBand(0, *AFont);
+    if (due >= now + 7)
+        ApplyBand(1, *AFont);
+    if (due >= now + 14)
+        ApplyBand(2, *AFont);
+    if (due > now + 21)
+        ApplyBand(3, *AFont);
+    if (platform::Now() > due)
+        ApplyBand(4, *AFont);
 }
 
-void TActiveJobsForm::SpecialDateGridCalcCellColors(TObject*, TField*, TGridDrawState, bool, TFont*,
-                                                    TBrush*) {
-    // The special-date colour schemes belong here once the data module exists.
+void TActiveJobsForm::SpecialDateGridCalcCellColors(TObject*, TField*, TGridDrawState, bool, TFont* AFont,
+                                                    TBrush* ABrush) {
+    // Overdue (the due day has begun): yellow on blue. Due from tomorrow up to a week ahead:
+    // red on the window colour. Later jobs keep the grid's colours.
+    const TDateTime due = DueDateOf(*JobsDM->SpecialDateTable());
+    const TDateTime now = platform::Now();
+    if (platform::Now() + 1 > due) {
+        AFont->SetColor(clYellow);
+        ABrush->SetColor(clBlue);
+    }
+    if (!(platform::Now() > due) && !(due > now + 7)) {
+        AFont->SetColor(clRed);
+        ABrush->SetColor(clWindow);
+    }
+}
+
+void TActiveJobsForm::ApplyBand(std::size_t index, TFont& font) {
+    // clNone, the text of a band whose row is missing, is passed on as it is: the grid paints
+    // such text in the colour the font had before the colour event.
+    const std::string& text = BandColours[index];
+    try {
+        font.SetColor(ColourFromText(text));
+    } catch (const EConvertError&) {
+        if (m_BadBandTexts.insert(text).second)
+            QueueErrorReport(std::current_exception());
+    }
+}
+
+void TActiveJobsForm::ForgetReplacedBadTexts() {
+    std::erase_if(m_BadBandTexts, [](const std::string& text) {
+        return std::find(BandColours.begin(), BandColours.end(), text) == BandColours.end();
+    });
+}
+
+void TActiveJobsForm::QueueErrorReport(std::exception_ptr error) {
+    m_QueuedErrors.push_back(std::move(error));
+    if (m_ReportTimer != 0 || Application == nullptr)
+        return;
+    // The shortest timer runs once the loop has finished the paints pending now.
+    m_ReportTimer = Application->Platform().SetTimer(0, [this] { ReportQueuedErrors(); });
+}
+
+void TActiveJobsForm::ReportQueuedErrors() {
+    Application->Platform().KillTimer(m_ReportTimer);
+    m_ReportTimer = 0;
+    std::vector<std::exception_ptr> errors;
+    errors.swap(m_QueuedErrors);
+    for (const std::exception_ptr& error : errors) {
+        try {
+            std::rethrow_exception(error);
+        } catch (const std::exception& e) {
+            Application->HandleException(e);
+        }
+    }
 }
 
 } // namespace ws

@@ -4,10 +4,16 @@
 // their image list, the refresh timer and the single-instance guard, all from its stored
 // description. Every handler reaches the window and the data module through the globals below.
 
+#include "base/DateTime.h"
 #include "grid/wsDBGrid.h"
+#include "platform/TimerQueue.h"
 #include "ui/Form.h"
 
+#include <exception>
+#include <set>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ws {
 
@@ -53,6 +59,10 @@ public:
     void SpecialDateGridCalcCellColors(TObject* Sender, TField* Field, TGridDrawState State, bool Highlight,
                                        TFont* AFont, TBrush* ABrush);
 
+    // Reports 'error' with the default error report once the paint pass (or the handler) that
+    // met it has returned: an error box must never open from inside a paint.
+    void QueueErrorReport(std::exception_ptr error);
+
     static constexpr int RunWidth = 1094;
     static constexpr int RunHeight = 1895;
 
@@ -60,8 +70,31 @@ private:
     template <class T>
     T* Find(std::string_view name) const;
 
+    // Sets the font colour from band 'index'. A text the conversion rejects leaves the colour as
+    // it was and is queued for one report, not repeated while the text stays the same.
+    void ApplyBand(std::size_t index, TFont& font);
+    // Texts no band holds any longer may be reported again should they come back.
+    void ForgetReplacedBadTexts();
+    void ReportQueuedErrors();
+
     bool m_FirstShow = false;
+    std::set<std::string> m_BadBandTexts;
+    std::vector<std::exception_ptr> m_QueuedErrors;
+    platform::TimerId m_ReportTimer = 0;
 };
+
+// Stacks the three grids under the header in the order top, middle, bottom: each starts at the
+// bottom edge of the visible grid above it (the first at 32) and is tall enough for its title
+// row and every job of its view; a grid without jobs is hidden with height 0. Also rewrites the
+// header.
+void ArrangeGrids();
+
+// "Active Jobs - Jewish(Top) : N | Special date(Middle) : N | Interment(Bottom) : N".
+std::string BoardHeaderText(int jewish, int specialDate, int interment);
+
+// Whether the nightly close is due at 'now': after 00:01:01.001 and before 01:00:00.000 of its
+// day, moments less than a millisecond apart counting as equal.
+bool NightlyCloseDue(TDateTime now);
 
 // The main window and the data module; each is assigned before its object is built.
 extern TActiveJobsForm* ActiveJobsForm;

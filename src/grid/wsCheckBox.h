@@ -1,10 +1,13 @@
 #pragma once
 
-// The image check box as the main window's stored description configures it: a hidden control
-// bound to a logical field that a grid takes over to draw a column's cells. For now it keeps its
-// stored settings and paints only its background; the state pictures come with the box proper.
+// The image check box: a windowed control bound to a field through a data source, with state
+// pictures from an image list. On the wall screen it stays hidden; a grid takes it over (becomes
+// its parent, binds it to its own data source and field) and has it paint the cells of a column.
+// Painted into a grid cell (PaintCopy), it reads its state from the bound field at the data set's
+// active record and draws the matching picture; its own State never reaches a cell.
 
 #include "base/EnumSet.h"
+#include "data/DataSource.h"
 #include "ui/ComponentRef.h"
 #include "ui/ImageList.h"
 #include "ui/WinControl.h"
@@ -13,8 +16,12 @@
 
 namespace ws {
 
+class TDataSource;
+class TField;
+
 enum class TCheckBoxState { cbUnchecked, cbChecked, cbGrayed };
 enum class TLeftRight { taLeftJustify, taRightJustify };
+enum class TBorderStyle { bsNone, bsSingle };
 enum class TwsEditFrameBorder { efLeftBorder, efTopBorder, efRightBorder, efBottomBorder };
 using TwsEditFrameBorders = TEnumSet<TwsEditFrameBorder>;
 
@@ -39,14 +46,34 @@ private:
     TwsEditFrameBorders m_NonFocusBorders{TwsEditFrameBorder::efBottomBorder};
 };
 
+// Offsets of the state picture and of the caption inside the box.
+class TwsWinButtonIndents : public TPersistent {
+public:
+    WS_CLASS_INFO()
+    int ButtonX() const { return m_ButtonX; }
+    void SetButtonX(int x) { m_ButtonX = x; }
+    int ButtonY() const { return m_ButtonY; }
+    void SetButtonY(int y) { m_ButtonY = y; }
+    int TextX() const { return m_TextX; }
+    void SetTextX(int x) { m_TextX = x; }
+    int TextY() const { return m_TextY; }
+    void SetTextY(int y) { m_TextY = y; }
+
+private:
+    int m_ButtonX = 0;
+    int m_ButtonY = 0;
+    int m_TextX = 0;
+    int m_TextY = 0;
+};
+
 class TwsCheckBox : public TWinControl {
 public:
     WS_CLASS_INFO()
 
     explicit TwsCheckBox(TComponent* owner);
 
-    TComponent* DataSource() const { return m_DataSource.Get(); }
-    void SetDataSource(TComponent* source) { m_DataSource.Set(source); }
+    TDataSource* DataSource() const { return m_DataSource.Get(); }
+    void SetDataSource(TDataSource* source) { m_DataSource.Set(source); }
     const std::string& DataField() const { return m_DataField; }
     void SetDataField(const std::string& field) { m_DataField = field; }
     TImageList* Images() const { return m_Images.Get(); }
@@ -81,12 +108,33 @@ public:
     bool DisableThemes() const { return m_DisableThemes; }
     void SetDisableThemes(bool disable) { m_DisableThemes = disable; }
     TwsEditFrame& Frame() { return m_Frame; }
+    TwsWinButtonIndents& Indents() { return m_Indents; }
+    bool Ctl3D() const { return m_Ctl3D; }
+    void SetCtl3D(bool ctl3D);
+    TBorderStyle BorderStyle() const { return m_BorderStyle; }
+    void SetBorderStyle(TBorderStyle style);
+
+    // The bound field, or null when no data source, data set or field of that name is there.
+    TField* Field() const;
+    // The state the bound field's value at the active record stands for.
+    TCheckBoxState CheckStateFromField() const;
+    // Where the state picture goes, in client coordinates of a box of the current size.
+    TRect GlyphRect() const;
+    // Paints the box into a canvas whose origin is the box's top-left corner and whose clip is the
+    // box, as a grid cell shows it: no background, the state from the field, the caption in the
+    // canvas font's colour. Returns the index of the picture drawn, or -1 when none was drawn.
+    int PaintCopy(TCanvas& canvas);
 
 protected:
     void Paint(TCanvas& canvas) override;
 
 private:
-    TComponentRef<TComponent> m_DataSource{this};
+    bool ParentIsGrid() const;
+    int PaintGlyph(TCanvas& canvas, TCheckBoxState state);
+    void PaintCaption(TCanvas& canvas, TCheckBoxState state);
+    bool ListItemMatches(const std::string& list, const std::string& text) const;
+
+    TComponentRef<TDataSource> m_DataSource{this};
     std::string m_DataField;
     TComponentRef<TImageList> m_Images{this};
     std::string m_Caption;
@@ -102,6 +150,9 @@ private:
     TLeftRight m_Alignment = TLeftRight::taRightJustify;
     bool m_DisableThemes = false;
     TwsEditFrame m_Frame;
+    TwsWinButtonIndents m_Indents;
+    bool m_Ctl3D = true;
+    TBorderStyle m_BorderStyle = TBorderStyle::bsSingle;
 };
 
 } // namespace ws

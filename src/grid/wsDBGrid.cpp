@@ -1,5 +1,6 @@
 #include "grid/wsDBGrid.h"
 
+#include "data/DataSource.h"
 #include "grid/wsCheckBox.h"
 #include "ui/ClassRegistry.h"
 #include "ui/GraphicsIdents.h"
@@ -36,33 +37,14 @@ const TClassInfo& TwsDBGrid::StaticClassInfo() {
         return [set](C& c, std::int64_t v) { (c.*set)(static_cast<TColor>(v)); };
     };
     static const TClassInfo info =
-        TClassBuilder<C>("TwsDBGrid", TWinControl::StaticClassInfo())
-            .Reference<TComponent>("DataSource", &C::DataSource, &C::SetDataSource)
-            .Set<TwsDBGridOption>("Options",
-                                  {"dgEditing",
-                                   "dgAlwaysShowEditor",
-                                   "dgTitles",
-                                   "dgIndicator",
-                                   "dgColumnResize",
-                                   "dgColLines",
-                                   "dgRowLines",
-                                   "dgTabs",
-                                   "dgRowSelect",
-                                   "dgAlwaysShowSelection",
-                                   "dgConfirmDelete",
-                                   "dgCancelOnExit",
-                                   "dgMultiSelect",
-                                   "dgWordWrap",
-                                   "dgPerfectRowFit",
-                                   "dgProportionalColResize",
-                                   "dgTrailingEllipsis",
-                                   "dgShowFooter",
-                                   "dgHideBottomDataLine",
-                                   "dgRowLinesDisableFixed"},
-                                  &C::Options, &C::SetOptions)
-            .Set<TwsDBGridKeyOption>("KeyOptions", {"dgEnterToTab", "dgAllowDelete", "dgAllowInsert"},
-                                     &C::KeyOptions, &C::SetKeyOptions)
+        TClassBuilder<C>("TwsDBGrid", TwsCustomDBGrid::StaticClassInfo())
+            .Reference<TDataSource>("DataSource", &C::DataSource, &C::SetDataSource)
+            .Set<TwsDBGridOption>("Options", DBGridOptionIdents(), &C::Options, &C::SetOptions)
+            .Set<TwsDBGridKeyOption>("KeyOptions", DBGridKeyOptionIdents(), &C::KeyOptions, &C::SetKeyOptions)
+            .Set<TwsEditControlOption>("EditControlOptions", EditControlOptionIdents(),
+                                       &C::EditControlOptions, &C::SetEditControlOptions)
             .Boolean("ReadOnly", &C::ReadOnly, &C::SetReadOnly)
+            .Boolean("EditCalculated", &C::EditCalculated, &C::SetEditCalculated)
             .Integer("FixedCols", &C::FixedCols, integer(&C::SetFixedCols))
             .Boolean("ShowHorzScrollBar", &C::ShowHorzScrollBar, &C::SetShowHorzScrollBar)
             .Boolean("ShowVertScrollBar", &C::ShowVertScrollBar, &C::SetShowVertScrollBar)
@@ -71,7 +53,10 @@ const TClassInfo& TwsDBGrid::StaticClassInfo() {
             .Boolean("TitleButtons", &C::TitleButtons, &C::SetTitleButtons)
             .Integer("TitleColor", &C::TitleColor, color(&C::SetTitleColor), ColorIdentToInt)
             .Object("TitleFont", [](C& c) -> TObject& { return c.TitleFont(); })
+            .Integer("RowHeightPercent", &C::RowHeightPercent, integer(&C::SetRowHeightPercent))
+            .Integer("FooterHeight", &C::FooterHeight, integer(&C::SetFooterHeight))
             .Boolean("UseTFields", &C::UseTFields, &C::SetUseTFields)
+            .Boolean("ControlInfoInDataset", &C::ControlInfoInDataset, &C::SetControlInfoInDataset)
             .Boolean("DisableThemesInTitle", &C::DisableThemesInTitle, &C::SetDisableThemesInTitle)
             .Integer("IndicatorIconColor", &C::IndicatorIconColor, color(&C::SetIndicatorIconColor),
                      ColorIdentToInt)
@@ -84,40 +69,8 @@ const TClassInfo& TwsDBGrid::StaticClassInfo() {
     return info;
 }
 
-TwsDBGrid::TwsDBGrid(TComponent* owner) : TWinControl(owner) {
-    SetColor(clWindow);
+TwsDBGrid::TwsDBGrid(TComponent* owner) : TwsCustomDBGrid(owner) {
     SetBounds(0, 0, 320, 120);
-}
-
-void TwsDBGrid::SetOptions(TwsDBGridOptions options) {
-    m_Options = options;
-    Invalidate();
-}
-
-void TwsDBGrid::SetTitleLines(int lines) {
-    m_TitleLines = lines < 1 ? 1 : lines;
-    Invalidate();
-}
-
-void TwsDBGrid::Paint(TCanvas& canvas) {
-    const TRect client = ClientRect();
-    canvas.Brush().SetColor(Color());
-    canvas.FillRect(client);
-    // The sunken client edge: shadow above and left, light below and right, two pixels deep.
-    const int right = client.right - 1;
-    const int bottom = client.bottom - 1;
-    auto frame = [&](int inset, TColor topLeft, TColor bottomRight) {
-        canvas.Pen().SetColor(topLeft);
-        canvas.MoveTo(inset, bottom - inset);
-        canvas.LineTo(inset, inset);
-        canvas.LineTo(right - inset, inset);
-        canvas.Pen().SetColor(bottomRight);
-        canvas.MoveTo(right - inset, inset);
-        canvas.LineTo(right - inset, bottom - inset);
-        canvas.LineTo(inset - 1, bottom - inset);
-    };
-    frame(0, clBtnShadow, clBtnHighlight);
-    frame(1, cl3DDkShadow, cl3DLight);
 }
 
 void RegisterGridClasses() {

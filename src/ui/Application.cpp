@@ -10,6 +10,7 @@
 #include "ui/PropertiesBuilder.h"
 #include "ui/Timer.h"
 
+#include <algorithm>
 #include <climits>
 #include <new>
 #include <unistd.h>
@@ -137,8 +138,20 @@ std::string TApplication::ErrorReportText(const std::exception& error) {
 }
 
 void TApplication::HandleException(const std::exception& error) {
-    m_System.ShowMessageBox(
-        platform::MessageBoxRequest{m_Title, ErrorReportText(error), platform::MessageBoxIcon::Error});
+    // Ticks go on while a report is open; the same failure met again by each of them must not
+    // pile boxes up on an unattended screen.
+    std::pair<std::type_index, std::string> report{typeid(error), error.what()};
+    if (std::find(m_OpenReports.begin(), m_OpenReports.end(), report) != m_OpenReports.end())
+        return;
+    m_OpenReports.push_back(report);
+    try {
+        m_System.ShowMessageBox(
+            platform::MessageBoxRequest{m_Title, ErrorReportText(error), platform::MessageBoxIcon::Error});
+    } catch (...) {
+        m_OpenReports.pop_back();
+        throw;
+    }
+    m_OpenReports.pop_back();
 }
 
 void TApplication::ShowMessage(const std::string& text) {

@@ -13,6 +13,9 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <typeindex>
+#include <utility>
+#include <vector>
 
 namespace ws {
 
@@ -69,7 +72,8 @@ public:
     bool IsMinimized() const { return m_System.IsApplicationMinimized(); }
 
     // The default error report: the error's message in a box captioned with the title, with an
-    // error icon and an OK button. Returns when the box is answered.
+    // error icon and an OK button. Returns when the box is answered. While a report is open, an
+    // error of the same class with the same message is not shown again.
     void HandleException(const std::exception& error);
     // An informational box: captioned with the title, no icon, one OK button.
     void ShowMessage(const std::string& text);
@@ -97,6 +101,8 @@ private:
     bool m_ShowOnRestore = false;
     TCustomForm* m_MainForm = nullptr;
     std::uintptr_t m_CreatingAddress = 0;
+    // The error reports open now, innermost last: the error's class and message.
+    std::vector<std::pair<std::type_index, std::string>> m_OpenReports;
 };
 
 // The process's application object while one exists.

@@ -5,11 +5,13 @@
 
 #include "app/Program.h"
 #include "app/frmJobs.h"
+#include "data/Session.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "ui/Application.h"
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -27,6 +29,28 @@ protected:
         // Lock files of named mutexes live below XDG_RUNTIME_DIR.
         m_PreviousRuntime = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
         ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        // Start-up opens the data module: an empty job database behind the alias YardData.
+        const std::string config = m_Dir + "/engine.ini";
+        std::ofstream(config) << "";
+        ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
+        Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
+        // A small board: the five bands and one job in each list, so the grids show and the
+        // window keeps free area below them.
+        for (const std::string& args : std::vector<std::string>{
+                 "init", "put Options.DB 'OptionName=Band 1' OptionValue=clRed",
+                 "put Options.DB 'OptionName=Band 2' OptionValue=clMaroon",
+                 "put Options.DB 'OptionName=Band 3' OptionValue=clPurple",
+                 "put Options.DB 'OptionName=Band 4' OptionValue=clBlue",
+                 "put Options.DB 'OptionName=Band 5' OptionValue=clGreen",
+                 "put OrderHead.DB OrderNo=J1 'Name=A Jewish job' IsActive=True IsJewish=True "
+                 "DueDate=2026-12-20",
+                 "put OrderHead.DB OrderNo=S1 'Name=A special date' IsActive=True DateOffSet=3 "
+                 "DueDate=2026-12-21",
+                 "put OrderHead.DB OrderNo=R1 'Name=An interment' IsActive=True IsInterment=True "
+                 "Invoiced=False DueDate=2026-12-22"}) {
+            const std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "' " + args;
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        }
         platform::HeadlessOptions options;
         options.registryDirectory = RegistryDir();
         system = std::make_unique<platform::HeadlessWindowSystem>(options);
@@ -36,6 +60,7 @@ protected:
     void TearDown() override {
         app.reset();
         system.reset();
+        Session().Close();
         if (m_PreviousRuntime.empty())
             ::unsetenv("XDG_RUNTIME_DIR");
         else

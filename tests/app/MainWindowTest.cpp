@@ -3,6 +3,7 @@
 
 #include "app/AppFixture.h"
 #include "app/OneInstance.h"
+#include "data/JobsDM.h"
 #include "grid/wsCheckBox.h"
 #include "platform/SystemColors.h"
 #include "ui/ComponentRoots.h"
@@ -59,7 +60,7 @@ TEST_F(MainWindowTest, TheWindowKeepsItsStoredLookAndTakesItsRunTimeGeometry) {
     EXPECT_TRUE(form.BorderIcons().Empty());
     EXPECT_EQ(form.Position(), TPosition::poDefault);
     EXPECT_EQ(form.Color(), clBtnFace);
-    EXPECT_EQ(form.Font().Spec(),
+    EXPECT_EQ(form.Font().PlatformFont(),
               (platform::FontSpec{"MS Sans Serif", -16, platform::FontStyle::None, clWindowText}));
     EXPECT_EQ(form.Font().Charset(), DEFAULT_CHARSET);
     EXPECT_FALSE(form.HorzScrollBar().Visible());
@@ -89,7 +90,7 @@ TEST_F(MainWindowTest, TheHeaderAndTheHiddenControlsKeepTheirStoredProperties) {
     EXPECT_FALSE(header.Transparent());
     EXPECT_EQ(header.Color(), clSkyBlue);
     EXPECT_EQ(header.Caption(), "HeaderLbl");
-    EXPECT_EQ(header.Font().Spec(),
+    EXPECT_EQ(header.Font().PlatformFont(),
               (platform::FontSpec{"Tahoma", -19, platform::FontStyle::Bold, clWindowText}));
     EXPECT_EQ(header.Font().Charset(), ANSI_CHARSET);
 
@@ -150,10 +151,10 @@ TEST_F(MainWindowTest, TheGridsCarryTheirFullStoredConfiguration) {
         SCOPED_TRACE(e.grid->Name());
         TwsDBGrid& g = *e.grid;
         EXPECT_EQ(g.BoundsRect(), e.bounds);
-        EXPECT_EQ(g.Font().Spec(),
+        EXPECT_EQ(g.Font().PlatformFont(),
                   (platform::FontSpec{"Tahoma", -19, platform::FontStyle::None, e.fontColor}));
         EXPECT_FALSE(g.ParentFont());
-        EXPECT_EQ(g.TitleFont().Spec(),
+        EXPECT_EQ(g.TitleFont().PlatformFont(),
                   (platform::FontSpec{"MS Sans Serif", e.titleHeight, platform::FontStyle::Bold, clBlue}));
         EXPECT_EQ(g.Options(), options);
         EXPECT_TRUE(g.KeyOptions().Empty());
@@ -179,21 +180,16 @@ TEST_F(MainWindowTest, TheGridsCarryTheirFullStoredConfiguration) {
     EXPECT_EQ(form.JobsGrid()->BoundHandlerName("OnCalcCellColors"), "JobsGridCalcCellColors");
 }
 
-TEST_F(MainWindowTest, DataSourcesWaitByNameForTheDataModule) {
+TEST_F(MainWindowTest, DataSourcesAreBoundOnceTheDataModuleExists) {
     TActiveJobsForm& form = Start();
-    std::vector<std::string> waiting;
-    for (const auto& p : TComponentRoots::Instance().Pending()) {
-        if (p.Info->Name == "DataSource")
-            waiting.push_back(p.Holder->Name() + " " + p.Reference);
-    }
-    std::sort(waiting.begin(), waiting.end());
-    EXPECT_EQ(waiting, (std::vector<std::string>{"JobsGrid JobsDM.JobsDS", "RnRGrid JobsDM.Jobs2DS",
-                                                 "SpecialDateGrid JobsDM.SpecialDateDS",
-                                                 "wsCheckBox1 JobsDM.JobsDS", "wsCheckBox2 JobsDM.JobsDS"}));
-    EXPECT_EQ(form.JobsGrid()->DataSource(), nullptr);
-    app.reset();
+    ASSERT_NE(JobsDM, nullptr);
     EXPECT_TRUE(TComponentRoots::Instance().Pending().empty());
+    EXPECT_EQ(form.JobsGrid()->DataSource(), JobsDM->JobsDS());
+    EXPECT_EQ(form.SpecialDateGrid()->DataSource(), JobsDM->SpecialDateDS());
+    EXPECT_EQ(form.RnRGrid()->DataSource(), JobsDM->Jobs2DS());
+    app.reset();
     EXPECT_EQ(ActiveJobsForm, nullptr);
+    EXPECT_EQ(JobsDM, nullptr);
 }
 
 TEST_F(MainWindowTest, TheHeaderIsPaintedOpaqueSkyBlue) {
@@ -219,9 +215,8 @@ TEST_F(MainWindowTest, OnlyAClickOnTheFreeAreaOrADoubleClickOnAGridCloses) {
 }
 
 TEST_F(MainWindowTest, ADoubleClickOnAnyGridCloses) {
-    bool first = true;
-    for (const Point at : {Point{500, 60}, Point{500, 300}, Point{500, 700}}) {
-        if (!first) {
+    for (int grid = 0; grid < 3; ++grid) {
+        if (grid > 0) {
             // A fresh program: the terminate request belongs to the window system.
             app.reset();
             platform::HeadlessOptions options;
@@ -229,13 +224,15 @@ TEST_F(MainWindowTest, ADoubleClickOnAnyGridCloses) {
             system = std::make_unique<platform::HeadlessWindowSystem>(options);
             app = std::make_unique<TApplication>(*system);
         }
-        first = false;
-        Start();
+        TActiveJobsForm& form = Start();
         app->ShowMainFormAtStart();
+        TwsDBGrid* const grids[] = {form.JobsGrid(), form.SpecialDateGrid(), form.RnRGrid()};
+        ASSERT_TRUE(grids[grid]->Visible()) << grid;
+        const Point at{500, grids[grid]->Top() + grids[grid]->Height() / 2};
         system->Click(Window(), at);
-        EXPECT_FALSE(app->Terminated());
+        EXPECT_FALSE(app->Terminated()) << grid;
         system->DoubleClick(Window(), at);
-        EXPECT_TRUE(app->Terminated()) << at.y;
+        EXPECT_TRUE(app->Terminated()) << grid;
     }
 }
 

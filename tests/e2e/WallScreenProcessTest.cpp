@@ -114,8 +114,27 @@ protected:
         if (const char* previous = std::getenv("XDG_RUNTIME_DIR"))
             m_PreviousRuntime = previous;
         ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        // The copies open the job database behind YardData: an empty one with its five bands
+        // (no band warning), named by an engine configuration of this test's own.
+        const std::string jobs = Path("jobs");
+        std::filesystem::create_directory(jobs);
+        const std::string jobsdb = std::string(JOBSDB_PATH) + " --dir '" + jobs + "' ";
+        ASSERT_EQ(std::system((jobsdb + "init").c_str()), 0);
+        for (int band = 1; band <= 5; ++band) {
+            const std::string put =
+                jobsdb + "put Options.DB 'OptionName=Band " + std::to_string(band) + "' OptionValue=clRed";
+            ASSERT_EQ(std::system(put.c_str()), 0) << put;
+        }
+        std::ofstream(Path("engine.ini")) << "[YardData]\nDRIVER=DESKTOP\nPATH=" << jobs << "\n";
+        if (const char* previous = std::getenv("YARD_ENGINE_CONFIG"))
+            m_PreviousConfig = previous;
+        ::setenv("YARD_ENGINE_CONFIG", Path("engine.ini").c_str(), 1);
     }
     void TearDown() override {
+        if (m_PreviousConfig)
+            ::setenv("YARD_ENGINE_CONFIG", m_PreviousConfig->c_str(), 1);
+        else
+            ::unsetenv("YARD_ENGINE_CONFIG");
         if (m_PreviousRuntime)
             ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime->c_str(), 1);
         else
@@ -132,6 +151,7 @@ protected:
 private:
     std::string m_Dir;
     std::optional<std::string> m_PreviousRuntime;
+    std::optional<std::string> m_PreviousConfig;
 };
 
 TEST_F(WallScreenProcesses, ASecondHeadlessCopyRestoresTheFirstAndEndsUnseen) {

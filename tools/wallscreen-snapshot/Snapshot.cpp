@@ -3,6 +3,7 @@
 #include "JsonWriter.h"
 #include "app/Program.h"
 #include "app/frmJobs.h"
+#include "base/Strings.h"
 #include "engine/Engine.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "platform/Png.h"
@@ -29,6 +30,67 @@ struct ControlFacts {
     std::string text;
 };
 
+// One of the three lists, as stacked under the header.
+struct GridFacts {
+    std::string name;
+    int top = 0;
+    int height = 0;
+    bool visible = false;
+    int recordCount = 0;
+    struct Column {
+        std::string field;
+        std::string title;
+        int width = 0;
+    };
+    std::vector<Column> columns;
+    // The data cells of the grid's last paint pass, row by row.
+    std::vector<TwsPaintedRow> rows;
+};
+
+// A colour as the program's stored forms write one: "$" and eight hexadecimal digits.
+std::string ColorText(TColor color) {
+    return Format("$%08X", static_cast<std::uint32_t>(color));
+}
+
+void WriteRows(JsonWriter& json, const std::vector<TwsPaintedRow>& rows) {
+    json.Key("rows").BeginArray();
+    for (const TwsPaintedRow& row : rows) {
+        json.BeginObject().Key("cells").BeginArray();
+        for (const TwsPaintedCell& cell : row.Cells) {
+            json.BeginObject()
+                .Key("field")
+                .String(cell.Field)
+                .Key("text")
+                .String(cell.Text)
+                .Key("font")
+                .String(ColorText(cell.Font))
+                .Key("brush")
+                .String(ColorText(cell.Brush))
+                .Key("image");
+            if (cell.Image >= 0)
+                json.Int(cell.Image);
+            else
+                json.Null();
+            json.EndObject();
+        }
+        json.EndArray().EndObject();
+    }
+    json.EndArray();
+}
+
+// A grid's place, its view's count and its columns as laid out.
+GridFacts FactsOf(const TwsDBGrid& grid) {
+    GridFacts facts{grid.Name(), grid.Top(), grid.Height(), grid.Visible(), 0, {}, grid.PaintedRows()};
+    if (TDataSet* view = grid.DataSet(); view != nullptr && view->Active())
+        facts.recordCount = view->RecordCount();
+    for (int i = 0; i < grid.ColumnCount(); ++i) {
+        const TwsColumn& column = grid.ColumnByIndex(i);
+        facts.columns.push_back(
+            {column.FieldName(), column.DisplayLabel(), grid.ColWidths(grid.IndicatorOffset() + i)});
+    }
+    return facts;
+}
+
 struct WindowFacts {
     std::string caption;
     platform::Rect bounds;
@@ -39,6 +101,7 @@ struct WindowFacts {
 struct Account {
     std::optional<WindowFacts> window;
     std::vector<ControlFacts> controls;
+    std::vector<GridFacts> grids;
     std::vector<platform::MessageBoxRequest> messages;
     bool painted = false;
     bool exited = false;
@@ -62,6 +125,11 @@ void Capture(platform::HeadlessWindowSystem& system, const std::string& png, Acc
         account.controls.push_back(ControlFacts{control->Name(), control->ClassName(), control->BoundsRect(),
                                                 control->Visible(),
                                                 label ? label->Caption() : std::string()});
+    }
+    // From the top of the board down.
+    for (const TwsDBGrid* grid : {form->JobsGrid(), form->SpecialDateGrid(), form->RnRGrid()}) {
+        if (grid != nullptr)
+            account.grids.push_back(FactsOf(*grid));
     }
     const platform::Image& image = system.WindowImage(handle);
     account.painted = !image.IsEmpty() && system.PresentCount(handle) > 0;
@@ -127,6 +195,35 @@ std::string ToJson(const Account& account) {
             .EndObject();
     }
     json.EndArray();
+    json.Key("grids").BeginArray();
+    for (const GridFacts& g : account.grids) {
+        json.BeginObject()
+            .Key("name")
+            .String(g.name)
+            .Key("top")
+            .Int(g.top)
+            .Key("height")
+            .Int(g.height)
+            .Key("visible")
+            .Bool(g.visible)
+            .Key("recordCount")
+            .Int(g.recordCount)
+            .Key("columns")
+            .BeginArray();
+        for (const GridFacts::Column& c : g.columns)
+            json.BeginObject()
+                .Key("field")
+                .String(c.field)
+                .Key("title")
+                .String(c.title)
+                .Key("width")
+                .Int(c.width)
+                .EndObject();
+        json.EndArray();
+        WriteRows(json, g.rows);
+        json.EndObject();
+    }
+    json.EndArray();
     json.Key("messages").BeginArray();
     for (const platform::MessageBoxRequest& m : account.messages)
         json.BeginObject().Key("caption").String(m.caption).Key("text").String(m.text).EndObject();
@@ -156,7 +253,7 @@ public:
             return;
         engine::EngineInit();
         m_Started = true;
-        if (engine::AddSessionAlias("YardData", "DESKTOP", {{"PATH", dir}}) != engine::dbiOk)
+        if (engine::AddSessionAlias("YardData", "DESKTOP", {{"PATH", dir}}) != engine::esOk)
             throw EInvalidOperation("Cannot define the alias YardData for " + dir);
     }
     ~SessionAlias() {

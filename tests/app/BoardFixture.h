@@ -1,0 +1,100 @@
+#pragma once
+
+// The whole wall screen on a headless window system over a job database of its own, which jobsdb
+// fills and changes as the office program would. The virtual clock starts on a Monday at 10:00.
+
+#include "app/ColourBands.h"
+#include "app/Program.h"
+#include "app/frmJobs.h"
+#include "data/JobsDMTestSupport.h"
+#include "platform/HeadlessWindowSystem.h"
+#include "ui/Application.h"
+#include "ui/Label.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ws::test {
+
+class BoardFixture : public JobsDbTest {
+protected:
+    static constexpr const char* kToday = "2026-03-02";
+
+    void SetUp() override {
+        JobsDbTest::SetUp();
+        Jobsdb({"init"});
+        // Lock files of named mutexes live below XDG_RUNTIME_DIR.
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        m_PreviousRuntime = runtime ? runtime : "";
+        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        MakeProgram();
+    }
+
+    void TearDown() override {
+        app.reset();
+        system.reset();
+        if (m_PreviousRuntime.empty())
+            ::unsetenv("XDG_RUNTIME_DIR");
+        else
+            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
+        JobsDbTest::TearDown();
+    }
+
+    // A fresh process as far as the program can tell: a new window system and application.
+    void MakeProgram() {
+        app.reset();
+        system.reset();
+        platform::HeadlessOptions options;
+        options.registryDirectory = m_Dir + "/windows";
+        options.start = At("10:00:00.000");
+        system = std::make_unique<platform::HeadlessWindowSystem>(options);
+        system->SetMessageBoxResponder([this](const platform::MessageBoxRequest& r) {
+            boxes.push_back(r);
+            if (onBox)
+                onBox(r);
+        });
+        app = std::make_unique<TApplication>(*system);
+    }
+
+    // Start-up and the first showing, with whatever that paints.
+    TActiveJobsForm& Start() {
+        StartWallScreen();
+        app->ShowMainFormAtStart();
+        system->ProcessMessages();
+        return *ActiveJobsForm;
+    }
+
+    // A moment of today, "HH:MM:SS.mmm"; with 'days' later days.
+    static TDateTime At(const std::string& time, int days = 0) {
+        return ParseIso(std::string(kToday) + " " + time) + days;
+    }
+    // Today plus 'days' as jobsdb takes a date.
+    static std::string Day(int days) { return FormatIso(ParseIso(kToday) + days).substr(0, 10); }
+
+    void PutBands(const std::vector<std::string>& texts) {
+        for (std::size_t k = 0; k < texts.size(); ++k)
+            Put("Options.DB", {{"OptionName", "Band " + std::to_string(k + 1)}, {"OptionValue", texts[k]}});
+    }
+    void PutJewish(const std::string& no, const std::string& due) {
+        PutJob(no, due, {{"IsActive", "True"}, {"IsJewish", "True"}});
+    }
+    void PutSpecialDate(const std::string& no, const std::string& due) {
+        PutJob(no, due, {{"IsActive", "True"}, {"DateOffSet", "3"}});
+    }
+    void PutInterment(const std::string& no, const std::string& due) {
+        PutJob(no, due, {{"IsActive", "True"}, {"IsInterment", "True"}, {"Invoiced", "False"}});
+    }
+
+    std::string Header() const { return ActiveJobsForm->HeaderLbl()->Caption(); }
+
+    std::unique_ptr<platform::HeadlessWindowSystem> system;
+    std::unique_ptr<TApplication> app;
+    std::vector<platform::MessageBoxRequest> boxes;
+    std::function<void(const platform::MessageBoxRequest&)> onBox;
+
+private:
+    std::string m_PreviousRuntime;
+};
+
+} // namespace ws::test
