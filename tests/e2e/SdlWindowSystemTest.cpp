@@ -20,9 +20,11 @@
 #include <vector>
 
 namespace ws::platform {
+
 namespace {
 
 using ws::test::X11Probe;
+using ws::test::XdoToolCommands;
 using ws::test::XvfbServer;
 
 constexpr Rect MainBounds{0, 0, 1094, 1895};
@@ -63,7 +65,7 @@ protected:
 
     // Runs xdotool on our server without waiting for it.
     static void XdoTool(const std::string& arguments) {
-        const std::string command = "xdotool " + arguments + " >/dev/null 2>&1 &";
+        const std::string command = "(" + XdoToolCommands(arguments) + ") >/dev/null 2>&1 &";
         ASSERT_EQ(std::system(command.c_str()), 0);
     }
 

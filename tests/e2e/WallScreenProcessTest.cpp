@@ -155,8 +155,9 @@ private:
 };
 
 TEST_F(WallScreenProcesses, ASecondHeadlessCopyRestoresTheFirstAndEndsUnseen) {
-    // The first copy starts minimised and keeps answering for a while.
-    Child first({WALLSCREEN_SNAPSHOT, "--at", "2024-03-01 10:00:00.000", "--minimized", "--hold", "6000",
+    // The first copy starts minimised and keeps answering for a while: long enough for the second
+    // copy's whole start-up on a loaded machine.
+    Child first({WALLSCREEN_SNAPSHOT, "--at", "2024-03-01 10:00:00.000", "--minimized", "--hold", "15000",
                  "--json", Path("first.json")});
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitFor(TitleRegistered, std::chrono::seconds(10)));
@@ -173,7 +174,7 @@ TEST_F(WallScreenProcesses, ASecondHeadlessCopyRestoresTheFirstAndEndsUnseen) {
     EXPECT_NE(secondJson.find("\"messages\": []"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(Path("second.png"))); // nothing was ever painted
 
-    EXPECT_EQ(first.Wait(std::chrono::seconds(20)), 0);
+    EXPECT_EQ(first.Wait(std::chrono::seconds(40)), 0);
     const std::string firstJson = ReadFile(Path("first.json"));
     // Restored by the second copy, the first showed its window and kept running.
     EXPECT_NE(WindowPart(firstJson).find("\"visible\": true"), std::string::npos) << firstJson;
@@ -208,7 +209,7 @@ protected:
         return found;
     }
     static void XdoTool(const std::string& arguments) {
-        ASSERT_EQ(std::system(("xdotool " + arguments + " >/dev/null 2>&1").c_str()), 0);
+        ASSERT_EQ(std::system(("(" + XdoToolCommands(arguments) + ") >/dev/null 2>&1").c_str()), 0);
     }
 
     std::unique_ptr<X11Probe> x;

@@ -90,4 +90,11 @@ void X11Probe::Raise(unsigned long window) {
     XSync(m_Display, False);
 }
 
+std::string XdoToolCommands(const std::string& arguments) {
+    const std::size_t click = arguments.find(" click ");
+    if (click == std::string::npos)
+        return "xdotool " + arguments;
+    return "xdotool " + arguments.substr(0, click) + " && xdotool" + arguments.substr(click);
+}
+
 } // namespace ws::test

@@ -49,4 +49,9 @@ private:
     _XDisplay* m_Display = nullptr;
 };
 
+// The shell commands for "xdotool ARGUMENTS", with "mousemove X Y click ..." split in two: chained
+// after a move, xdotool sends the click to the window it found under the pointer, which fails
+// when that window has just gone away; on its own, the click is pressed where the pointer is.
+std::string XdoToolCommands(const std::string& arguments);
+
 } // namespace ws::test
