@@ -1,12 +1,19 @@
 # Helpers that give every target of ours the same language level and warning set.
 # Warnings are errors in our own code only; third-party headers come in as system includes.
 
-set(WS_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
-    -Wunused -Woverloaded-virtual -Wnull-dereference -Wimplicit-fallthrough -Werror)
+set(WS_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wnull-dereference
+    -Wunused -Woverloaded-virtual -Wimplicit-fallthrough -Werror)
+
+# GCC 12's optimiser raises -Wrestrict, -Warray-bounds, -Wstringop-overflow/-overread and
+# -Wnull-dereference inside inlined standard-library code (std::string concatenation,
+# vector::insert, stream buffers): known false positives that say nothing about our code. Debug
+# builds, the sanitizer build CI runs among them, keep every warning an error; optimised builds
+# with that compiler still show them but do not fail on them.
+set(WS_OPTIMISED_GCC12 "$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>,$<NOT:$<CONFIG:Debug>>>")
 
 function(ws_target_defaults target)
     target_compile_features(${target} PUBLIC cxx_std_20)
-    target_compile_options(${target} PRIVATE ${WS_WARNINGS})
+    target_compile_options(${target} PRIVATE ${WS_WARNINGS} $<${WS_OPTIMISED_GCC12}:-Wno-error>)
 endfunction()
 
 # ws_library(name SOURCES ... DEPS ...): a module library whose headers are included as
