@@ -233,8 +233,12 @@ EngineStatus Cursor::Storage(int rc) {
     return FailFromSqlite(rc, m_TablePath, m_Db.LastMessage());
 }
 
-std::string Cursor::SelectList() const {
-    std::string list = "rowid";
+const std::string& Cursor::SelectList() const {
+    // The schema of an open cursor never changes; the list is built on its first use.
+    if (!m_SelectList.empty())
+        return m_SelectList;
+    std::string& list = m_SelectList;
+    list = "rowid";
     for (const FieldDesc& field : m_Schema.Fields()) {
         list += ", " + TableSchema::Quote(field.name);
         if (field.type == FieldType::Blob)

@@ -106,7 +106,7 @@ private:
     EngineStatus EnsureSnapshot();
     void EndSnapshot();
     Statement* Cached(const std::string& sql);
-    std::string SelectList() const;
+    const std::string& SelectList() const;
     std::string KeyColumn(std::size_t i) const;
     std::string OrderBy(bool descending) const;
     std::string FromClause() const;
@@ -137,6 +137,7 @@ private:
     std::string m_TablePath;
     SqliteConnection m_Db;
     TableSchema m_Schema;
+    mutable std::string m_SelectList;
     const IndexDesc* m_Index = nullptr;
     std::shared_ptr<LockFile> m_Locks;
     bool m_ReadOnly = false;

@@ -3,6 +3,7 @@
 #include "platform/SystemColors.h"
 #include "platform/drawing/DrawingTestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace ws::platform {
@@ -98,6 +99,8 @@ TEST(CanvasTest, OriginAndClipApplyToEveryOperationAndAreSavedAndRestored) {
     EXPECT_EQ(canvas.ClipRect(), (Rect{5, 5, 9, 9}));
     canvas.FillRect(Rect{-10, -10, 30, 30}, clBlack);
     EXPECT_EQ(InkBounds(image), (Rect{5, 5, 9, 9}));
+    // Every row of the clipped rectangle is filled whole, and nothing beside it.
+    EXPECT_EQ(std::count(image.Pixels().begin(), image.Pixels().end(), MakePixel(0, 0, 0)), 16);
 
     canvas.Save();
     canvas.IntersectClipRect(Rect{2, 2, 10, 10});
