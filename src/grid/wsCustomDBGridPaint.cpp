@@ -362,7 +362,7 @@ void TwsCustomDBGrid::PaintDataCell(TCanvas& canvas, int col, int row, const TRe
         if (m_DefaultDrawing && m_CellInfo.PaintText)
             WriteDataText(canvas, rect, text, alignment, highlight || m_BrushWasChanged);
         RecordPaintedCell(dataRow, TwsPaintedCell{field ? field->FieldName() : std::string{}, text,
-                                                  canvas.Font().Color(), canvas.Brush().Color(), -1});
+                                                  canvas.Font().Color(), canvas.Brush().Color(), -1, rect});
         if (OnDrawDataCell) {
             // An owner-draw hook that fails costs its own drawing, never the rest of the grid.
             try {
@@ -425,8 +425,9 @@ void TwsCustomDBGrid::PaintControlCell(TCanvas& canvas, int col, int row, TRect 
                 surface.Restore();
             }
         }
-        RecordPaintedCell(dataRow, TwsPaintedCell{field ? field->FieldName() : std::string{}, std::string{},
-                                                  canvas.Font().Color(), canvas.Brush().Color(), image});
+        RecordPaintedCell(dataRow,
+                          TwsPaintedCell{field ? field->FieldName() : std::string{}, std::string{},
+                                         canvas.Font().Color(), canvas.Brush().Color(), image, rect});
     }
     DrawRowLine(canvas, col, row, rect, highlight);
     if (OnAfterDrawCell)

@@ -64,6 +64,8 @@ struct TwsPaintedCell {
     TColor Font = clNone;
     TColor Brush = clNone;
     int Image = -1;
+    // Where the cell was painted, in the grid's client area (inside its border).
+    TRect Rect;
 };
 
 struct TwsPaintedRow {

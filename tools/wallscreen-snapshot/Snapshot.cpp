@@ -45,6 +45,8 @@ struct GridFacts {
     std::vector<Column> columns;
     // The data cells of the grid's last paint pass, row by row.
     std::vector<TwsPaintedRow> rows;
+    // Where the grid's client area (inside its border) lies in the main window.
+    platform::Point clientOrigin;
 };
 
 // A colour as the program's stored forms write one: "$" and eight hexadecimal digits.
@@ -52,7 +54,8 @@ std::string ColorText(TColor color) {
     return Format("$%08X", static_cast<std::uint32_t>(color));
 }
 
-void WriteRows(JsonWriter& json, const std::vector<TwsPaintedRow>& rows) {
+// 'origin' is where the grid's client area lies in the main window.
+void WriteRows(JsonWriter& json, const std::vector<TwsPaintedRow>& rows, platform::Point origin) {
     json.Key("rows").BeginArray();
     for (const TwsPaintedRow& row : rows) {
         json.BeginObject().Key("cells").BeginArray();
@@ -71,6 +74,14 @@ void WriteRows(JsonWriter& json, const std::vector<TwsPaintedRow>& rows) {
                 json.Int(cell.Image);
             else
                 json.Null();
+            json.Key("left")
+                .Int(origin.x + cell.Rect.left)
+                .Key("top")
+                .Int(origin.y + cell.Rect.top)
+                .Key("width")
+                .Int(cell.Rect.Width())
+                .Key("height")
+                .Int(cell.Rect.Height());
             json.EndObject();
         }
         json.EndArray().EndObject();
@@ -80,7 +91,15 @@ void WriteRows(JsonWriter& json, const std::vector<TwsPaintedRow>& rows) {
 
 // A grid's place, its view's count and its columns as laid out.
 GridFacts FactsOf(const TwsDBGrid& grid) {
-    GridFacts facts{grid.Name(), grid.Top(), grid.Height(), grid.Visible(), 0, {}, grid.PaintedRows()};
+    GridFacts facts{
+        grid.Name(),
+        grid.Top(),
+        grid.Height(),
+        grid.Visible(),
+        0,
+        {},
+        grid.PaintedRows(),
+        platform::Point{grid.Left() + TCustomGrid::BorderWidth, grid.Top() + TCustomGrid::BorderWidth}};
     if (TDataSet* view = grid.DataSet(); view != nullptr && view->Active())
         facts.recordCount = view->RecordCount();
     for (int i = 0; i < grid.ColumnCount(); ++i) {
@@ -220,7 +239,7 @@ std::string ToJson(const Account& account) {
                 .Int(c.width)
                 .EndObject();
         json.EndArray();
-        WriteRows(json, g.rows);
+        WriteRows(json, g.rows, g.clientOrigin);
         json.EndObject();
     }
     json.EndArray();
