@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config git
     libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libsqlite3-dev libpng-dev
     fonts-wine fonts-dejavu-core
-    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     xvfb x11-utils xdotool
 )
 

@@ -56,6 +56,21 @@ std::uint32_t X11Probe::PixelAt(unsigned long window, int x, int y) {
     return pixel;
 }
 
+std::vector<std::uint32_t> X11Probe::Grab(unsigned long window, int x, int y, int width, int height) {
+    std::vector<std::uint32_t> pixels;
+    XImage* image = XGetImage(m_Display, window, x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    if (image == nullptr)
+        return pixels;
+    pixels.reserve(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int row = 0; row < height; ++row) {
+        for (int col = 0; col < width; ++col)
+            pixels.push_back(static_cast<std::uint32_t>(XGetPixel(image, col, row) & 0xFFFFFF));
+    }
+    XDestroyImage(image);
+    return pixels;
+}
+
 std::vector<unsigned long> X11Probe::Stacking() {
     Window root = 0;
     Window parent = 0;

@@ -36,6 +36,9 @@ public:
     std::string Name(unsigned long window);
     // 0x00RRGGBB of one pixel of the window as the screen shows it.
     std::uint32_t PixelAt(unsigned long window, int x, int y);
+    // 0x00RRGGBB of every pixel of a rectangle of the window, row by row; empty when the
+    // window cannot be read.
+    std::vector<std::uint32_t> Grab(unsigned long window, int x, int y, int width, int height);
 
     // Children of the root window, bottom first.
     std::vector<unsigned long> Stacking();
