@@ -12,6 +12,7 @@
 #include "ui/Label.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,13 +42,14 @@ protected:
         JobsDbTest::TearDown();
     }
 
-    // A fresh process as far as the program can tell: a new window system and application.
-    void MakeProgram() {
+    // A fresh process as far as the program can tell: a new window system and application, with
+    // the virtual clock at 'start' (today at 10:00 by default).
+    void MakeProgram(std::optional<TDateTime> start = std::nullopt) {
         app.reset();
         system.reset();
         platform::HeadlessOptions options;
         options.registryDirectory = m_Dir + "/windows";
-        options.start = At("10:00:00.000");
+        options.start = start ? *start : At("10:00:00.000");
         system = std::make_unique<platform::HeadlessWindowSystem>(options);
         system->SetMessageBoxResponder([this](const platform::MessageBoxRequest& r) {
             boxes.push_back(r);
