@@ -41,23 +41,6 @@ bool IsDateType(TFieldType type) {
     return type == ftDate || type == ftTime || type == ftDateTime;
 }
 
-bool IsBlobType(TFieldType type) {
-    switch (type) {
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftTableOle:
-    case ftFileOle:
-    case ftTypedBinary:
-    case ftHugeBlob:
-    case ftHugeClob:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // What a value can be compared with: two operands of different kinds have no order.
 enum class TValueKind { Unknown, Text, Number, Date, Time, DateTime };
 
@@ -89,12 +72,12 @@ TValueKind KindOf(const TExprNode* node) {
     case ftTimeStamp:
         return TValueKind::DateTime;
     default:
-        return IsBlobType(node->DataType) ? TValueKind::Text : TValueKind::Unknown;
+        return IsBlobFieldType(node->DataType) ? TValueKind::Text : TValueKind::Unknown;
     }
 }
 
 bool OnlyTestsForNull(const TExprNode* node) {
-    return node && (node->DataType == ftBytes || IsBlobType(node->DataType));
+    return node && (node->DataType == ftBytes || IsBlobFieldType(node->DataType));
 }
 
 bool IsConst(const TExprNode* node) {
@@ -581,7 +564,7 @@ TExprNode* TExprParser::NewArithmetic(TExprOperator op, TExprNode* left, TExprNo
 
 void TExprParser::TypeOperands(TExprOperator op, TExprNode* left, TExprNode* right) {
     // Blobs and bytes can only be tested for a value, and a blob matched with LIKE.
-    const bool blobLike = op == TExprOperator::Like && left && IsBlobType(left->DataType);
+    const bool blobLike = op == TExprOperator::Like && left && IsBlobFieldType(left->DataType);
     if ((OnlyTestsForNull(left) && !blobLike) || OnlyTestsForNull(right))
         Fail(messages::ExprTypeMismatch);
     TypeConstant(right, left);

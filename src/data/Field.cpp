@@ -68,20 +68,7 @@ void TField::SetSize(int size) {
 }
 
 bool TField::IsBlob() const {
-    switch (m_DataType) {
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftTableOle:
-    case ftFileOle:
-    case ftTypedBinary:
-    case ftHugeBlob:
-    case ftHugeClob:
-        return true;
-    default:
-        return false;
-    }
+    return IsBlobFieldType(m_DataType);
 }
 
 void TField::CheckDataSet() const {

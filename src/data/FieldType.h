@@ -49,4 +49,7 @@ enum TFieldType {
 // The name a binding message gives a type ("String", "AutoInc", "FMTBcdField", ...).
 std::string_view FieldTypeName(TFieldType type);
 
+// Whether values of the type are held as blobs (memo texts, pictures, binary data), read on demand.
+bool IsBlobFieldType(TFieldType type);
+
 } // namespace ws

@@ -35,27 +35,10 @@ bool IsTextType(TFieldType type) {
     return type == ftString || type == ftFixedChar || type == ftWideString || type == ftGuid;
 }
 
-bool IsBlobType(TFieldType type) {
-    switch (type) {
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftTableOle:
-    case ftFileOle:
-    case ftTypedBinary:
-    case ftHugeBlob:
-    case ftHugeClob:
-        return true;
-    default:
-        return false;
-    }
-}
-
 std::uint16_t EngineTypeCode(TFieldType type) {
     if (IsTextType(type))
         return 1;
-    if (IsBlobType(type))
+    if (IsBlobFieldType(type))
         return 3;
     switch (type) {
     case ftDate:
@@ -447,7 +430,7 @@ std::vector<std::uint8_t> TFilterExpr::BuildLookup(const TExprFields& fields,
         TExprNode* field = expr.NewFieldNode(*keys[i], keys[i]->FieldName);
         TExprNode* value = expr.NewConstNode(TExprConstKind::Text, values[i]);
         // A memo is compared by its text.
-        value->DataType = IsBlobType(field->DataType) ? ftString : field->DataType;
+        value->DataType = IsBlobFieldType(field->DataType) ? ftString : field->DataType;
         value->DataSize = field->DataSize;
         TExprNode* equal = expr.NewNode(TExprNodeKind::Operator, TExprOperator::Equal);
         equal->Left = field;
