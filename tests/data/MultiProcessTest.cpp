@@ -2,6 +2,7 @@
 #include "data/DBError.h"
 #include "data/JobSchema.h"
 #include "data/JobTables.h"
+#include "data/LockHolder.h"
 
 #include <cstdio>
 #include <signal.h>
@@ -53,49 +54,6 @@ protected:
     TDataLink m_Link;
 };
 
-// `jobsdb lock` in a child process, holding its lock until the pipe to its input closes.
-class LockHolder {
-public:
-    LockHolder(const std::string& dir, const std::string& name) {
-        int input[2];
-        int output[2];
-        if (::pipe(input) != 0 || ::pipe(output) != 0)
-            return;
-        m_Pid = ::fork();
-        if (m_Pid == 0) {
-            ::dup2(input[0], 0);
-            ::dup2(output[1], 1);
-            ::close(input[1]);
-            ::close(output[0]);
-            ::execl(JOBSDB_PATH, JOBSDB_PATH, "--dir", dir.c_str(), "lock", "Options.DB", "OptionName",
-                    name.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(input[0]);
-        ::close(output[1]);
-        m_Input = input[1];
-        char said[16] = {};
-        const ssize_t n = ::read(output[0], said, sizeof said - 1);
-        m_Locked = n > 0 && std::string(said, static_cast<std::size_t>(n)).rfind("locked", 0) == 0;
-        ::close(output[0]);
-    }
-    ~LockHolder() { Release(); }
-    bool Locked() const { return m_Locked; }
-    void Release() {
-        if (m_Input >= 0)
-            ::close(m_Input);
-        m_Input = -1;
-        if (m_Pid > 0)
-            ::waitpid(m_Pid, nullptr, 0);
-        m_Pid = -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    int m_Input = -1;
-    bool m_Locked = false;
-};
-
 } // namespace
 
 TEST_F(MultiProcessTest, RefreshKeepsTheCurrentRowAndSeesOtherProgramsChanges) {
@@ -131,7 +89,7 @@ TEST_F(MultiProcessTest, RefreshMovesOnWhenTheCurrentRowIsDeleted) {
 }
 
 TEST_F(MultiProcessTest, ARowLockedElsewhereMakesEditFailAndStayInBrowse) {
-    LockHolder holder(m_Dir, "Band 2");
+    LockHolder holder(m_Dir, "Options.DB", "OptionName", "Band 2");
     ASSERT_TRUE(holder.Locked());
     ASSERT_TRUE(m_View->Locate("OptionName", "Band 2"));
     try {
