@@ -16,6 +16,7 @@
 #include "ui/Timer.h"
 
 #include <algorithm>
+#include <array>
 
 namespace ws {
 
@@ -42,10 +43,58 @@ int GridHeightFor(const TwsDBGrid& grid, int count, int pitch) {
     return std::max(count * pitch, grid.HeightForRows(count));
 }
 
-// Moves 'grid' to 'top' and sizes it for 'count' jobs.
-void PlaceGrid(TwsDBGrid& grid, int top, int count, int pitch) {
-    grid.SetTop(top);
-    grid.SetHeight(GridHeightFor(grid, count, pitch));
+// Rows each list keeps at least on a board taller than the window (fewer when it has fewer jobs).
+constexpr int kFewestPagedRows = 5;
+
+// The rows each list shows when the lists, each only as tall as its title row and rows need,
+// are still taller than 'room' together: the fewest pages for the longest-paging list, every
+// list with jobs keeping its title row and at least a few rows; then the rows left over go to the
+// lists from the top down, each up to all its jobs. Heights grow by a fixed pitch per row, so they
+// are worked out from the grids' own heights for 0 and 1 row.
+std::array<int, 3> ShareWindow(const std::array<const TwsDBGrid*, 3>& grids, const std::array<int, 3>& counts,
+                               int room) {
+    std::array<int, 3> base{};
+    std::array<int, 3> pitch{};
+    for (std::size_t i = 0; i < 3; ++i) {
+        base[i] = grids[i]->HeightForRows(0);
+        pitch[i] = std::max(1, grids[i]->HeightForRows(1) - base[i]);
+    }
+    auto height = [&](const std::array<int, 3>& rows) {
+        int total = 0;
+        for (std::size_t i = 0; i < 3; ++i)
+            total += rows[i] > 0 ? base[i] + rows[i] * pitch[i] : 0;
+        return total;
+    };
+    if (height(counts) <= room)
+        return counts;
+    const int longest = std::max({counts[0], counts[1], counts[2]});
+    for (int fewest = kFewestPagedRows; fewest >= 1; --fewest) {
+        std::array<int, 3> rows{};
+        for (std::size_t i = 0; i < 3; ++i)
+            rows[i] = std::min(counts[i], fewest);
+        if (height(rows) > room)
+            continue;
+        for (int pages = 2; pages <= longest; ++pages) {
+            std::array<int, 3> share{};
+            for (std::size_t i = 0; i < 3; ++i)
+                share[i] = std::min(counts[i], std::max(rows[i], (counts[i] + pages - 1) / pages));
+            if (height(share) <= room) {
+                rows = share;
+                break;
+            }
+        }
+        for (std::size_t i = 0; i < 3; ++i) {
+            const int more = std::min(counts[i] - rows[i], (room - height(rows)) / pitch[i]);
+            if (more > 0)
+                rows[i] += more;
+        }
+        return rows;
+    }
+    // Not even one row each fits: the lower lists are cut at the window's edge.
+    std::array<int, 3> rows{};
+    for (std::size_t i = 0; i < 3; ++i)
+        rows[i] = std::min(counts[i], 1);
+    return rows;
 }
 
 } // namespace
@@ -71,15 +120,43 @@ void ArrangeGrids() {
     TwsDBGrid& jobs = *form->JobsGrid();
     TwsDBGrid& specialDate = *form->SpecialDateGrid();
     TwsDBGrid& rnr = *form->RnRGrid();
+    const std::array<TwsDBGrid*, 3> grids{&jobs, &specialDate, &rnr};
+    // A count the engine could not give shows as an empty list.
+    const std::array<int, 3> counts{std::max(c1, 0), std::max(c3, 0), std::max(c2, 0)};
+    const std::array<int, 3> pitches{kJobsRowPitch, kSpecialDateRowPitch, kRnRRowPitch};
+
+    // Each grid gets its pitch per job, or more. When that is taller than the window, the grids
+    // get only what their rows need, and if that is still too tall they share the window and the
+    // lists that cannot show every job page through them.
+    std::array<int, 3> heights{};
+    std::array<int, 3> rows = counts;
+    int total = kFirstGridTop;
+    for (std::size_t i = 0; i < 3; ++i) {
+        heights[i] = GridHeightFor(*grids[i], counts[i], pitches[i]);
+        total += heights[i];
+    }
+    if (total > form->ClientHeight()) {
+        rows = ShareWindow({&jobs, &specialDate, &rnr}, counts, form->ClientHeight() - kFirstGridTop);
+        for (std::size_t i = 0; i < 3; ++i)
+            heights[i] = rows[i] > 0 ? grids[i]->HeightForRows(rows[i]) : 0;
+    }
 
     // Hidden while they move, so the new arrangement is drawn once.
     jobs.Hide();
     specialDate.Hide();
     rnr.Hide();
     // Each top is read back from the grid above, whose height is 0 while it has no jobs.
-    PlaceGrid(jobs, kFirstGridTop, c1, kJobsRowPitch);
-    PlaceGrid(specialDate, jobs.Top() + jobs.Height(), c3, kSpecialDateRowPitch);
-    PlaceGrid(rnr, specialDate.Top() + specialDate.Height(), c2, kRnRRowPitch);
+    int top = kFirstGridTop;
+    for (std::size_t i = 0; i < 3; ++i) {
+        grids[i]->SetTop(top);
+        grids[i]->SetHeight(heights[i]);
+        top = grids[i]->Top() + grids[i]->Height();
+    }
+    // Paging starts again at the first page whenever the lists are arranged.
+    for (std::size_t i = 0; i < 3; ++i) {
+        grids[i]->SetPaged(rows[i] < counts[i]);
+        grids[i]->ShowPage(0);
+    }
     form->HeaderLbl()->SetCaption(BoardHeaderText(c1, c3, c2));
     if (c2 > 0)
         rnr.Show();
@@ -87,6 +164,14 @@ void ArrangeGrids() {
         jobs.Show();
     if (c3 > 0)
         specialDate.Show();
+}
+
+void TurnPages() {
+    for (TwsDBGrid* grid :
+         {ActiveJobsForm->JobsGrid(), ActiveJobsForm->SpecialDateGrid(), ActiveJobsForm->RnRGrid()}) {
+        if (grid->Paged())
+            grid->ShowPage(grid->Page() + 1);
+    }
 }
 
 const TClassInfo& TActiveJobsForm::StaticClassInfo() {
@@ -223,6 +308,8 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     HeaderLbl()->SetCaption(BoardHeaderText(n1, n3, n2));
     if (n2 != c2 || n1 != c1 || n3 != c3)
         ArrangeGrids();
+    else
+        TurnPages();
 }
 
 void TActiveJobsForm::FormClick(TObject*) {

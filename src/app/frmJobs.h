@@ -87,7 +87,17 @@ private:
 // bottom edge of the visible grid above it (the first at 32) and is tall enough for its title
 // row and every job of its view; a grid without jobs is hidden with height 0. Also rewrites the
 // header.
+//
+// When that is taller than the window, each grid is only as tall as its title row and rows need;
+// when that is still too tall, the lists share the window: each list with jobs keeps its title
+// row and at least five rows (all of them when it has fewer), the rows are shared so that the
+// list with the most pages has as few as can be, and the rows left over go to the lists from the
+// top down. A list that then cannot show every job pages through them, starting at its first
+// page; TurnPages shows the next page at each tick.
 void ArrangeGrids();
+
+// Moves every paged list on to its next page, after its last page back to its first.
+void TurnPages();
 
 // "Active Jobs - Jewish(Top) : N | Special date(Middle) : N | Interment(Bottom) : N".
 std::string BoardHeaderText(int jewish, int specialDate, int interment);

@@ -642,7 +642,8 @@ void TwsCustomDBGrid::UpdateRowCount() {
     TDataSet* ds = DataSet();
     if (m_DataLink.Active() && ds != nullptr && ds->Active() && m_DataLink.RecordCount() > 0) {
         SetRowCount(kProbeRowCount);
-        m_DataLink.SetBufferCount(DataRowsVisible());
+        const int fit = DataRowsVisible();
+        m_DataLink.SetBufferCount(m_Paged && m_PageRows > 0 ? std::min(fit, m_PageRows) : fit);
         SetRowCount(m_DataLink.RecordCount() + m_TitleOffset);
         MoveToActiveRecord();
         return;
@@ -697,6 +698,77 @@ void TwsCustomDBGrid::SizeChanged() {
     UpdateRowCount();
     if (DataSet() != nullptr && DataSet()->Active())
         Invalidate();
+}
+
+// ---- paging --------------------------------------------------------------------------------------------
+
+void TwsCustomDBGrid::SetPaged(bool paged) {
+    if (paged == m_Paged)
+        return;
+    m_Paged = paged;
+    m_Page = 0;
+    m_PageCount = 1;
+    m_PageRows = 0;
+    UpdateRowCount();
+    Invalidate();
+}
+
+void TwsCustomDBGrid::ShowPage(int page) {
+    TDataSet* ds = DataSet();
+    if (!m_Paged || !m_DataLink.Active() || ds == nullptr || !ds->Active())
+        return;
+    const int perPage = DataRowsVisible();
+    // A count the engine cannot give shows as no rows.
+    const int count = std::max(ds->RecordCount(), 0);
+    m_PageCount = std::max(1, (count + perPage - 1) / perPage);
+    m_Page = page >= 0 && page < m_PageCount ? page : 0;
+    const int first = m_Page * perPage;
+    m_PageRows = std::clamp(count - first, 1, perPage);
+    // The window is sized to the page first, so that moving from the first row to the page's
+    // last row leaves exactly the page's rows in it; the page's first row becomes current.
+    UpdateRowCount();
+    ds->First();
+    if (first + m_PageRows - 1 > 0)
+        ds->MoveBy(first + m_PageRows - 1);
+    if (m_PageRows > 1)
+        ds->MoveBy(-(m_PageRows - 1));
+    MoveToActiveRecord();
+    Invalidate();
+}
+
+std::string TwsCustomDBGrid::PageIndicatorText() const {
+    if (!m_Paged || m_PageCount <= 1)
+        return {};
+    return "page " + std::to_string(m_Page + 1) + " of " + std::to_string(m_PageCount);
+}
+
+TRect TwsCustomDBGrid::PageIndicatorRect() const {
+    const std::string text = PageIndicatorText();
+    if (text.empty() || m_TitleOffset == 0)
+        return {};
+    // The title cell with the most room at the right of its title text.
+    int bestCol = -1;
+    int bestRoom = -1;
+    for (int c = LeftCol(); c < ColCount(); ++c) {
+        const TRect cell = CellRect(c, 0);
+        if (cell.IsEmpty() || cell.right > ClientWidth())
+            continue;
+        const int textWidth =
+            MeasureText(m_TitleFont, ColumnByIndex(c - m_IndicatorOffset).DisplayLabel()).cx;
+        const int room = m_TitleAlignment == TAlignment::taCenter        ? (cell.Width() - textWidth) / 2
+                         : m_TitleAlignment == TAlignment::taLeftJustify ? cell.Width() - textWidth - 2
+                                                                         : 0;
+        if (room > bestRoom) {
+            bestRoom = room;
+            bestCol = c;
+        }
+    }
+    if (bestCol < 0)
+        return {};
+    const TRect cell = CellRect(bestCol, 0);
+    const int width = MeasureText(m_TitleFont, text).cx + 8;
+    const int right = cell.right - 3;
+    return TRect{std::max(cell.left + 1, right - width), cell.top + 2, right, cell.bottom - 2};
 }
 
 // ---- life cycle and notifications ----------------------------------------------------------------------

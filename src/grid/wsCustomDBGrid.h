@@ -153,6 +153,28 @@ public:
 
     void SetBounds(int left, int top, int width, int height) override;
 
+    // ---- paging ------------------------------------------------------------------------------------
+    // A paged grid shows its view one page at a time: page p holds the view's rows p x R to
+    // p x R + R - 1, R being the data rows that fit (DataRowsVisible), and the last page the rows
+    // left. The view's row window is made to hold exactly the rows of the page shown, so painting,
+    // the current-cell highlight and clicks work on that page as on any row window. A grid that
+    // is not paged keeps the row window the view gives it.
+    bool Paged() const { return m_Paged; }
+    // Switching paging off gives the grid its full row window back at once.
+    void SetPaged(bool paged);
+    // The page shown (0 for the first) and the number of pages, as of the last ShowPage; 0 of 1
+    // while not paged.
+    int Page() const { return m_Page; }
+    int PageCount() const { return m_PageCount; }
+    // Counts the view's rows and moves its row window to page 'page' of them, its first row the
+    // current one; a page beyond the last shows the first. Does nothing unless paged.
+    void ShowPage(int page);
+    // "page 2 of 3" while a paged grid has more than one page; empty otherwise.
+    std::string PageIndicatorText() const;
+    // Where the page indicator is painted in the client area (inside the title row, at the right
+    // of the title cell with the most room beside its title); empty when there is none.
+    TRect PageIndicatorRect() const;
+
     // ---- from the data link ------------------------------------------------------------------------
     void LinkActiveChanged();
     void LinkDataChanged();
@@ -254,6 +276,7 @@ private:
     void PaintPadArea(TCanvas& canvas);
     void PaintEmptyArea(TCanvas& canvas);
     void PaintFocusRect(TCanvas& canvas);
+    void PaintPageIndicator(TCanvas& canvas);
     bool ColorIsWhite(TColor color) const;
     bool AllColumnsFit() const;
     void RecordPaintedCell(int dataRow, TwsPaintedCell cell);
@@ -310,6 +333,12 @@ private:
     TwsCustomDrawGridCellInfo m_CellInfo;
     bool m_PaintingCell = false;
     std::vector<TwsPaintedRow> m_PaintedRows;
+
+    bool m_Paged = false;
+    int m_Page = 0;
+    int m_PageCount = 1;
+    // Rows of the page shown: the row window's size while paged.
+    int m_PageRows = 0;
 };
 
 } // namespace ws

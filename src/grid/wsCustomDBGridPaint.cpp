@@ -229,7 +229,22 @@ void TwsCustomDBGrid::PaintClient(TCanvas& canvas) {
     }
     PaintPadArea(canvas);
     PaintLines(canvas);
+    PaintPageIndicator(canvas);
     PaintFocusRect(canvas);
+}
+
+void TwsCustomDBGrid::PaintPageIndicator(TCanvas& canvas) {
+    // White on navy in the title font: it must stand out from the blue titles across a room.
+    const TRect r = PageIndicatorRect();
+    if (r.IsEmpty())
+        return;
+    canvas.Handle().FillRect(r, clNavy);
+    canvas.Font().Assign(m_TitleFont);
+    canvas.Font().SetColor(clWhite);
+    TRect text = r;
+    text.top += std::max(0, (r.Height() - MeasureText(m_TitleFont, "W").cy) / 2);
+    canvas.DrawText(PageIndicatorText(), text,
+                    platform::tfCenter | platform::tfSingleLine | platform::tfNoPrefix);
 }
 
 void TwsCustomDBGrid::PaintInactiveBackground(TCanvas& canvas) {
