@@ -47,6 +47,12 @@ struct GridFacts {
     std::vector<TwsPaintedRow> rows;
     // Where the grid's client area (inside its border) lies in the main window.
     platform::Point clientOrigin;
+    // The page shown (from 1) and the number of pages; the page indicator's text and rectangle
+    // in the client area (empty when none is painted).
+    int page = 1;
+    int pages = 1;
+    std::string indicator;
+    platform::Rect indicatorRect;
 };
 
 // A colour as the program's stored forms write one: "$" and eight hexadecimal digits.
@@ -99,7 +105,11 @@ GridFacts FactsOf(const TwsDBGrid& grid) {
         0,
         {},
         grid.PaintedRows(),
-        platform::Point{grid.Left() + TCustomGrid::BorderWidth, grid.Top() + TCustomGrid::BorderWidth}};
+        platform::Point{grid.Left() + TCustomGrid::BorderWidth, grid.Top() + TCustomGrid::BorderWidth},
+        grid.Page() + 1,
+        grid.PageCount(),
+        grid.PageIndicatorText(),
+        grid.PageIndicatorRect()};
     if (TDataSet* view = grid.DataSet(); view != nullptr && view->Active())
         facts.recordCount = view->RecordCount();
     for (int i = 0; i < grid.ColumnCount(); ++i) {
@@ -227,8 +237,28 @@ std::string ToJson(const Account& account) {
             .Bool(g.visible)
             .Key("recordCount")
             .Int(g.recordCount)
-            .Key("columns")
-            .BeginArray();
+            .Key("page")
+            .Int(g.page)
+            .Key("pages")
+            .Int(g.pages)
+            .Key("pageIndicator");
+        if (g.indicator.empty() || g.indicatorRect.IsEmpty()) {
+            json.Null();
+        } else {
+            json.BeginObject()
+                .Key("text")
+                .String(g.indicator)
+                .Key("left")
+                .Int(g.clientOrigin.x + g.indicatorRect.left)
+                .Key("top")
+                .Int(g.clientOrigin.y + g.indicatorRect.top)
+                .Key("width")
+                .Int(g.indicatorRect.Width())
+                .Key("height")
+                .Int(g.indicatorRect.Height())
+                .EndObject();
+        }
+        json.Key("columns").BeginArray();
         for (const GridFacts::Column& c : g.columns)
             json.BeginObject()
                 .Key("field")
