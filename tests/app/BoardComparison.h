@@ -1,0 +1,31 @@
+#pragma once
+
+// Compares what the running wall screen shows with what the board model says it should show:
+// the header line, each list's place, visibility and count, and every row its grid painted last,
+// cell by cell (text, font colour, brush colour, LED picture).
+
+#include "app/BoardModel.h"
+
+#include <string>
+#include <vector>
+
+namespace ws {
+class TActiveJobsForm;
+}
+
+namespace ws::test {
+
+struct BoardDifferences {
+    // One line per difference, naming the grid, the row, the job, the field, what the model
+    // expected and what the board showed.
+    std::vector<std::string> lines;
+    // Lists whose painted rows started further down the list than its first row (the view's row
+    // window kept its current row while rows came in before it, and not every row fits).
+    int scrolledLists = 0;
+    bool Empty() const { return lines.empty(); }
+    std::string Text(std::size_t most = 12) const;
+};
+
+BoardDifferences CompareBoard(const TActiveJobsForm& form, const model::Board& expected);
+
+} // namespace ws::test
