@@ -18,6 +18,7 @@ constexpr std::uint32_t kWindowText = 0xFF000008; // clWindowText
 constexpr std::uint32_t kRed = 0x000000FF;        // clRed
 constexpr std::uint32_t kYellow = 0x0000FFFF;     // clYellow
 constexpr std::uint32_t kBlue = 0x00FF0000;       // clBlue
+constexpr std::uint32_t kNone = 0x1FFFFFFF;       // clNone
 
 // The grids' geometry on the headless platform: a two-pixel sunken edge, a title row 24 pixels
 // high and data rows 26 pixels high (the fonts' metrics), each followed by a one-pixel line.
@@ -362,7 +363,9 @@ Board BoardModel::Compute(Millis now) const {
                 const auto colour = ColourOfText(*band);
                 if (!colour)
                     throw std::runtime_error("model: the band text '" + *band + "' is not a colour");
-                font = *colour;
+                // Text in clNone is drawn in the colour the grid gave it: "no colour" changes nothing.
+                if (*colour != kNone)
+                    font = *colour;
             }
             Paint(row, font, kWindow);
             board.grids[0].rows.push_back(std::move(row));
