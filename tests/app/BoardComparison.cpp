@@ -3,7 +3,6 @@
 #include "app/frmJobs.h"
 #include "ui/Label.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace ws::test {
@@ -18,22 +17,6 @@ std::string Hex(std::uint32_t colour) {
 
 std::string Quoted(const std::string& text) {
     return "\"" + text + "\"";
-}
-
-bool SameCell(const TwsPaintedCell& actual, const model::Cell& expected) {
-    return actual.Field == expected.field && actual.Text == expected.text &&
-           static_cast<std::uint32_t>(actual.Font) == expected.font &&
-           static_cast<std::uint32_t>(actual.Brush) == expected.brush && actual.Image == expected.image;
-}
-
-bool SameRow(const TwsPaintedRow& actual, const model::Row& expected) {
-    if (actual.Cells.size() != expected.cells.size())
-        return false;
-    for (std::size_t c = 0; c < actual.Cells.size(); ++c) {
-        if (!SameCell(actual.Cells[c], expected.cells[c]))
-            return false;
-    }
-    return true;
 }
 
 void CompareRow(const std::string& where, const TwsPaintedRow& actual, const model::Row& expected,
@@ -79,47 +62,40 @@ void CompareGrid(const TActiveJobsForm& form, const TwsDBGrid& grid, const model
     if (!expected.visible || !grid.Visible())
         return;
 
+    // Every row the window shows whole is painted; a row the window's bottom edge cuts may be
+    // painted or not; rows below it cannot be seen.
     const std::vector<TwsPaintedRow>& painted = grid.PaintedRows();
-    const std::size_t k = painted.size();
-    const std::size_t m = expected.rows.size();
-    if (k > m) {
-        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, the list holds " +
-                            std::to_string(m));
-        for (std::size_t i = m; i < k && i < m + 3; ++i) {
-            const std::string first = painted[i].Cells.empty() ? std::string() : painted[i].Cells[0].Text;
-            out.lines.push_back(name + " row " + std::to_string(i) + ": painted " + Quoted(first) +
+    const int k = static_cast<int>(painted.size());
+    const int m = static_cast<int>(expected.rows.size());
+    const int windowBottom = form.ClientHeight() - grid.Top();
+    int whole = 0, seen = 0;
+    while (whole < m && model::RowTop(whole) + model::kDataRowHeight <= windowBottom)
+        ++whole;
+    while (seen < m && model::RowTop(seen) < windowBottom)
+        ++seen;
+    if (seen < m)
+        ++out.cutLists;
+    if (k < whole)
+        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, expected " +
+                            std::to_string(whole) +
+                            (whole < m ? " (of " + std::to_string(m) + ", the rest below the window)" : "") +
+                            "; first missing: job " + expected.rows[static_cast<std::size_t>(k)].orderNo);
+    if (k > seen) {
+        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, expected " +
+                            std::to_string(seen) +
+                            (seen < m ? " (the rest lie below the window)" : " (all the list holds)"));
+        for (int i = seen; i < k && i < seen + 3; ++i) {
+            const auto& cells = painted[static_cast<std::size_t>(i)].Cells;
+            out.lines.push_back(name + " row " + std::to_string(i) + ": painted " +
+                                Quoted(cells.empty() ? std::string() : cells.front().Text) +
                                 ", expected none");
         }
     }
-    if (k == 0) {
-        out.lines.push_back(name + ": no row painted, the list holds " + std::to_string(m));
-        return;
-    }
-    // Where the painted rows start in the list: at its first row, unless not every row fits and
-    // the view's row window stayed on a current row further down.
-    std::size_t offset = 0;
-    if (k < m && !SameRow(painted[0], expected.rows[0])) {
-        for (std::size_t s = 1; s + k <= m; ++s) {
-            if (SameRow(painted[0], expected.rows[s])) {
-                offset = s;
-                ++out.scrolledLists;
-                break;
-            }
-        }
-    }
-    for (std::size_t i = 0; i < k && offset + i < m; ++i) {
-        const model::Row& row = expected.rows[offset + i];
-        CompareRow(name + " row " + std::to_string(i) + " (job " + row.orderNo + ")", painted[i], row,
-                   out.lines);
-    }
-    // A row left out although it would fit in the grid and in the window.
-    if (offset + k < m && !painted.back().Cells.empty()) {
-        const TRect last = painted.back().Cells.front().Rect;
-        const int nextBottom = last.bottom + 1 + last.Height();
-        const int windowBottom = form.Height() - grid.Top() - TCustomGrid::BorderWidth;
-        if (nextBottom <= std::min(grid.ClientHeight(), windowBottom))
-            out.lines.push_back(name + ": row " + std::to_string(k) + " (job " +
-                                expected.rows[offset + k].orderNo + ") not painted although it fits");
+    // The painted rows are the list's first rows, in order.
+    for (int i = 0; i < k && i < m; ++i) {
+        const model::Row& row = expected.rows[static_cast<std::size_t>(i)];
+        CompareRow(name + " row " + std::to_string(i) + " (job " + row.orderNo + ")",
+                   painted[static_cast<std::size_t>(i)], row, out.lines);
     }
 }
 

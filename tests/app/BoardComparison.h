@@ -19,9 +19,8 @@ struct BoardDifferences {
     // One line per difference, naming the grid, the row, the job, the field, what the model
     // expected and what the board showed.
     std::vector<std::string> lines;
-    // Lists whose painted rows started further down the list than its first row (the view's row
-    // window kept its current row while rows came in before it, and not every row fits).
-    int scrolledLists = 0;
+    // Lists cut off by the window's bottom edge, so that only some of their rows were painted.
+    int cutLists = 0;
     bool Empty() const { return lines.empty(); }
     std::string Text(std::size_t most = 12) const;
 };

@@ -20,12 +20,6 @@ constexpr std::uint32_t kYellow = 0x0000FFFF;     // clYellow
 constexpr std::uint32_t kBlue = 0x00FF0000;       // clBlue
 constexpr std::uint32_t kNone = 0x1FFFFFFF;       // clNone
 
-// The grids' geometry on the headless platform: a two-pixel sunken edge, a title row 24 pixels
-// high and data rows 26 pixels high (the fonts' metrics), each followed by a one-pixel line.
-constexpr int kGridBorder = 2;
-constexpr int kTitleRowHeight = 24;
-constexpr int kDataRowHeight = 26;
-
 // A read-only connection to one table file.
 class TableFile {
 public:

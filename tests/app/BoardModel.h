@@ -44,6 +44,16 @@ struct Board {
     std::array<Grid, 3> grids; // JobsGrid, SpecialDateGrid, RnRGrid
 };
 
+// The grids' geometry on the headless platform: a two-pixel sunken edge, a title row 24 pixels
+// high and data rows 26 pixels high (the fonts' metrics), each followed by a one-pixel line.
+inline constexpr int kGridBorder = 2;
+inline constexpr int kTitleRowHeight = 24;
+inline constexpr int kDataRowHeight = 26;
+// Where data row i of a list begins, in pixels below the grid's top edge.
+constexpr int RowTop(int i) {
+    return kGridBorder + kTitleRowHeight + 1 + i * (kDataRowHeight + 1);
+}
+
 // Milliseconds since 30 December 1899 00:00, the program's day count written exactly.
 using Millis = std::int64_t;
 
