@@ -62,29 +62,27 @@ void CompareGrid(const TActiveJobsForm& form, const TwsDBGrid& grid, const model
     if (!expected.visible || !grid.Visible())
         return;
 
-    // Every row the window shows whole is painted; a row the window's bottom edge cuts may be
-    // painted or not; rows below it cannot be seen.
+    // Every row the window shows whole is painted. Rows the window's bottom edge cuts or hides
+    // may be painted too (the grid paints its whole client area off-screen), never more rows
+    // than the list holds.
     const std::vector<TwsPaintedRow>& painted = grid.PaintedRows();
     const int k = static_cast<int>(painted.size());
     const int m = static_cast<int>(expected.rows.size());
     const int windowBottom = form.ClientHeight() - grid.Top();
-    int whole = 0, seen = 0;
+    int whole = 0;
     while (whole < m && model::RowTop(whole) + model::kDataRowHeight <= windowBottom)
         ++whole;
-    while (seen < m && model::RowTop(seen) < windowBottom)
-        ++seen;
-    if (seen < m)
+    if (whole < m)
         ++out.cutLists;
     if (k < whole)
         out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, expected " +
                             std::to_string(whole) +
                             (whole < m ? " (of " + std::to_string(m) + ", the rest below the window)" : "") +
                             "; first missing: job " + expected.rows[static_cast<std::size_t>(k)].orderNo);
-    if (k > seen) {
-        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, expected " +
-                            std::to_string(seen) +
-                            (seen < m ? " (the rest lie below the window)" : " (all the list holds)"));
-        for (int i = seen; i < k && i < seen + 3; ++i) {
+    if (k > m) {
+        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, the list holds " +
+                            std::to_string(m));
+        for (int i = m; i < k && i < m + 3; ++i) {
             const auto& cells = painted[static_cast<std::size_t>(i)].Cells;
             out.lines.push_back(name + " row " + std::to_string(i) + ": painted " +
                                 Quoted(cells.empty() ? std::string() : cells.front().Text) +
