@@ -62,12 +62,19 @@ void CompareGrid(const TActiveJobsForm& form, const TwsDBGrid& grid, const model
     if (!expected.visible || !grid.Visible())
         return;
 
-    // Every row the window shows whole is painted. Rows the window's bottom edge cuts or hides
-    // may be painted too (the grid paints its whole client area off-screen), never more rows
-    // than the list holds.
+    differs("page", expected.page + 1, grid.Page() + 1);
+    differs("pages", expected.pages, grid.PageCount());
+
+    // The rows of the page shown (all the list's rows when it is not paged): every one of them
+    // that the window shows whole is painted. Rows the window's bottom edge cuts or hides may be
+    // painted too (the grid paints its whole client area off-screen), never more rows than the
+    // page holds.
     const std::vector<TwsPaintedRow>& painted = grid.PaintedRows();
     const int k = static_cast<int>(painted.size());
-    const int m = static_cast<int>(expected.rows.size());
+    const int m = expected.shown;
+    const auto at = [&](int i) -> const model::Row& {
+        return expected.rows[static_cast<std::size_t>(expected.first + i)];
+    };
     const int windowBottom = form.ClientHeight() - grid.Top();
     int whole = 0;
     while (whole < m && model::RowTop(whole) + model::kDataRowHeight <= windowBottom)
@@ -78,9 +85,9 @@ void CompareGrid(const TActiveJobsForm& form, const TwsDBGrid& grid, const model
         out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, expected " +
                             std::to_string(whole) +
                             (whole < m ? " (of " + std::to_string(m) + ", the rest below the window)" : "") +
-                            "; first missing: job " + expected.rows[static_cast<std::size_t>(k)].orderNo);
+                            "; first missing: job " + at(k).orderNo);
     if (k > m) {
-        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, the list holds " +
+        out.lines.push_back(name + ": " + std::to_string(k) + " rows painted, the page holds " +
                             std::to_string(m));
         for (int i = m; i < k && i < m + 3; ++i) {
             const auto& cells = painted[static_cast<std::size_t>(i)].Cells;
@@ -89,10 +96,10 @@ void CompareGrid(const TActiveJobsForm& form, const TwsDBGrid& grid, const model
                                 ", expected none");
         }
     }
-    // The painted rows are the list's first rows, in order.
+    // The painted rows are the page's rows, in the list's order.
     for (int i = 0; i < k && i < m; ++i) {
-        const model::Row& row = expected.rows[static_cast<std::size_t>(i)];
-        CompareRow(name + " row " + std::to_string(i) + " (job " + row.orderNo + ")",
+        const model::Row& row = at(i);
+        CompareRow(name + " row " + std::to_string(expected.first + i) + " (job " + row.orderNo + ")",
                    painted[static_cast<std::size_t>(i)], row, out.lines);
     }
 }

@@ -308,7 +308,84 @@ int BoardModel::LoadBands() {
     return found;
 }
 
+Layout LayoutFor(const std::array<int, 3>& counts) {
+    constexpr int kWindowHeight = 1895;
+    constexpr int kFirstTop = 32;
+    constexpr int kOverhead = 2 * kGridBorder + kTitleRowHeight + 1;
+    constexpr int kPitch = kDataRowHeight + 1;
+    const std::array<int, 3> designed{33, 28, 33};
+    auto need = [&](const std::array<int, 3>& rows) {
+        int total = 0;
+        for (std::size_t i = 0; i < 3; ++i)
+            total += rows[i] > 0 ? kOverhead + rows[i] * kPitch : 0;
+        return total;
+    };
+    Layout layout;
+    layout.rows = counts;
+    int total = kFirstTop;
+    for (std::size_t i = 0; i < 3; ++i) {
+        layout.heights[i] =
+            counts[i] > 0 ? std::max(counts[i] * designed[i], kOverhead + counts[i] * kPitch) : 0;
+        total += layout.heights[i];
+    }
+    if (total <= kWindowHeight)
+        return layout;
+    const int room = kWindowHeight - kFirstTop;
+    if (need(counts) > room) {
+        // The smallest round of pages for which five rows a list (or all) plus each list's share
+        // fit; then the rest from the top down.
+        std::array<int, 3> rows{};
+        for (std::size_t i = 0; i < 3; ++i)
+            rows[i] = std::min(counts[i], 5);
+        const int longest = std::max({counts[0], counts[1], counts[2]});
+        for (int pages = 2; pages <= longest; ++pages) {
+            std::array<int, 3> share{};
+            for (std::size_t i = 0; i < 3; ++i)
+                share[i] = std::min(counts[i], std::max(rows[i], (counts[i] + pages - 1) / pages));
+            if (need(share) <= room) {
+                rows = share;
+                break;
+            }
+        }
+        for (std::size_t i = 0; i < 3; ++i) {
+            while (rows[i] < counts[i]) {
+                std::array<int, 3> more = rows;
+                ++more[i];
+                if (need(more) > room)
+                    break;
+                rows = more;
+            }
+        }
+        layout.rows = rows;
+    }
+    for (std::size_t i = 0; i < 3; ++i)
+        layout.heights[i] = layout.rows[i] > 0 ? kOverhead + layout.rows[i] * kPitch : 0;
+    return layout;
+}
+
+std::array<int, 3> BoardModel::Counts() const {
+    return {static_cast<int>(ListOrderNos(0).size()), static_cast<int>(ListOrderNos(1).size()),
+            static_cast<int>(ListOrderNos(2).size())};
+}
+
+void BoardModel::Tick() {
+    LoadBands();
+    const std::array<int, 3> counts = Counts();
+    if (counts != m_Counts) {
+        m_Counts = counts;
+        m_Page.fill(0);
+        return;
+    }
+    const Layout layout = LayoutFor(counts);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int pages = layout.rows[i] > 0 ? (counts[i] + layout.rows[i] - 1) / layout.rows[i] : 1;
+        m_Page[i] = (m_Page[i] + 1) % std::max(pages, 1);
+    }
+}
+
 std::optional<std::string> BoardModel::StartProgram() {
+    m_Counts = Counts();
+    m_Page.fill(0);
     m_Bands.fill("clNone");
     const int found = LoadBands();
     if (found >= 5)
@@ -414,20 +491,22 @@ Board BoardModel::Compute(Millis now) const {
     board.header = "Active Jobs - Jewish(Top) : " + Decimal(c1) + " | Special date(Middle) : " + Decimal(c3) +
                    " | Interment(Bottom) : " + Decimal(c2);
     // Stacked under the header, each list at the bottom edge of the one above, so that no list
-    // hides another's last row. A list gets its row pitch per job, and never less than its title
-    // row and every job whole need; a list without jobs is hidden with height 0.
-    auto height = [](int count, int pitch) {
-        if (count == 0)
-            return 0;
-        return std::max(count * pitch,
-                        2 * kGridBorder + (kTitleRowHeight + 1) + count * (kDataRowHeight + 1));
-    };
-    board.grids[0].top = 32;
-    board.grids[0].height = height(c1, 33);
-    board.grids[1].top = board.grids[0].top + board.grids[0].height;
-    board.grids[1].height = height(c3, 28);
-    board.grids[2].top = board.grids[1].top + board.grids[1].height;
-    board.grids[2].height = height(c2, 33);
+    // hides another's last row; a list without jobs is hidden with height 0. A list that shows
+    // fewer rows than it holds shows the page the ticks have turned it to.
+    const Layout layout = LayoutFor({c1, c3, c2});
+    int top = 32;
+    for (std::size_t i = 0; i < 3; ++i) {
+        Grid& grid = board.grids[i];
+        grid.top = top;
+        grid.height = layout.heights[i];
+        top += grid.height;
+        const int count = static_cast<int>(grid.rows.size());
+        const int perPage = std::max(layout.rows[i], 1);
+        grid.pages = std::max(1, (count + perPage - 1) / perPage);
+        grid.page = layout.rows[i] < count && m_Page[i] < grid.pages ? m_Page[i] : 0;
+        grid.first = grid.page * perPage;
+        grid.shown = grid.pages > 1 ? std::min(perPage, count - grid.first) : count;
+    }
     for (Grid& grid : board.grids) {
         grid.recordCount = static_cast<int>(grid.rows.size());
         grid.visible = grid.recordCount != 0;

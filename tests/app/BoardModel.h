@@ -37,6 +37,12 @@ struct Grid {
     bool visible = false;
     int recordCount = 0;
     std::vector<Row> rows; // every row the list holds, from the top
+    // The page the list shows (0 for the first) of 'pages'; its rows are rows[first] to
+    // rows[first + shown - 1]. A list that shows all its rows has page 0 of 1.
+    int page = 0;
+    int pages = 1;
+    int first = 0;
+    int shown = 0;
 };
 
 struct Board {
@@ -57,6 +63,19 @@ constexpr int RowTop(int i) {
 // Milliseconds since 30 December 1899 00:00, the program's day count written exactly.
 using Millis = std::int64_t;
 
+// Where the board puts its lists for these counts (top, middle, bottom): each list's height and
+// the rows it shows at a time. The lists get their row pitch per job (33, 28, 33) or what their
+// title row and rows need if that is more; when that runs past the window's 1895 pixels, only what
+// the rows need; when that still runs past, they share the window: each list with jobs keeps at
+// least five rows (all when it has fewer), the list needing the most pages needs as few as can
+// be, and the rows left over go to the lists from the top down. A list showing fewer rows than
+// it holds pages through them.
+struct Layout {
+    std::array<int, 3> heights{};
+    std::array<int, 3> rows{};
+};
+Layout LayoutFor(const std::array<int, 3>& counts);
+
 class BoardModel {
 public:
     explicit BoardModel(std::string dir) : m_Dir(std::move(dir)) {}
@@ -64,8 +83,11 @@ public:
     // The program starts: every band is "clNone" and the five rows are loaded. Returns the band
     // warning the first showing displays, when fewer than five band rows are found.
     std::optional<std::string> StartProgram();
-    // A refresh tick reloads the bands (a missing row leaves its band as it was).
-    void Tick() { LoadBands(); }
+    // A refresh tick reloads the bands (a missing row leaves its band as it was) and turns the
+    // pages: when a count changed since the last tick, the lists are arranged again and every
+    // list starts at its first page; otherwise each paged list shows its next page. Call it once
+    // for every tick the board runs.
+    void Tick();
 
     // The board at moment 'now' over the tables as they are.
     Board Compute(Millis now) const;
@@ -77,9 +99,12 @@ public:
 
 private:
     int LoadBands();
+    std::array<int, 3> Counts() const;
 
     std::string m_Dir;
     std::array<std::string, 5> m_Bands;
+    std::array<int, 3> m_Counts{};
+    std::array<int, 3> m_Page{};
 };
 
 // A colour text as the board reads it; nullopt for a text it rejects.
