@@ -164,7 +164,69 @@ EngineStatus TableSchema::Load(SqliteConnection& db, const std::string& file) {
     Layout();
     if (EngineStatus s = LoadIndexes(db, file))
         return s;
-    return LoadChecks(db, file);
+    if (EngineStatus s = LoadChecks(db, file))
+        return s;
+    return LoadGuard(db, file);
+}
+
+EngineStatus TableSchema::LoadGuard(SqliteConnection& db, const std::string& file) {
+    int rc = 0;
+    Statement stmt = db.Prepare(Format("SELECT count(*) FROM sqlite_master WHERE (type = 'table' AND name = "
+                                       "'%s') OR (type = 'trigger' AND name = '%s')",
+                                       SequenceTable, RowGuard),
+                                &rc);
+    if (rc != SQLITE_OK)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    rc = stmt.Step();
+    if (rc != SQLITE_ROW)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    m_HasRowGuard = stmt.Int(0) == 2;
+    return esOk;
+}
+
+std::vector<std::string> TableSchema::RowGuardSql(bool hasSequenceTable) {
+    std::vector<std::string> sql;
+    sql.push_back(Format("CREATE TABLE IF NOT EXISTS %s (high INTEGER NOT NULL)", SequenceTable));
+    // A file made before the guard: the highest id it holds, or, for an autoincrement field, the
+    // highest SQLite has ever given (a deleted last row is then not given again either).
+    std::string seen = Format("coalesce((SELECT max(rowid) FROM %s), 0)", DataTable);
+    if (hasSequenceTable)
+        seen = Format("max(%s, coalesce((SELECT seq FROM sqlite_sequence WHERE name = '%s'), 0))", seen.c_str(),
+                      DataTable);
+    sql.push_back(Format("INSERT INTO %s (high) SELECT %s WHERE NOT EXISTS (SELECT 1 FROM %s)", SequenceTable,
+                         seen.c_str(), SequenceTable));
+    // SQLite gives a new row max(rowid) + 1, which is a deleted row's id again when the last rows
+    // were deleted. The trigger moves such a row to an id above every id ever given, and keeps the
+    // high-water mark. It runs for every program that inserts, not only for this engine.
+    sql.push_back(Format("CREATE TRIGGER IF NOT EXISTS %s AFTER INSERT ON %s BEGIN "
+                         "UPDATE %s SET rowid = (SELECT high FROM %s) + 1 "
+                         "WHERE rowid = NEW.rowid AND NEW.rowid <= (SELECT high FROM %s); "
+                         "UPDATE %s SET high = (SELECT max(rowid) FROM %s) "
+                         "WHERE high < (SELECT max(rowid) FROM %s); END",
+                         RowGuard, DataTable, DataTable, SequenceTable, SequenceTable, SequenceTable, DataTable,
+                         DataTable));
+    return sql;
+}
+
+bool TableSchema::SameLayout(const TableSchema& other) const {
+    if (m_RecordSize != other.m_RecordSize || m_Fields.size() != other.m_Fields.size() ||
+        m_Indexes.size() != other.m_Indexes.size())
+        return false;
+    for (std::size_t i = 0; i < m_Fields.size(); ++i) {
+        const FieldDesc& a = m_Fields[i];
+        const FieldDesc& b = other.m_Fields[i];
+        if (a.name != b.name || a.type != b.type || a.subtype != b.subtype || a.size != b.size ||
+            a.offset != b.offset || a.length != b.length || a.required != b.required)
+            return false;
+    }
+    for (std::size_t i = 0; i < m_Indexes.size(); ++i) {
+        const IndexDesc& a = m_Indexes[i];
+        const IndexDesc& b = other.m_Indexes[i];
+        if (a.name != b.name || a.fields != b.fields || a.caseInsensitive != b.caseInsensitive ||
+            a.unique != b.unique)
+            return false;
+    }
+    return true;
 }
 
 EngineStatus TableSchema::LoadInfo(SqliteConnection& db, const std::string& file) {
@@ -344,6 +406,8 @@ EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector
     sql.push_back(Format("INSERT INTO %s VALUES ('format', '%s'), ('version', '%d'), ('name', %s)", InfoTable,
                          kFormatName, kFormatVersion, SqlText(tableSpec.name).c_str()));
     sql.push_back(Format("CREATE TABLE %s (field_no INTEGER, picture TEXT)", ChecksTable));
+    for (std::string& guard : RowGuardSql(autoIncSeen))
+        sql.push_back(std::move(guard));
     for (const ValidityCheck& check : tableSpec.checks) {
         if (check.fieldNo < 1 || check.fieldNo > tableSpec.fields.size())
             return Errors::Fail(esInvalidField, "a validity check names a field that does not exist");

@@ -26,12 +26,23 @@ public:
     static constexpr const char* DataTable = "records";
     static constexpr const char* InfoTable = "yard_table";
     static constexpr const char* ChecksTable = "yard_checks";
+    // The highest row id ever given in the file, kept by the trigger RowGuard on every insert
+    // (ours and any other program's), so that no row id is ever given twice.
+    static constexpr const char* SequenceTable = "yard_sequence";
+    static constexpr const char* RowGuard = "yard_rowid_guard";
 
     // Reads the schema of an open table file; fails with esNotATable for a foreign database.
     EngineStatus Load(SqliteConnection& db, const std::string& file);
 
     // The SQL that creates a table file from its description (checked first).
     static EngineStatus BuildCreateSql(const TableSpec& tableSpec, std::vector<std::string>& sql);
+    // The SQL that adds the row-id guard to a file that has none (idempotent). The high-water
+    // mark starts at the highest row id the file has ever given, as far as it can tell.
+    static std::vector<std::string> RowGuardSql(bool hasSequenceTable);
+    bool HasRowGuard() const { return m_HasRowGuard; }
+    void SetHasRowGuard(bool has) { m_HasRowGuard = has; }
+    // Same fields, record layout and indexes: record buffers and bookmarks of one fit the other.
+    bool SameLayout(const TableSchema& other) const;
 
     const std::string& Name() const { return m_Name; }
     const std::vector<FieldDesc>& Fields() const { return m_Fields; }
@@ -55,6 +66,7 @@ private:
     EngineStatus LoadFields(SqliteConnection& db, const std::string& file);
     EngineStatus LoadIndexes(SqliteConnection& db, const std::string& file);
     EngineStatus LoadChecks(SqliteConnection& db, const std::string& file);
+    EngineStatus LoadGuard(SqliteConnection& db, const std::string& file);
     void Layout();
 
     std::string m_Name;
@@ -63,6 +75,7 @@ private:
     std::vector<ValidityCheck> m_Checks;
     std::uint16_t m_RecordSize = 0;
     std::uint16_t m_MaxKeySize = 0;
+    bool m_HasRowGuard = false;
 };
 
 } // namespace ws::engine

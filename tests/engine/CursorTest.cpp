@@ -502,10 +502,16 @@ TEST_F(CursorTest, InsertCopiesMemosOfACopiedRowAndDeleteOnlyOnce) {
     ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
     EXPECT_EQ(address, Value{});
     const hCursor other = Open();
+    const hCursor third = Open();
     auto stale = NewRecord(other);
+    auto unchanged = NewRecord(third);
     ASSERT_TRUE(Seek(other, "Copy", stale));
+    ASSERT_TRUE(Seek(third, "Copy", unchanged));
     ASSERT_EQ(DeleteRecord(cursor), esOk);
+    // A change to a row that is gone is refused; writing back what was read writes nothing.
+    ASSERT_EQ(PutValue(other, fPriority, stale.data(), 4), esOk);
     EXPECT_EQ(ModifyRecord(other, stale.data(), true), esRecordDeleted);
+    EXPECT_EQ(ModifyRecord(third, unchanged.data(), true), esOk);
     EXPECT_EQ(ReadNames(cursor), (Names{"Source"}));
 }
 
