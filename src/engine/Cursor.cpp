@@ -206,8 +206,8 @@ EngineStatus Cursor::InstallRowGuard() {
     int rc = 0;
     bool sequence = false;
     {
-        Statement stmt =
-            m_Db.Prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", &rc);
+        Statement stmt = m_Db.Prepare(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", &rc);
         if (rc != SQLITE_OK)
             return Storage(rc);
         rc = stmt.Step();
@@ -1162,7 +1162,8 @@ EngineStatus Cursor::RowIdAfterInsert(std::int64_t& rowId) {
 EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) {
     const std::int64_t target = m_Position.rowId;
     const auto collect = [&](const std::uint8_t* ref, std::vector<std::string>& columns,
-                             std::vector<SqlValue>& values, std::vector<std::uint64_t>& usedMemos) -> EngineStatus {
+                             std::vector<SqlValue>& values,
+                             std::vector<std::uint64_t>& usedMemos) -> EngineStatus {
         for (const FieldDesc& field : m_Schema.Fields()) {
             if (field.subtype == FieldSubtype::AutoInc)
                 continue;

@@ -134,7 +134,8 @@ private:
     // those said in SQL included.
     EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
     void Unlock(std::int64_t rowId, bool dropped);
-    bool FieldChanged(const FieldDesc& field, const std::uint8_t* record, const std::uint8_t* reference) const;
+    bool FieldChanged(const FieldDesc& field, const std::uint8_t* record,
+                      const std::uint8_t* reference) const;
     void DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const;
     std::uint16_t IndexTag() const;
     bool HasRowFilters() const;
@@ -159,8 +160,8 @@ private:
     std::string m_TablePath;
     SqliteConnection m_Db;
     bool m_Connected = false;
-    FileId m_FileId;                // of the file the connection is on
-    EngineStatus m_Broken = esOk;   // the file was replaced by one of another structure
+    FileId m_FileId;              // of the file the connection is on
+    EngineStatus m_Broken = esOk; // the file was replaced by one of another structure
     TableSchema m_Schema;
     mutable std::string m_SelectList;
     const IndexDesc* m_Index = nullptr;

@@ -191,8 +191,8 @@ std::vector<std::string> TableSchema::RowGuardSql(bool hasSequenceTable) {
     // highest SQLite has ever given (a deleted last row is then not given again either).
     std::string seen = Format("coalesce((SELECT max(rowid) FROM %s), 0)", DataTable);
     if (hasSequenceTable)
-        seen = Format("max(%s, coalesce((SELECT seq FROM sqlite_sequence WHERE name = '%s'), 0))", seen.c_str(),
-                      DataTable);
+        seen = Format("max(%s, coalesce((SELECT seq FROM sqlite_sequence WHERE name = '%s'), 0))",
+                      seen.c_str(), DataTable);
     sql.push_back(Format("INSERT INTO %s (high) SELECT %s WHERE NOT EXISTS (SELECT 1 FROM %s)", SequenceTable,
                          seen.c_str(), SequenceTable));
     // SQLite gives a new row max(rowid) + 1, which is a deleted row's id again when the last rows
@@ -203,8 +203,8 @@ std::vector<std::string> TableSchema::RowGuardSql(bool hasSequenceTable) {
                          "WHERE rowid = NEW.rowid AND NEW.rowid <= (SELECT high FROM %s); "
                          "UPDATE %s SET high = (SELECT max(rowid) FROM %s) "
                          "WHERE high < (SELECT max(rowid) FROM %s); END",
-                         RowGuard, DataTable, DataTable, SequenceTable, SequenceTable, SequenceTable, DataTable,
-                         DataTable));
+                         RowGuard, DataTable, DataTable, SequenceTable, SequenceTable, SequenceTable,
+                         DataTable, DataTable));
     return sql;
 }
 

@@ -191,10 +191,10 @@ TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) 
     auto key = NewRecord(cursor);
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
-        office.Exec("INSERT INTO records (Name, IsActive, DueDate, Address) VALUES ('Evans" + std::to_string(round) +
-                    "', 1, 738100, 'first')");
-        EXPECT_EQ(counts(), (std::vector<std::uint32_t>{3u + round, 3u + round, 2u + round, 3u + round, 2u + round,
-                                                        3u + round, 3u + round, 3u + round}));
+        office.Exec("INSERT INTO records (Name, IsActive, DueDate, Address) VALUES ('Evans" +
+                    std::to_string(round) + "', 1, 738100, 'first')");
+        EXPECT_EQ(counts(), (std::vector<std::uint32_t>{3u + round, 3u + round, 2u + round, 3u + round,
+                                                        2u + round, 3u + round, 3u + round, 3u + round}));
         // Keyed reads, on the cursor's own index and through the clone on another one.
         ASSERT_EQ(PutValue(cursor, fName, key.data(), "Evans" + std::to_string(round)), esOk);
         ASSERT_EQ(GetRecordForKey(cursor, 1, 0, key.data(), record.data()), esOk);
@@ -202,7 +202,8 @@ TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) 
         ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
         EXPECT_EQ(address, Value{std::string("first")});
         // A memo read asks the file too: the text another program wrote since the row was read.
-        office.Exec("UPDATE records SET Address = 'second' WHERE Name = 'Evans" + std::to_string(round) + "'");
+        office.Exec("UPDATE records SET Address = 'second' WHERE Name = 'Evans" + std::to_string(round) +
+                    "'");
         ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
         EXPECT_EQ(address, Value{std::string("second")});
         ASSERT_EQ(PutValue(clone, fDueDate, key.data(), DayNumber{738100}), esOk);
@@ -225,11 +226,12 @@ TEST_F(LiveTableTest, RowIdsAreNeverGivenTwiceWithOrWithoutAnAutoincrementField)
     plainSpec.indexes.clear();
     ASSERT_EQ(CreateTable(m_Db, plainSpec), esOk);
     // A file made before the row-id guard: the same file without it, its last rows deleted.
-    ASSERT_EQ(CreateTable(m_Db, [&] {
-                  TableSpec old = plainSpec;
-                  old.name = "Older";
-                  return old;
-              }()),
+    ASSERT_EQ(CreateTable(m_Db,
+                          [&] {
+                              TableSpec old = plainSpec;
+                              old.name = "Older";
+                              return old;
+                          }()),
               esOk);
     {
         Raw older(m_Dir + "/Older.DB");
@@ -306,7 +308,8 @@ TEST_F(LiveTableTest, ModifyWritesOnlyWhatTheCallerChangedAndLeavesForeignValues
     for (const auto& [set, stored] : foreign) {
         SCOPED_TRACE(set);
         const std::string column = set.substr(0, set.find(' '));
-        const std::string query = "SELECT typeof(" + column + ") || ' ' || quote(" + column + ") FROM records";
+        const std::string query =
+            "SELECT typeof(" + column + ") || ' ' || quote(" + column + ") FROM records";
         office.Exec("UPDATE records SET " + set);
         auto record = NewRecord(cursor);
         ASSERT_EQ(SetToBegin(cursor), esOk);
