@@ -63,11 +63,26 @@ bool NightlyCloseDue(TDateTime now) {
     return CompareDateTime(now, from) > 0 && CompareDateTime(now, until) < 0;
 }
 
+namespace {
+// The counts of the last refresh (or arrangement): the engine answers counts from the tables as
+// they are at each call, so the counts a tick takes before it refreshes already include the
+// office's latest changes; the change a tick must notice is the one since the lists were last
+// re-read.
+struct CountsSeen {
+    bool known = false;
+    int jobs2 = 0;
+    int jobs = 0;
+    int specialDate = 0;
+};
+CountsSeen g_CountsSeen;
+} // namespace
+
 void ArrangeGrids() {
     TActiveJobsForm* form = ActiveJobsForm;
     const int c2 = JobsDM->Jobs2Table()->RecordCount();
     const int c1 = JobsDM->JobsTable()->RecordCount();
     const int c3 = JobsDM->SpecialDateTable()->RecordCount();
+    g_CountsSeen = {true, c2, c1, c3};
     TwsDBGrid& jobs = *form->JobsGrid();
     TwsDBGrid& specialDate = *form->SpecialDateGrid();
     TwsDBGrid& rnr = *form->RnRGrid();
@@ -96,6 +111,7 @@ const TClassInfo& TActiveJobsForm::StaticClassInfo() {
 }
 
 TActiveJobsForm::TActiveJobsForm(TComponent* owner) : TForm(owner) {
+    g_CountsSeen = {};
     RegisterClass<TLabel>();
     RegisterClass<TTimer>();
     RegisterClass<TImageList>();
@@ -202,9 +218,14 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     TwsTable& jobs = *JobsDM->JobsTable();
     TwsTable& jobs2 = *JobsDM->Jobs2Table();
     TwsTable& specialDate = *JobsDM->SpecialDateTable();
-    const int c2 = jobs2.RecordCount();
-    const int c1 = jobs.RecordCount();
-    const int c3 = specialDate.RecordCount();
+    int c2 = jobs2.RecordCount();
+    int c1 = jobs.RecordCount();
+    int c3 = specialDate.RecordCount();
+    if (g_CountsSeen.known) {
+        c2 = g_CountsSeen.jobs2;
+        c1 = g_CountsSeen.jobs;
+        c3 = g_CountsSeen.specialDate;
+    }
 
     jobs.Refresh();
     JobsGrid()->Repaint();
@@ -221,6 +242,7 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     const int n2 = jobs2.RecordCount();
     const int n3 = specialDate.RecordCount();
     HeaderLbl()->SetCaption(BoardHeaderText(n1, n3, n2));
+    g_CountsSeen = {true, n2, n1, n3};
     if (n2 != c2 || n1 != c1 || n3 != c3)
         ArrangeGrids();
 }
