@@ -250,7 +250,10 @@ EngineStatus Cursor::Live() {
         std::lock_guard lock(Files().mutex);
         std::vector<Cursor*> stale;
         for (Cursor* cursor : Files().cursors[m_TablePath]) {
-            if (cursor->m_Connected && !(exists && cursor->m_FileId == now))
+            // A cursor in the middle of a scan (a row callback of its filter called us) is left
+            // alone; it notices at its own next call.
+            if (cursor->m_Connected && !(exists && cursor->m_FileId == now) &&
+                (cursor == this || cursor->m_TestRow == nullptr))
                 stale.push_back(cursor);
         }
         auto writer = std::find_if(stale.begin(), stale.end(), [](Cursor* c) { return !c->m_ReadOnly; });
