@@ -32,8 +32,14 @@ echo "package-test: built $(basename "$deb")"
 
 # --- what it holds: exactly the README's list ---------------------------------------------------------
 dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort >"$work/contents"
-awk '/^## / { inside = ($0 ~ /^## Installing the package/) } inside && /^- `\// { sub(/^- `/, ""); sub(/`.*/, ""); print }' \
-    "$here/README.md" | sort >"$work/readme-files"
+# The list under "The package holds:" in the README's "## Installing the package": every
+# backticked path in /usr or /etc there.
+awk '/^## / { section = ($0 ~ /^## Installing the package/) }
+     section && /^The package holds:/ { list = 1; next }
+     list && /^- / { items = 1 }
+     list && items && /^[[:space:]]*$/ { list = 0 }
+     list { print }' "$here/README.md" | grep -o '`/[^`]*`' | tr -d '`' | grep -E '^/(usr|etc)/' |
+    sort -u >"$work/readme-files" || true
 [ -s "$work/readme-files" ] || fail "README.md lists no installed files under \"## Installing the package\""
 if ! diff -u "$work/readme-files" "$work/contents"; then
     fail "the package's files (+) differ from the README's list (-)"
