@@ -187,3 +187,26 @@ TEST_F(ServiceOnXvfb, OneBoardPerDisplayWhateverTheRuntimeDirectory) {
 
 } // namespace
 } // namespace ws::test
+
+namespace ws::test {
+namespace {
+
+TEST_F(WallScreenProcesses, TheNightlyCloseIsInTheJournalAtItsTime) {
+    // The board's own start-up and ticks, headless, from two minutes to midnight on.
+    const std::string err = Path("snapshot.err");
+    Child board({"/bin/sh", "-c",
+                 std::string("exec '") + WALLSCREEN_SNAPSHOT +
+                     "' --at '2026-12-09 23:59:58.000' --ticks 40 --json '" + Path("night.json") + "' 2>'" +
+                     err + "'"});
+    ASSERT_TRUE(board.Started());
+    ASSERT_EQ(board.Wait(std::chrono::seconds(60)), 0) << ReadFile(err);
+    // Ticks at 00:00:03, 00:00:08, ... 00:01:03: that one closes the board.
+    EXPECT_EQ(CountJournalLines(ReadFile(err), "Nightly close: the board closes until it is started again"),
+              1)
+        << ReadFile(err);
+    EXPECT_NE(ReadFile(err).find("2026-12-10 00:01:03 Nightly close"), std::string::npos) << ReadFile(err);
+    EXPECT_NE(ReadFile(Path("night.json")).find("\"exited\": true"), std::string::npos);
+}
+
+} // namespace
+} // namespace ws::test
