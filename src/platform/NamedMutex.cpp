@@ -164,8 +164,18 @@ std::string DisplayScopeDirectory(std::string_view display) {
                                  : "/tmp/" + std::string(kAppDirectory) + "-" + uid;
     if (!EnsurePrivateDirectory(base))
         return {};
-    // FileNameFor's escaping keeps every key apart and inside the directory.
-    const std::string path = base + "/display-" + FileNameFor(DisplayKey(display)).substr(2);
+    // "display-N" for this machine's display N, "display-HOST-N" for another's; FileNameFor's
+    // escaping keeps every key apart and inside the directory.
+    const std::string key = DisplayKey(display);
+    const std::size_t colon = key.rfind(':');
+    std::string name;
+    if (colon == std::string::npos || key.find_first_not_of("0123456789", colon + 1) != std::string::npos)
+        name = "other-" + FileNameFor(key).substr(2);
+    else if (colon == 0)
+        name = "display-" + key.substr(1);
+    else
+        name = "display-" + FileNameFor(key.substr(0, colon)).substr(2) + "-" + key.substr(colon + 1);
+    const std::string path = base + "/" + name;
     if (!EnsurePrivateDirectory(path))
         return {};
     return path;

@@ -158,6 +158,7 @@ TEST(DisplayScope, EveryWayOfWritingADisplayMeetsInOneDirectoryAndOtherDisplaysD
 
     const std::string seven = DisplayScopeDirectory(":7");
     ASSERT_FALSE(seven.empty());
+    EXPECT_EQ(std::filesystem::path(seven).filename(), "display-7");
     EXPECT_EQ(DisplayScopeDirectory("unix:7.1"), seven);
     // Nor does the runtime directory of the session matter.
     const char* previous = std::getenv("XDG_RUNTIME_DIR");
@@ -170,7 +171,8 @@ TEST(DisplayScope, EveryWayOfWritingADisplayMeetsInOneDirectoryAndOtherDisplaysD
         ::unsetenv("XDG_RUNTIME_DIR");
 
     std::set<std::string> distinct{seven};
-    for (const char* other : {":70", ":8", "office-pc:7", "office-pc/..:7", "../..:7"}) {
+    for (const char* other :
+         {":70", ":8", "office-pc:7", "office-pc-7:0", "office-pc/..:7", "../..:7", "wayland-7", "7"}) {
         const std::string directory = DisplayScopeDirectory(other);
         ASSERT_FALSE(directory.empty()) << other;
         EXPECT_TRUE(distinct.insert(directory).second) << other << " shares " << directory;
