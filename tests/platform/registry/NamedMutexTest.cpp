@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using ws::platform::DisplayScopeDirectory;
 using ws::platform::NamedMutex;
@@ -186,17 +187,26 @@ TEST(DisplayScope, EveryWayOfWritingADisplayMeetsInOneDirectoryAndOtherDisplaysD
 }
 
 TEST(DisplayScope, AMutexInADisplaysDirectoryIsSharedByEveryoneCreatingItThere) {
-    const std::string scope = DisplayScopeDirectory(":4711") + "/mutex";
-    auto first = NamedMutex::Create(kTitle, scope);
-    ASSERT_NE(first.handle, nullptr);
-    // Another copy with another runtime directory, on the same display.
-    auto second = NamedMutex::Create(kTitle, scope);
-    ASSERT_NE(second.handle, nullptr);
-    EXPECT_TRUE(second.alreadyExists);
-    // A copy on another display makes its own.
-    auto elsewhere = NamedMutex::Create(kTitle, DisplayScopeDirectory(":4712") + "/mutex");
-    ASSERT_NE(elsewhere.handle, nullptr);
-    EXPECT_FALSE(elsewhere.alreadyExists);
+    // Display numbers of this process alone, so that runs side by side never meet.
+    const std::string one = ":" + std::to_string(1'000'000 + ::getpid());
+    const std::string two = ":" + std::to_string(2'000'000 + ::getpid());
+    const std::string scope = DisplayScopeDirectory(one);
+    {
+        auto first = NamedMutex::Create(kTitle, scope + "/mutex");
+        ASSERT_NE(first.handle, nullptr);
+        EXPECT_FALSE(first.alreadyExists);
+        // Another copy with another runtime directory, on the same display.
+        auto second = NamedMutex::Create(kTitle, DisplayScopeDirectory("unix" + one + ".0") + "/mutex");
+        ASSERT_NE(second.handle, nullptr);
+        EXPECT_TRUE(second.alreadyExists);
+        // A copy on another display makes its own.
+        auto elsewhere = NamedMutex::Create(kTitle, DisplayScopeDirectory(two) + "/mutex");
+        ASSERT_NE(elsewhere.handle, nullptr);
+        EXPECT_FALSE(elsewhere.alreadyExists);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(scope, ignored);
+    std::filesystem::remove_all(DisplayScopeDirectory(two), ignored);
 }
 
 } // namespace
