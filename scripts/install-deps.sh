@@ -9,6 +9,7 @@ packages=(
     fonts-wine fonts-dejavu-core
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     xvfb x11-utils xdotool
+    dpkg-dev file  # the package test: dpkg-shlibdeps for Depends:, file to check what it holds
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "descriptions/frmJobsDescription.h"
 #include "grid/wsCheckBox.h"
 #include "platform/Clock.h"
+#include "platform/Journal.h"
 #include "ui/Application.h"
 #include "ui/ClassRegistry.h"
 #include "ui/ImageList.h"
@@ -239,8 +240,10 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     jobs.Refresh();
     JobsGrid()->Repaint();
     // The close lets the tick run to its end; the program ends once the tick has returned.
-    if (NightlyCloseDue(platform::Now()))
+    if (NightlyCloseDue(platform::Now())) {
+        platform::WriteJournal("Nightly close: the board closes until it is started again");
         ActiveJobsForm->Close();
+    }
     jobs2.Refresh();
     JobsDM->RnRTable()->Refresh();
     RnRGrid()->Repaint();

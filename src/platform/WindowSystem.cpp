@@ -2,6 +2,7 @@
 
 #include "base/Exception.h"
 #include "platform/Canvas.h"
+#include "platform/Journal.h"
 #include "platform/MessageBoxView.h"
 #include "platform/WindowRegistry.h"
 
@@ -572,6 +573,8 @@ bool WindowSystem::RunPostedTask() {
 // --- message boxes ----------------------------------------------------------------------------
 
 void WindowSystem::ShowMessageBox(const MessageBoxRequest& request) {
+    // Nobody may be there to read the box: the journal keeps what it said, and when.
+    WriteJournal(request.caption + ": " + request.text);
     auto view = std::make_shared<MessageBoxView>(request, ScreenSize());
     Window w;
     w.kind = WindowKind::MessageBox;

@@ -168,6 +168,11 @@ public:
     // this system owns from now on; requests from other processes are carried out by the loop.
     void AttachRegistry(std::unique_ptr<WindowRegistry> registry);
     WindowRegistry* Registry() const { return m_Registry.get(); }
+    // Where the copies of a program on this window system meet: a private directory holding the
+    // single-instance mutex ("mutex") and the window registry ("windows"), one per X display.
+    // Empty (the headless system): the user's runtime directory holds them.
+    const std::string& InstanceScope() const { return m_InstanceScope; }
+    void SetInstanceScope(std::string directory) { m_InstanceScope = std::move(directory); }
 
 protected:
     struct Window {
@@ -273,6 +278,7 @@ private:
     ErrorReporter m_ErrorReporter;
     std::unique_ptr<WindowRegistry> m_Registry;
     std::map<std::uint64_t, WindowId> m_ByRegistryId;
+    std::string m_InstanceScope;
 };
 
 } // namespace ws::platform
