@@ -38,7 +38,10 @@ void TOneInstance::Loaded() {
         return;
     const std::string name = Application->Title().substr(0, kMaxMutexName);
     m_HandleOwned = false;
-    platform::NamedMutex::Creation creation = platform::NamedMutex::Create(name);
+    // The mutex lives where the window system's copies meet: one per X display.
+    const std::string& scope = Application->Platform().InstanceScope();
+    platform::NamedMutex::Creation creation =
+        platform::NamedMutex::Create(name, scope.empty() ? std::string() : scope + "/mutex");
     m_Mutex = std::move(creation.handle);
     if (creation.alreadyExists || !m_Mutex) {
         if (AlreadyExist)

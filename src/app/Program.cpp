@@ -2,13 +2,38 @@
 
 #include "app/frmJobs.h"
 #include "base/Exception.h"
+#include "data/JobSchema.h"
 #include "data/JobsDM.h"
+#include "engine/AliasConfig.h"
+#include "platform/Journal.h"
 #include "platform/Png.h"
 #include "ui/Application.h"
+
+#ifndef WS_VERSION
+#define WS_VERSION "unknown"
+#endif
 
 namespace ws {
 
 const char* const WallScreenTitle = "Brellow Database Wall Screen";
+
+std::string StartupJournalText() {
+    const std::string alias(kJobsAlias);
+    std::string text = std::string("wallscreen ") + WS_VERSION + " starting: alias " + alias;
+    // Read as the engine will read it, without an engine call: the program defines no alias of its own.
+    const engine::AliasConfig::Lookup lookup = engine::AliasConfig::Find(alias);
+    if (!lookup.alias) {
+        std::string tried;
+        for (const std::string& path : lookup.tried)
+            tried += (tried.empty() ? "" : ", ") + path;
+        return text + ", database directory unknown: the alias is not configured (looked for in: " +
+               (tried.empty() ? std::string("nowhere") : tried) + ")";
+    }
+    const auto path = lookup.alias->params.find("PATH");
+    return text + ", database directory " +
+           (path != lookup.alias->params.end() ? path->second : std::string("(no PATH given)")) + " (from " +
+           lookup.file + ")";
+}
 
 void StartWallScreen() {
     Application->Initialize();
@@ -32,6 +57,7 @@ int RunWallScreen(platform::WindowSystem& system, const std::string& screenshot)
                     platform::WritePng(image, screenshot);
             });
     }
+    platform::WriteJournal(StartupJournalText());
     const int code = application.Execute([] {
         StartWallScreen();
         Application->Run();

@@ -11,6 +11,10 @@ namespace ws {
 
 extern const char* const WallScreenTitle;
 
+// The journal's start-up line: the version, the alias of the job database and the directory the
+// engine configuration gives it (or why there is none).
+std::string StartupJournalText();
+
 // Steps of the program block up to the event loop: the application object is initialised, the
 // title set, the main window and the data module created. Needs an Application.
 void StartWallScreen();

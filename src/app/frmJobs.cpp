@@ -8,6 +8,7 @@
 #include "descriptions/frmJobsDescription.h"
 #include "grid/wsCheckBox.h"
 #include "platform/Clock.h"
+#include "platform/Journal.h"
 #include "ui/Application.h"
 #include "ui/ClassRegistry.h"
 #include "ui/ImageList.h"
@@ -17,6 +18,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdint>
 
 namespace ws {
 
@@ -106,17 +109,39 @@ std::string BoardHeaderText(int jewish, int specialDate, int interment) {
 }
 
 bool NightlyCloseDue(TDateTime now) {
-    const TDateTime today = DateOf(now);
-    const TDateTime from = today + EncodeTime(0, 1, 1, 1);
-    const TDateTime until = today + EncodeTime(1, 0, 0, 0);
-    return CompareDateTime(now, from) > 0 && CompareDateTime(now, until) < 0;
+    // In whole milliseconds of the clock's reading: compared as fractions of a day, two readings
+    // one millisecond apart (00:59:59.999 and 01:00:00.000) can fall within the tolerance and
+    // count as the same moment.
+    constexpr std::int64_t kMsPerDay = 86'400'000;
+    constexpr std::int64_t kFrom = 61'001;     // 00:01:01.001
+    constexpr std::int64_t kUntil = 3'600'000; // 01:00:00.000
+    if (!std::isfinite(now) || std::fabs(now) > 1e7)
+        return false; // no clock reads so; keeps the conversion below defined
+    const std::int64_t ms = DateTimeToMSecs(now);
+    const std::int64_t ofDay = ((ms % kMsPerDay) + kMsPerDay) % kMsPerDay;
+    return ofDay > kFrom && ofDay < kUntil;
 }
+
+namespace {
+// The counts of the last refresh (or arrangement): the engine answers counts from the tables as
+// they are at each call, so the counts a tick takes before it refreshes already include the
+// office's latest changes; the change a tick must notice is the one since the lists were last
+// re-read.
+struct CountsSeen {
+    bool known = false;
+    int jobs2 = 0;
+    int jobs = 0;
+    int specialDate = 0;
+};
+CountsSeen g_CountsSeen;
+} // namespace
 
 void ArrangeGrids() {
     TActiveJobsForm* form = ActiveJobsForm;
     const int c2 = JobsDM->Jobs2Table()->RecordCount();
     const int c1 = JobsDM->JobsTable()->RecordCount();
     const int c3 = JobsDM->SpecialDateTable()->RecordCount();
+    g_CountsSeen = {true, c2, c1, c3};
     TwsDBGrid& jobs = *form->JobsGrid();
     TwsDBGrid& specialDate = *form->SpecialDateGrid();
     TwsDBGrid& rnr = *form->RnRGrid();
@@ -181,6 +206,7 @@ const TClassInfo& TActiveJobsForm::StaticClassInfo() {
 }
 
 TActiveJobsForm::TActiveJobsForm(TComponent* owner) : TForm(owner) {
+    g_CountsSeen = {};
     RegisterClass<TLabel>();
     RegisterClass<TTimer>();
     RegisterClass<TImageList>();
@@ -287,15 +313,22 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     TwsTable& jobs = *JobsDM->JobsTable();
     TwsTable& jobs2 = *JobsDM->Jobs2Table();
     TwsTable& specialDate = *JobsDM->SpecialDateTable();
-    const int c2 = jobs2.RecordCount();
-    const int c1 = jobs.RecordCount();
-    const int c3 = specialDate.RecordCount();
+    int c2 = jobs2.RecordCount();
+    int c1 = jobs.RecordCount();
+    int c3 = specialDate.RecordCount();
+    if (g_CountsSeen.known) {
+        c2 = g_CountsSeen.jobs2;
+        c1 = g_CountsSeen.jobs;
+        c3 = g_CountsSeen.specialDate;
+    }
 
     jobs.Refresh();
     JobsGrid()->Repaint();
     // The close lets the tick run to its end; the program ends once the tick has returned.
-    if (NightlyCloseDue(platform::Now()))
+    if (NightlyCloseDue(platform::Now())) {
+        platform::WriteJournal("Nightly close: the board closes until it is started again");
         ActiveJobsForm->Close();
+    }
     jobs2.Refresh();
     JobsDM->RnRTable()->Refresh();
     RnRGrid()->Repaint();
@@ -306,6 +339,7 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     const int n2 = jobs2.RecordCount();
     const int n3 = specialDate.RecordCount();
     HeaderLbl()->SetCaption(BoardHeaderText(n1, n3, n2));
+    g_CountsSeen = {true, n2, n1, n3};
     if (n2 != c2 || n1 != c1 || n3 != c3)
         ArrangeGrids();
     else

@@ -3,11 +3,12 @@
 // paint, for watching it on a display nobody looks at.
 
 #include "app/Program.h"
+#include "platform/Journal.h"
 #include "platform/sdl/CreateWindowSystem.h"
 
 #include <cstdlib>
 #include <exception>
-#include <iostream>
+#include <string>
 
 int main() {
     std::unique_ptr<ws::platform::WindowSystem> system;
@@ -15,7 +16,7 @@ int main() {
         system = ws::platform::CreateWindowSystem("sdl");
     } catch (const std::exception& error) {
         // Without a display there is nowhere to show even an error box.
-        std::cerr << "wallscreen: " << error.what() << "\n";
+        ws::platform::WriteJournal(std::string("wallscreen: ") + error.what());
         return 1;
     }
     const char* screenshot = std::getenv("WALLSCREEN_SCREENSHOT");

@@ -1,12 +1,15 @@
 #include "engine/Cursor.h"
 
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "engine/Errors.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ws::engine {
@@ -33,6 +36,12 @@ std::int64_t RowIdOf(const std::uint8_t* record) {
 
 bool IsText(const FieldDesc& f) {
     return f.type == FieldType::ZString;
+}
+
+// The text of a string field's value bytes: up to the first zero, never past the value.
+std::string TextAt(const FieldDesc& field, const std::uint8_t* p) {
+    const auto* text = reinterpret_cast<const char*>(p);
+    return std::string(text, strnlen(text, field.length));
 }
 
 int CompareSql(const SqlValue& a, const SqlValue& b, bool noCase) {
@@ -68,6 +77,20 @@ std::uint8_t Clamp(std::int64_t value, T& out) {
     return TableSchema::FieldValue;
 }
 
+// The cursors of this process on each table file, so that a replaced file is let go of by all of
+// them before any opens the new one: connections to the old and the new file at once would share
+// the write-ahead log and its index under the same names.
+struct OpenFiles {
+    std::mutex mutex;
+    std::map<std::string, std::vector<Cursor*>> cursors;
+};
+
+OpenFiles& Files() {
+    // Never destroyed: cursors still open at exit unregister themselves after static destruction.
+    static OpenFiles* files = new OpenFiles;
+    return *files;
+}
+
 } // namespace
 
 hCursor RecordBuffer::CursorHandle() const {
@@ -83,7 +106,10 @@ EngineStatus RecordBuffer::Get(std::uint16_t fieldNo, Value& value) const {
     return m_Cursor.TestRowValue(fieldNo, value);
 }
 
-Cursor::Cursor(hCursor handle, std::string tablePath) : m_Handle(handle), m_TablePath(std::move(tablePath)) {}
+Cursor::Cursor(hCursor handle, std::string tablePath) : m_Handle(handle), m_TablePath(std::move(tablePath)) {
+    std::lock_guard lock(Files().mutex);
+    Files().cursors[m_TablePath].push_back(this);
+}
 
 Cursor::~Cursor() {
     if (m_Locks) {
@@ -92,11 +118,22 @@ Cursor::~Cursor() {
             m_Locks->CloseTable(m_Handle);
     }
     m_Statements.clear();
-    if (m_InSnapshot)
-        m_Db.Exec("COMMIT");
+    std::lock_guard lock(Files().mutex);
+    auto& list = Files().cursors[m_TablePath];
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    if (list.empty())
+        Files().cursors.erase(m_TablePath);
 }
 
 // ---- opening ------------------------------------------------------------------------------------
+
+bool Cursor::IdentifyFile(const std::string& path, FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return true;
+}
 
 EngineStatus Cursor::OpenConnection(bool readOnly) {
     if (::access(m_TablePath.c_str(), F_OK) != 0)
@@ -104,26 +141,143 @@ EngineStatus Cursor::OpenConnection(bool readOnly) {
     if (!readOnly && ::access(m_TablePath.c_str(), W_OK) != 0)
         return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     m_ReadOnly = readOnly;
-    int rc = m_Db.Open(m_TablePath, readOnly);
+    if (EngineStatus s = Connect())
+        return s;
+    m_Locks = LockFile::For(m_TablePath, !readOnly);
+    return esOk;
+}
+
+EngineStatus Cursor::Connect() {
+    FileId before;
+    if (!IdentifyFile(m_TablePath, before))
+        return Errors::Fail(esTableNotFound, "Table: " + m_TablePath);
+    int rc = m_Db.Open(m_TablePath, m_ReadOnly);
     if (rc != SQLITE_OK)
         return Storage(rc);
-    if (EngineStatus s = m_Schema.Load(m_Db, m_TablePath))
+    TableSchema schema;
+    if (EngineStatus s = schema.Load(m_Db, m_TablePath)) {
+        m_Db.Close();
         return s;
-    if (!readOnly) {
+    }
+    FileId after;
+    if (!IdentifyFile(m_TablePath, after) || !(after == before)) {
+        // Replaced again while we opened it: the next call tries once more.
+        m_Db.Close();
+        return Errors::Fail(esIOError, "Table: " + m_TablePath + " was replaced while it was opened");
+    }
+    if (!m_Schema.Fields().empty() && !m_Schema.SameLayout(schema)) {
+        // Record buffers and bookmarks the caller holds no longer fit: this cursor is done.
+        m_Db.Close();
+        m_Broken = esTableChanged;
+        return Errors::Fail(esTableChanged, "Table: " + m_TablePath);
+    }
+    const std::string indexName = m_Index ? m_Index->name : std::string();
+    m_Schema = std::move(schema);
+    m_Index = indexName.empty() ? nullptr : m_Schema.FindIndex(indexName);
+    if (!m_ReadOnly) {
         // Tables we create are already in write-ahead mode; this converts older ones once.
         rc = m_Db.Exec("PRAGMA journal_mode=WAL");
-        if (rc != SQLITE_OK)
-            return Storage(rc);
+        if (rc != SQLITE_OK) {
+            const EngineStatus s = Storage(rc);
+            m_Db.Close();
+            return s;
+        }
     }
     rc = m_Db.Exec("PRAGMA synchronous=FULL");
-    if (rc != SQLITE_OK)
-        return Storage(rc);
+    if (rc != SQLITE_OK) {
+        const EngineStatus s = Storage(rc);
+        m_Db.Close();
+        return s;
+    }
+    if (!m_ReadOnly && !m_Schema.HasRowGuard()) {
+        // Files made before the row-id guard get it at their first read/write open. Should the
+        // file stay busy past the wait, the next insert tries again; nothing else needs it.
+        if (m_Db.Exec("BEGIN IMMEDIATE") == SQLITE_OK) {
+            if (InstallRowGuard() == esOk)
+                m_Db.Exec("COMMIT");
+            else
+                m_Db.Exec("ROLLBACK");
+        }
+        Errors::Clear();
+    }
     std::vector<std::uint8_t>(m_Schema.RecordSize()).swap(m_Scratch);
     m_Columns.clear();
     for (std::size_t i = 0; i < m_Schema.Fields().size(); ++i)
         m_Columns.push_back(static_cast<int>(i + 1));
-    m_Locks = LockFile::For(m_TablePath, !readOnly);
+    m_FileId = before;
+    m_Connected = true;
     return esOk;
+}
+
+EngineStatus Cursor::InstallRowGuard() {
+    int rc = 0;
+    bool sequence = false;
+    {
+        Statement stmt = m_Db.Prepare(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", &rc);
+        if (rc != SQLITE_OK)
+            return Storage(rc);
+        rc = stmt.Step();
+        if (rc != SQLITE_ROW)
+            return Storage(rc);
+        sequence = stmt.Int(0) > 0;
+    }
+    for (const std::string& sql : TableSchema::RowGuardSql(sequence)) {
+        rc = m_Db.Exec(sql);
+        if (rc != SQLITE_OK)
+            return Storage(rc);
+    }
+    m_Schema.SetHasRowGuard(true);
+    return esOk;
+}
+
+void Cursor::Disconnect(bool checkpoint) {
+    if (!m_Connected)
+        return;
+    m_Statements.clear();
+    if (checkpoint) {
+        // Copy the old file's log into it and empty the log, so that the file now under the name
+        // does not start from the old file's pages (the log is found by name).
+        m_Db.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+    }
+    m_Db.Close();
+    m_Connected = false;
+}
+
+EngineStatus Cursor::Live() {
+    if (m_Broken)
+        return Errors::Fail(m_Broken, "Table: " + m_TablePath);
+    FileId now;
+    const bool exists = IdentifyFile(m_TablePath, now);
+    if (m_Connected && exists && now == m_FileId)
+        return esOk;
+    {
+        // The file under the name is not the one we read (or none is): every cursor of this
+        // process lets go of the old one first; one of them empties its log.
+        std::lock_guard lock(Files().mutex);
+        std::vector<Cursor*> stale;
+        for (Cursor* cursor : Files().cursors[m_TablePath]) {
+            // A cursor in the middle of a scan (a row callback of its filter called us) is left
+            // alone; it notices at its own next call.
+            if (cursor->m_Connected && !(exists && cursor->m_FileId == now) &&
+                (cursor == this || cursor->m_TestRow == nullptr))
+                stale.push_back(cursor);
+        }
+        auto writer = std::find_if(stale.begin(), stale.end(), [](Cursor* c) { return !c->m_ReadOnly; });
+        Cursor* checkpointer = writer != stale.end() ? *writer : stale.empty() ? nullptr : stale.front();
+        for (Cursor* cursor : stale)
+            cursor->Disconnect(cursor == checkpointer);
+    }
+    if (!exists)
+        return Errors::Fail(esTableNotFound, "Table: " + m_TablePath + " (the file is gone)");
+    if (m_Connected)
+        return esOk; // another cursor's check found this one already on the new file
+    return Connect();
+}
+
+void Cursor::ResetStatements() {
+    for (auto& [sql, stmt] : m_Statements)
+        stmt.Reset();
 }
 
 EngineStatus Cursor::Open(const std::string& indexName, OpenMode mode, ShareMode share) {
@@ -181,6 +335,8 @@ EngineStatus Cursor::SwitchToIndex(const std::string& indexName) {
     m_Statements.clear();
     if (m_Position.where != Where::Row)
         return esOk;
+    if (EngineStatus s = Live())
+        return s;
     // Stay on the same row; its key is now the new index's key.
     bool found = false;
     bool passes = false;
@@ -188,34 +344,13 @@ EngineStatus Cursor::SwitchToIndex(const std::string& indexName) {
     if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
         return s;
     if (found)
-        m_Position = {Where::Row, key, m_Position.rowId, true};
+        m_Position = {Where::Row, key, m_Position.rowId, m_Position.onRow && passes};
     else
         SetToBegin();
     return esOk;
 }
 
-// ---- snapshots and statements -------------------------------------------------------------------
-
-EngineStatus Cursor::EnsureSnapshot() {
-    if (m_InSnapshot)
-        return esOk;
-    const int rc = m_Db.Exec("BEGIN");
-    if (rc != SQLITE_OK)
-        return Storage(rc);
-    m_InSnapshot = true;
-    return esOk;
-}
-
-void Cursor::EndSnapshot() {
-    m_CountCache.reset();
-    for (auto& [sql, stmt] : m_Statements)
-        stmt.Reset();
-    if (!m_InSnapshot)
-        return;
-    if (m_Db.Exec("COMMIT") != SQLITE_OK)
-        m_Db.Exec("ROLLBACK");
-    m_InSnapshot = false;
-}
+// ---- statements ---------------------------------------------------------------------------------
 
 Statement* Cursor::Cached(const std::string& sql) {
     if (auto it = m_Statements.find(sql); it != m_Statements.end())
@@ -308,9 +443,10 @@ void Cursor::DecodeField(Statement& stmt, std::size_t index, std::uint8_t* recor
         return;
     switch (field.type) {
     case FieldType::ZString: {
+        // At most the field's size in characters, cut at a character boundary; the rest of the
+        // value area stays zero.
         const std::string text = stmt.Text(column);
-        const std::size_t length =
-            std::min<std::size_t>({text.size(), std::strlen(text.c_str()), field.size});
+        const std::size_t length = Utf8PrefixBytes(std::string_view(text.c_str()), field.size);
         std::memcpy(value, text.data(), length);
         *flag = length == text.size() ? TableSchema::FieldValue : TableSchema::FieldClipped;
         break;
@@ -437,8 +573,6 @@ std::vector<Cursor::Segment> Cursor::SegmentsFrom(Direction direction) const {
 }
 
 EngineStatus Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
-    if (EngineStatus s = EnsureSnapshot())
-        return s;
     for (const Segment& segment : segments) {
         std::vector<SqlValue> params = segment.params;
         const std::string sql = "SELECT " + SelectList() + FromClause() + " WHERE " + segment.where +
@@ -475,20 +609,25 @@ EngineStatus Cursor::RunSegments(const std::vector<Segment>& segments, std::int6
 }
 
 EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
-    if (EngineStatus s = EnsureSnapshot())
-        return s;
+    // The filters said in SQL are tested by SQL here too, exactly as a scan would test them; the
+    // others by their own code below.
+    std::vector<SqlValue> params;
+    const std::string conditions = FilterSql(params);
+    const std::string test = conditions.empty() ? ", 1" : ", CASE WHEN 1" + conditions + " THEN 1 ELSE 0 END";
     Statement* stmt =
-        Cached("SELECT " + SelectList() + " FROM " + TableSchema::DataTable + " WHERE rowid = ?");
+        Cached("SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?");
     if (!stmt)
         return m_PrepareStatus;
-    stmt->Bind(1, rowId);
+    params.emplace_back(rowId);
+    for (std::size_t i = 0; i < params.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), params[i]);
     const int rc = stmt->Step();
     found = rc == SQLITE_ROW;
     passes = false;
     if (found) {
         m_TestRow = stmt;
         m_TestDecoded = false;
-        passes = PassesFilters();
+        passes = stmt->Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
         TestRowData();
         key = KeyOf(*stmt);
         m_TestRow = nullptr;
@@ -504,27 +643,33 @@ EngineStatus Cursor::TakeLock(std::int64_t rowId) {
         Errors::AddContext("Table: " + m_TablePath);
         return s;
     }
+    if (m_DroppedLock == rowId)
+        m_DroppedLock.reset();
     return esOk;
 }
 
 EngineStatus Cursor::FinishRead(LockType lock, std::uint8_t* record) {
     if (lock == LockType::Write) {
         const std::int64_t rowId = m_Position.rowId;
+        const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
         if (EngineStatus s = TakeLock(rowId))
             return s;
-        // A row about to be changed is read as it is now, not as the snapshot saw it, so that
-        // writing it back cannot undo another program's change.
-        EndSnapshot();
+        // Read again once the lock is ours: a writer that held it may have committed meanwhile.
         bool found = false;
         bool passes = false;
         std::vector<SqlValue> key;
         EngineStatus s = FetchRow(rowId, found, passes, key);
         if (s || !found || !passes) {
-            m_Locks->UnlockRecord(rowId, m_Handle);
-            m_Position.onRow = false;
+            if (!wasLocked || !s)
+                Unlock(rowId, wasLocked);
+            if (!s)
+                m_Position.onRow = false;
             return s ? s : Errors::Fail(esRecordDeleted);
         }
         m_Position.key = key;
+        m_LockImages[rowId] = m_Scratch;
+    } else {
+        m_LastRead = m_Scratch;
     }
     if (record)
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
@@ -532,6 +677,8 @@ EngineStatus Cursor::FinishRead(LockType lock, std::uint8_t* record) {
 }
 
 EngineStatus Cursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
+    if (EngineStatus s = Live())
+        return s;
     if (direction == Direction::Current) {
         if (m_Position.where == Where::Begin)
             return Errors::Fail(esBOF);
@@ -583,7 +730,7 @@ void Cursor::EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) cons
             // nothing to write
         } else if (field.type == FieldType::ZString) {
             if (const auto* text = std::get_if<std::string>(&value))
-                std::memcpy(out + 1, text->data(), std::min<std::size_t>(text->size(), field.size));
+                std::memcpy(out + 1, text->data(), Utf8PrefixBytes(text->c_str(), field.size));
         } else if (field.type == FieldType::Float) {
             const double d = std::holds_alternative<double>(value) ? std::get<double>(value)
                                                                    : static_cast<double>(number());
@@ -607,7 +754,7 @@ std::vector<SqlValue> Cursor::DecodeKey(const std::uint8_t* in) const {
         if (in[0] == TableSchema::FieldBlank)
             key.emplace_back(std::monostate{});
         else if (field.type == FieldType::ZString)
-            key.emplace_back(std::string(text, strnlen(text, field.size)));
+            key.emplace_back(std::string(text, strnlen(text, field.length)));
         else if (field.type == FieldType::Float)
             key.emplace_back(Load<double>(in + 1));
         else if (field.length == 4)
@@ -640,16 +787,19 @@ EngineStatus Cursor::SetToBookmark(const std::uint8_t* bookmark) {
     }
     if (where != static_cast<std::uint8_t>(Where::Row))
         return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
+    if (EngineStatus s = Live())
+        return s;
     const std::int64_t rowId = Load<std::int64_t>(bookmark);
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
     if (EngineStatus s = FetchRow(rowId, found, passes, key))
         return s;
-    if (found) {
+    if (found && passes) {
         m_Position = {Where::Row, key, rowId, true};
         return esOk;
     }
+    // Gone, or no longer passing the filters: the cursor rests where the row was in this order.
     if (Load<std::uint16_t>(bookmark + 8) != IndexTag())
         return Errors::Fail(esRecordNotFound);
     m_Position = {Where::Row, DecodeKey(bookmark + kBookmarkHeader), rowId, false};
@@ -691,12 +841,14 @@ EngineStatus Cursor::SetToCursor(const Cursor& source) {
         m_Position = source.m_Position;
         return esOk;
     }
+    if (EngineStatus s = Live())
+        return s;
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
     if (EngineStatus s = FetchRow(source.m_Position.rowId, found, passes, key))
         return s;
-    if (!found)
+    if (!found || !passes)
         return Errors::Fail(esRecordDeleted);
     m_Position = {Where::Row, key, source.m_Position.rowId, true};
     return esOk;
@@ -716,7 +868,8 @@ EngineStatus Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialL
         SqlValue value = FieldSql(field, key);
         const bool last = i + 1 == count;
         if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
-            std::string prefix = std::get<std::string>(value).substr(0, partialLength);
+            const std::string& whole = std::get<std::string>(value);
+            std::string prefix(Utf8Left(whole, partialLength));
             segment.where += " AND " + KeyColumn(i) + " >= ?";
             segment.params.emplace_back(prefix);
             const bool noCase = m_Index->caseInsensitive;
@@ -732,6 +885,8 @@ EngineStatus Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialL
             segment.params.push_back(std::move(value));
         }
     }
+    if (EngineStatus s = Live())
+        return s;
     std::int64_t rowId = 0;
     const EngineStatus s = RunSegments({segment}, rowId);
     if (s == esRecordNotFound)
@@ -783,9 +938,11 @@ EngineStatus Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const
         return esOk;
     }
     if (field->type == FieldType::ZString) {
+        // The size counts characters; a text that fills the value area without its zero holds
+        // more than 4 bytes per character, and so more characters than fit.
         const auto* text = static_cast<const char*>(source);
-        const std::size_t length = strnlen(text, field->size + 1u);
-        if (length > field->size)
+        const std::size_t length = strnlen(text, field->length);
+        if (length == field->length || Utf8Length(std::string_view(text, length)) > field->size)
             return Errors::Fail(esValueTooLong,
                                 Format("Field %s holds at most %u characters", field->name.c_str(),
                                        static_cast<unsigned>(field->size)));
@@ -822,7 +979,7 @@ EngineStatus Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record,
     }
     if (isBlank || RowIdOf(record) == 0)
         return esOk;
-    if (EngineStatus s = EnsureSnapshot())
+    if (EngineStatus s = Live())
         return s;
     Statement* stmt = Cached("SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable +
                              " WHERE rowid = ?");
@@ -872,8 +1029,7 @@ EngineStatus Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record,
     const std::uint8_t* p = record + field->offset + 1;
     switch (field->type) {
     case FieldType::ZString:
-        value = std::string(reinterpret_cast<const char*>(p),
-                            strnlen(reinterpret_cast<const char*>(p), field->size));
+        value = TextAt(*field, p);
         break;
     case FieldType::Date:
         value = DayNumber{Load<std::int32_t>(p)};
@@ -949,8 +1105,7 @@ SqlValue Cursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) co
     const std::uint8_t* p = record + field.offset + 1;
     switch (field.type) {
     case FieldType::ZString:
-        return std::string(reinterpret_cast<const char*>(p),
-                           strnlen(reinterpret_cast<const char*>(p), field.size));
+        return TextAt(field, p);
     case FieldType::Date:
     case FieldType::Int32:
         return static_cast<std::int64_t>(Load<std::int32_t>(p));
@@ -968,13 +1123,13 @@ SqlValue Cursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) co
 // ---- writing ------------------------------------------------------------------------------------
 
 EngineStatus Cursor::BeginWrite() {
-    EndSnapshot();
+    ResetStatements();
     const int rc = m_Db.Exec("BEGIN IMMEDIATE");
     return rc == SQLITE_OK ? esOk : Storage(rc);
 }
 
 EngineStatus Cursor::CommitWrite(int rc) {
-    if (rc != SQLITE_DONE) {
+    if (rc != SQLITE_DONE && rc != SQLITE_OK) {
         const EngineStatus s = Storage(rc);
         m_Db.Exec("ROLLBACK");
         return s;
@@ -987,35 +1142,120 @@ EngineStatus Cursor::CommitWrite(int rc) {
     return s;
 }
 
-EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert) {
+bool Cursor::FieldChanged(const FieldDesc& field, const std::uint8_t* record,
+                          const std::uint8_t* reference) const {
+    if (field.type == FieldType::Blob)
+        return Load<std::uint64_t>(record + field.offset + 1) != 0; // a text the caller wrote
+    if (record[field.offset] == TableSchema::FieldClipped)
+        return false; // the stored value did not fit the buffer and the caller left it alone
+    return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
+}
+
+EngineStatus Cursor::RowIdAfterInsert(std::int64_t& rowId) {
+    rowId = sqlite3_last_insert_rowid(m_Db.Handle());
+    if (!m_Schema.HasRowGuard())
+        return esOk;
+    // The guard may have moved the new row above every id given before; the high-water mark is
+    // then its id (it always is the id of the row just inserted).
+    Statement* stmt = Cached(std::string("SELECT high FROM ") + TableSchema::SequenceTable);
+    if (!stmt)
+        return m_PrepareStatus;
+    const int rc = stmt->Step();
+    if (rc == SQLITE_ROW)
+        rowId = stmt->Int(0);
+    stmt->Reset();
+    return rc == SQLITE_ROW ? esOk : Storage(rc);
+}
+
+// Insert: every field of the buffer. Modify: only the fields changed relative to the reference
+// image (the row as read under its lock, or as last read); without one, relative to the row as
+// stored, read inside the write transaction. Fields the caller did not change are not written, so
+// they keep what is stored, also a value of another type than the column's.
+EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) {
+    const std::int64_t target = m_Position.rowId;
+    const auto collect = [&](const std::uint8_t* ref, std::vector<std::string>& columns,
+                             std::vector<SqlValue>& values,
+                             std::vector<std::uint64_t>& usedMemos) -> EngineStatus {
+        for (const FieldDesc& field : m_Schema.Fields()) {
+            if (field.subtype == FieldSubtype::AutoInc)
+                continue;
+            if (!insert && !FieldChanged(field, record, ref))
+                continue;
+            const std::uint8_t flag = record[field.offset];
+            if (field.required && flag == TableSchema::FieldBlank)
+                return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
+            if (field.type == FieldType::Blob) {
+                const auto id = Load<std::uint64_t>(record + field.offset + 1);
+                std::string text;
+                bool blank = true;
+                if (EngineStatus s = ReadMemo(field.number, record, text, blank))
+                    return s;
+                if (id != 0)
+                    usedMemos.push_back(id);
+                columns.push_back(TableSchema::Quote(field.name));
+                values.push_back(blank ? SqlValue{} : SqlValue{text});
+                continue;
+            }
+            columns.push_back(TableSchema::Quote(field.name));
+            values.push_back(FieldSql(field, record));
+        }
+        return esOk;
+    };
+
     std::vector<std::string> columns;
     std::vector<SqlValue> values;
     std::vector<std::uint64_t> usedMemos;
-    for (const FieldDesc& field : m_Schema.Fields()) {
-        const std::uint8_t flag = record[field.offset];
-        if (field.subtype == FieldSubtype::AutoInc)
-            continue;
-        if (field.required && flag == TableSchema::FieldBlank)
-            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
-        if (field.type == FieldType::Blob) {
-            const auto id = Load<std::uint64_t>(record + field.offset + 1);
-            std::string text;
-            bool blank = true;
-            if (id == 0 && !insert)
-                continue; // unchanged since it was read
-            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
-                return s;
-            if (id != 0)
-                usedMemos.push_back(id);
-            columns.push_back(TableSchema::Quote(field.name));
-            values.push_back(blank ? SqlValue{} : SqlValue{text});
-            continue;
-        }
-        if (!insert && flag == TableSchema::FieldClipped)
-            continue; // the stored value did not fit the buffer: keep it
-        columns.push_back(TableSchema::Quote(field.name));
-        values.push_back(FieldSql(field, record));
+    if (insert || reference) {
+        if (EngineStatus s = collect(reference, columns, values, usedMemos))
+            return s;
     }
+    if (!insert && reference && columns.empty()) {
+        // Nothing changed: nothing is written. The buffer gets the row as it is now.
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (EngineStatus s = FetchRow(target, found, passes, key))
+            return s;
+        if (found) {
+            m_Position = {Where::Row, key, target, passes};
+            std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+        } else {
+            m_Position.onRow = false;
+        }
+        return esOk;
+    }
+
+    if (EngineStatus s = BeginWrite())
+        return s;
+    const auto rollback = [&](EngineStatus s) {
+        ResetStatements();
+        m_Db.Exec("ROLLBACK");
+        return s;
+    };
+    if (!insert) {
+        // The row as it is inside the write transaction: nobody can change it before we commit.
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (EngineStatus s = FetchRow(target, found, passes, key))
+            return rollback(s);
+        if (!found)
+            return rollback(Errors::Fail(esRecordDeleted));
+        if (!reference) {
+            const std::vector<std::uint8_t> stored = m_Scratch;
+            if (EngineStatus s = collect(stored.data(), columns, values, usedMemos))
+                return rollback(s);
+            if (columns.empty()) {
+                m_Position = {Where::Row, key, target, passes};
+                std::memcpy(record, stored.data(), stored.size());
+                return rollback(esOk);
+            }
+        }
+    } else if (!m_Schema.HasRowGuard()) {
+        if (EngineStatus s = InstallRowGuard())
+            return rollback(s);
+    }
+
     std::string sql;
     if (insert) {
         std::string names;
@@ -1034,48 +1274,53 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert) {
             sets += sets.empty() ? "" : ", ";
             sets += column + " = ?";
         }
-        sql = std::string("UPDATE ") + TableSchema::DataTable + " SET " +
-              (sets.empty() ? "rowid = rowid" : sets) + " WHERE rowid = ?";
-        values.emplace_back(m_Position.rowId);
+        sql = std::string("UPDATE ") + TableSchema::DataTable + " SET " + sets + " WHERE rowid = ?";
+        values.emplace_back(target);
     }
-    if (EngineStatus s = BeginWrite())
-        return s;
-    int rc = 0;
-    {
-        Statement* stmt = Cached(sql);
-        if (!stmt) {
-            m_Db.Exec("ROLLBACK");
-            return m_PrepareStatus;
-        }
-        for (std::size_t i = 0; i < values.size(); ++i)
-            stmt->Bind(static_cast<int>(i + 1), values[i]);
-        rc = stmt->Step();
-        stmt->Reset();
+    Statement* stmt = Cached(sql);
+    if (!stmt)
+        return rollback(m_PrepareStatus);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), values[i]);
+    int rc = stmt->Step();
+    stmt->Reset();
+    if (rc != SQLITE_DONE)
+        return rollback(Storage(rc));
+    if (!insert && sqlite3_changes(m_Db.Handle()) == 0)
+        return rollback(Errors::Fail(esRecordDeleted));
+    std::int64_t rowId = target;
+    if (insert) {
+        if (EngineStatus s = RowIdAfterInsert(rowId))
+            return rollback(s);
     }
-    const bool changed = sqlite3_changes(m_Db.Handle()) > 0;
-    const std::int64_t newRowId = sqlite3_last_insert_rowid(m_Db.Handle());
-    if (EngineStatus s = CommitWrite(rc))
-        return s;
-    if (!changed)
-        return Errors::Fail(esRecordDeleted);
-    for (std::uint64_t id : usedMemos)
-        m_PendingMemos.erase(id);
-    for (const FieldDesc& field : m_Schema.Fields()) {
-        if (field.type == FieldType::Blob)
-            Store<std::uint64_t>(record + field.offset + 1, 0);
-    }
-    const std::int64_t rowId = insert ? newRowId : m_Position.rowId;
-    Store(record, rowId);
+    // The row as written, read before the commit so that it is exactly what this write stored.
     bool found = false;
     bool passes = false;
     std::vector<SqlValue> key;
     if (EngineStatus s = FetchRow(rowId, found, passes, key))
+        return rollback(s);
+    if (EngineStatus s = CommitWrite(SQLITE_DONE))
         return s;
+    for (std::uint64_t id : usedMemos)
+        m_PendingMemos.erase(id);
     if (found) {
-        m_Position = {Where::Row, key, rowId, true};
+        m_Position = {Where::Row, key, rowId, passes};
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+    } else {
+        for (const FieldDesc& field : m_Schema.Fields()) {
+            if (field.type == FieldType::Blob)
+                Store<std::uint64_t>(record + field.offset + 1, 0);
+        }
+        Store(record, rowId);
     }
     return esOk;
+}
+
+void Cursor::Unlock(std::int64_t rowId, bool dropped) {
+    m_LockImages.erase(rowId);
+    m_Locks->UnlockRecord(rowId, m_Handle);
+    if (dropped)
+        m_DroppedLock = rowId;
 }
 
 EngineStatus Cursor::Modify(std::uint8_t* record, bool freeLock) {
@@ -1088,24 +1333,54 @@ EngineStatus Cursor::Modify(std::uint8_t* record, bool freeLock) {
     if (RowIdOf(record) != 0 && RowIdOf(record) != rowId)
         return Errors::Fail(esInvalidParameter, "the record buffer holds another row than the current one");
     const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
+    const auto lockState = [&](EngineStatus s) {
+        Errors::AddContext(wasLocked ? "The record lock is still held" : "No record lock is held");
+        return s;
+    };
+    if (EngineStatus s = Live())
+        return lockState(s);
     if (!wasLocked) {
         if (EngineStatus s = TakeLock(rowId))
             return s;
     }
-    const EngineStatus s = WriteRow(record, false);
-    if (s == esRecordDeleted)
+    std::vector<std::uint8_t> reference;
+    if (auto it = m_LockImages.find(rowId); wasLocked && it != m_LockImages.end())
+        reference = it->second;
+    else if (m_LastRead.size() == m_Scratch.size() && RowIdOf(m_LastRead.data()) == rowId)
+        reference = m_LastRead;
+    const EngineStatus s = WriteRow(record, false, reference.empty() ? nullptr : reference.data());
+    if (s == esOk) {
+        if (freeLock || !wasLocked)
+            Unlock(rowId, wasLocked);
+        else
+            m_LockImages[rowId].assign(record, record + m_Scratch.size());
+        return esOk;
+    }
+    if (s == esRecordDeleted) {
         m_Position.onRow = false;
-    if (freeLock || !wasLocked || s == esRecordDeleted)
-        m_Locks->UnlockRecord(rowId, m_Handle);
-    return s;
+        Unlock(rowId, wasLocked);
+        Errors::AddContext("The record lock has been released");
+        return s;
+    }
+    // Busy, an I/O error: nothing was written and the lock is as it was before the call.
+    if (!wasLocked)
+        Unlock(rowId, false);
+    return lockState(s);
 }
 
 EngineStatus Cursor::Insert(LockType lock, std::uint8_t* record) {
     if (m_ReadOnly)
         return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
-    if (EngineStatus s = WriteRow(record, true))
+    if (EngineStatus s = Live())
         return s;
-    return lock == LockType::Write ? TakeLock(m_Position.rowId) : esOk;
+    if (EngineStatus s = WriteRow(record, true, nullptr))
+        return s;
+    if (lock != LockType::Write)
+        return esOk;
+    if (EngineStatus s = TakeLock(m_Position.rowId))
+        return s;
+    m_LockImages[m_Position.rowId].assign(record, record + m_Scratch.size());
+    return esOk;
 }
 
 EngineStatus Cursor::Delete() {
@@ -1113,7 +1388,10 @@ EngineStatus Cursor::Delete() {
         return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     if (m_Position.where != Where::Row || !m_Position.onRow)
         return Errors::Fail(esNoCurrentRecord);
+    if (EngineStatus s = Live())
+        return s;
     const std::int64_t rowId = m_Position.rowId;
+    const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
     if (EngineStatus s = TakeLock(rowId))
         return s;
     EngineStatus s = BeginWrite();
@@ -1130,7 +1408,8 @@ EngineStatus Cursor::Delete() {
         if (!s && !deleted)
             s = Errors::Fail(esRecordDeleted);
     }
-    m_Locks->UnlockRecord(rowId, m_Handle);
+    if (!s || s == esRecordDeleted || !wasLocked)
+        Unlock(rowId, wasLocked);
     if (!s)
         m_Position.onRow = false;
     return s;
@@ -1139,24 +1418,32 @@ EngineStatus Cursor::Delete() {
 EngineStatus Cursor::ReleaseLock(bool all) {
     if (all) {
         m_Locks->UnlockAll(m_Handle);
+        m_LockImages.clear();
+        m_DroppedLock.reset();
         return esOk;
     }
-    if (m_Position.where != Where::Row || !m_Locks->IsLockedBy(m_Position.rowId, m_Handle))
-        return Errors::Fail(esNotLocked);
-    m_Locks->UnlockRecord(m_Position.rowId, m_Handle);
-    return esOk;
+    if (m_Position.where == Where::Row && m_Locks->IsLockedBy(m_Position.rowId, m_Handle)) {
+        Unlock(m_Position.rowId, false);
+        return esOk;
+    }
+    if (m_Position.where == Where::Row && m_DroppedLock == m_Position.rowId) {
+        m_DroppedLock.reset();
+        return esOk; // the engine already let it go
+    }
+    return Errors::Fail(esNotLocked);
+}
+
+bool Cursor::HoldsLock() const {
+    return m_Position.where == Where::Row && m_Locks && m_Locks->IsLockedBy(m_Position.rowId, m_Handle);
 }
 
 // ---- counting, filters, re-reading --------------------------------------------------------------
 
+// Counts are taken anew at every call, from the file as committed then.
 EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     count = 0;
-    if (EngineStatus s = EnsureSnapshot())
+    if (EngineStatus s = Live())
         return s;
-    if (m_CountCache) {
-        count = *m_CountCache;
-        return esOk;
-    }
     std::vector<SqlValue> params;
     const bool rowFilters = HasRowFilters();
     const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
@@ -1180,14 +1467,12 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     stmt->Reset();
     if (rc != SQLITE_DONE)
         return Storage(rc);
-    if (!HasCallbackFilters())
-        m_CountCache = count;
     return esOk;
 }
 
 EngineStatus Cursor::RowCount(std::uint32_t& count) {
     count = 0;
-    if (EngineStatus s = EnsureSnapshot())
+    if (EngineStatus s = Live())
         return s;
     Statement* stmt = Cached(std::string("SELECT count(*) FROM ") + TableSchema::DataTable);
     if (!stmt)
@@ -1212,7 +1497,6 @@ EngineStatus Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledF
                                [](std::uint16_t p, const Filter& f) { return p < f.priority; });
     filter = entry.handle;
     m_Filters.insert(at, std::move(entry));
-    m_CountCache.reset();
     return esOk;
 }
 
@@ -1220,7 +1504,6 @@ EngineStatus Cursor::ActivateFilter(hFilter filter, bool active) {
     for (Filter& entry : m_Filters) {
         if (entry.handle == filter) {
             entry.active = active;
-            m_CountCache.reset();
             return esOk;
         }
     }
@@ -1233,13 +1516,12 @@ EngineStatus Cursor::DropFilter(hFilter filter) {
     if (it == m_Filters.end())
         return Errors::Fail(esUnknownFilter);
     m_Filters.erase(it);
-    m_CountCache.reset();
     return esOk;
 }
 
 EngineStatus Cursor::ForceReread() {
-    EndSnapshot();
-    return esOk;
+    ResetStatements();
+    return Live();
 }
 
 EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
@@ -1249,6 +1531,8 @@ EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks)
         if (!m_Schema.Field(check.fieldNo))
             return Errors::Fail(esInvalidField);
     }
+    if (EngineStatus s = Live())
+        return s;
     if (EngineStatus s = BeginWrite())
         return s;
     int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);

@@ -14,8 +14,12 @@
 
 namespace ws::engine {
 
-// One open cursor over one table file: its own connection (and so its own read snapshot, which
-// ForceReread renews), a position in the order of the active index, record locks and filters.
+// One open cursor over one table file: its own connection, a position in the order of the
+// active index, record locks and filters.
+//
+// Every call that reads or writes the file answers from the file as it is committed at that call:
+// no read transaction outlives a call. Each such call first checks the file's identity (device
+// and inode): a file replaced under its name is re-opened, a file that is gone is an error.
 //
 // A position is before the first row, after the last, on a row, or on the crack where a row was
 // (deleted or filtered out): reading next or prior from a crack gives that row's neighbours.
@@ -62,6 +66,7 @@ public:
     EngineStatus Insert(LockType lock, std::uint8_t* record);
     EngineStatus Delete();
     EngineStatus ReleaseLock(bool all);
+    bool HoldsLock() const;
 
     EngineStatus ExactCount(std::uint32_t& count);
     EngineStatus RowCount(std::uint32_t& count);
@@ -102,9 +107,21 @@ private:
         std::function<bool(Statement&)> within;
     };
 
+    struct FileId {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        friend bool operator==(const FileId&, const FileId&) = default;
+    };
+    static bool IdentifyFile(const std::string& path, FileId& id);
+
     EngineStatus OpenConnection(bool readOnly);
-    EngineStatus EnsureSnapshot();
-    void EndSnapshot();
+    EngineStatus Connect();
+    // Closes the connection (the file is gone or replaced); the next Live() opens it again.
+    void Disconnect(bool checkpoint);
+    // Checks the file's identity before a call that reads or writes it; re-opens a replaced file.
+    EngineStatus Live();
+    void ResetStatements();
+    EngineStatus InstallRowGuard();
     Statement* Cached(const std::string& sql);
     const std::string& SelectList() const;
     std::string KeyColumn(std::size_t i) const;
@@ -113,7 +130,12 @@ private:
     std::string FilterSql(std::vector<SqlValue>& params) const;
     std::vector<Segment> SegmentsFrom(Direction direction) const;
     EngineStatus RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
+    // Reads one row by id into m_Scratch; passes says whether it passes every active filter,
+    // those said in SQL included.
     EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
+    void Unlock(std::int64_t rowId, bool dropped);
+    bool FieldChanged(const FieldDesc& field, const std::uint8_t* record,
+                      const std::uint8_t* reference) const;
     void DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const;
     std::uint16_t IndexTag() const;
     bool HasRowFilters() const;
@@ -123,7 +145,8 @@ private:
     std::vector<SqlValue> KeyOf(Statement& stmt) const;
     EngineStatus TakeLock(std::int64_t rowId);
     EngineStatus FinishRead(LockType lock, std::uint8_t* record);
-    EngineStatus WriteRow(std::uint8_t* record, bool insert);
+    EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference);
+    EngineStatus RowIdAfterInsert(std::int64_t& rowId);
     EngineStatus BeginWrite();
     EngineStatus CommitWrite(int rc);
     EngineStatus Storage(int rc);
@@ -136,13 +159,15 @@ private:
     hCursor m_Handle;
     std::string m_TablePath;
     SqliteConnection m_Db;
+    bool m_Connected = false;
+    FileId m_FileId;              // of the file the connection is on
+    EngineStatus m_Broken = esOk; // the file was replaced by one of another structure
     TableSchema m_Schema;
     mutable std::string m_SelectList;
     const IndexDesc* m_Index = nullptr;
     std::shared_ptr<LockFile> m_Locks;
     bool m_ReadOnly = false;
     bool m_TableOpened = false;
-    bool m_InSnapshot = false;
     Position m_Position;
     std::map<std::string, Statement> m_Statements;
     EngineStatus m_PrepareStatus = esOk; // why the last Cached() gave no statement
@@ -155,9 +180,14 @@ private:
     Statement* m_TestRow = nullptr;
     bool m_TestDecoded = false;
     std::vector<int> m_Columns; // select-list column of each field
-    // The exact count within the current snapshot. Only kept while every active filter is a pure
-    // function of the row (no callbacks), so that the cached answer is the one a scan would give.
-    std::optional<std::uint32_t> m_CountCache;
+    // The image of each row this cursor holds locked, as read under the lock: a modify writes
+    // only the fields the caller changed relative to it.
+    std::map<std::int64_t, std::vector<std::uint8_t>> m_LockImages;
+    // The image of the row last read without a lock, for a modify without one.
+    std::vector<std::uint8_t> m_LastRead;
+    // The row whose lock the engine let go of itself (modify, delete, row gone): releasing it
+    // again is harmless.
+    std::optional<std::int64_t> m_DroppedLock;
 };
 
 } // namespace ws::engine

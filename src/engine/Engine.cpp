@@ -495,6 +495,14 @@ EngineStatus RelRecordLock(hCursor cursor, bool all) {
     return WithCursor("RelRecordLock", cursor, [&](Cursor& c) { return c.ReleaseLock(all); });
 }
 
+EngineStatus IsRecordLocked(hCursor cursor, bool& locked) {
+    locked = false;
+    return WithCursor("IsRecordLocked", cursor, [&](Cursor& c) {
+        locked = c.HoldsLock();
+        return esOk;
+    });
+}
+
 // ---- counting ------------------------------------------------------------------------------------
 
 EngineStatus GetExactRecordCount(hCursor cursor, std::uint32_t& count) {

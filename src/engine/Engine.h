@@ -72,7 +72,9 @@ EngineStatus GetRecordForKey(hCursor cursor, std::uint16_t fieldCount, std::uint
                              const std::uint8_t* keyRecord, std::uint8_t* record);
 
 // ---- values --------------------------------------------------------------------------------------
-// dest / source hold the field's value bytes (FieldDesc::length): strings zero-terminated, dates
+// dest / source hold the field's value bytes (FieldDesc::length): strings as UTF-8 of at most
+// `size` characters (up to 4 bytes each), zero-terminated; a longer text is refused with
+// esValueTooLong, and a longer stored one reads cut at a character boundary. Dates
 // 32-bit day numbers, booleans 16-bit words, integers 16 or 32 bits, floats doubles. A null source
 // blanks the field; for a memo a non-null source is a zero-terminated text.
 EngineStatus GetField(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
@@ -87,12 +89,21 @@ EngineStatus GetValue(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t*
 EngineStatus PutValue(hCursor cursor, std::uint16_t fieldNo, std::uint8_t* record, const Value& value);
 
 // ---- writing -------------------------------------------------------------------------------------
-// Writes the buffer over the current row (taking its lock for the moment if not held).
+// Writes over the current row the fields the caller changed in the buffer, relative to the image
+// read under the row's lock (or, without a lock, to the row as last read); the other fields keep
+// what is stored, whatever its type. A buffer with no change writes nothing. The lock is taken
+// for the moment if not held. On success the lock is freed when asked; esRecordDeleted frees it;
+// any other failure leaves it as it was before the call (held if it was held), and says so in
+// the last context entry.
 EngineStatus ModifyRecord(hCursor cursor, std::uint8_t* record, bool freeLock);
 // Inserts a new row; the buffer receives its row id and autoincrement value.
 EngineStatus InsertRecord(hCursor cursor, LockType lock, std::uint8_t* record);
 EngineStatus DeleteRecord(hCursor cursor);
+// Frees the current row's lock. esNotLocked when this cursor never held it; a lock the engine
+// already let go of (the row was modified with freeLock, deleted, or found gone) answers esOk.
 EngineStatus RelRecordLock(hCursor cursor, bool all);
+// Whether this cursor holds the lock of its current row.
+EngineStatus IsRecordLocked(hCursor cursor, bool& locked);
 
 // ---- counting ------------------------------------------------------------------------------------
 EngineStatus GetExactRecordCount(hCursor cursor, std::uint32_t& count);
@@ -108,7 +119,8 @@ EngineStatus DeactivateFilter(hCursor cursor, hFilter filter);
 EngineStatus DropFilter(hCursor cursor, hFilter filter);
 
 // ---- other ---------------------------------------------------------------------------------------
-// Drops what the cursor has read; its next read sees what other programs have committed since.
+// Every read already answers from the file as committed at that call; this also checks the
+// file's identity at once (a replaced file is re-opened, a removed one gives esTableNotFound).
 EngineStatus ForceReread(hCursor cursor);
 EngineStatus GetValidityChecks(hCursor cursor, std::vector<ValidityCheck>& checks);
 EngineStatus SetValidityChecks(hCursor cursor, const std::vector<ValidityCheck>& checks);

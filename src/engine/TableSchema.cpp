@@ -1,6 +1,7 @@
 #include "engine/TableSchema.h"
 
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "engine/Errors.h"
 
 #include <set>
@@ -14,6 +15,8 @@ constexpr std::size_t kMaxFields = 1024;
 constexpr std::size_t kMaxNameLength = 128;
 constexpr int kMaxStringSize = 255;
 constexpr int kFormatVersion = 1;
+// A bookmark (an 11-byte header and the key images of the widest index) has a 16-bit size.
+constexpr std::size_t kMaxKeySize = 0xFFFF - 16;
 constexpr const char* kFormatName = "yard-table";
 
 EngineStatus Foreign(const std::string& file, const std::string& why) {
@@ -77,7 +80,7 @@ std::string TableSchema::Quote(const std::string& identifier) {
 std::uint16_t TableSchema::ValueLength(const FieldDesc& field) {
     switch (field.type) {
     case FieldType::ZString:
-        return static_cast<std::uint16_t>(field.size + 1);
+        return static_cast<std::uint16_t>(Utf8MaxBytes(field.size) + 1);
     case FieldType::Date:
     case FieldType::Int32:
         return 4;
@@ -164,7 +167,69 @@ EngineStatus TableSchema::Load(SqliteConnection& db, const std::string& file) {
     Layout();
     if (EngineStatus s = LoadIndexes(db, file))
         return s;
-    return LoadChecks(db, file);
+    if (EngineStatus s = LoadChecks(db, file))
+        return s;
+    return LoadGuard(db, file);
+}
+
+EngineStatus TableSchema::LoadGuard(SqliteConnection& db, const std::string& file) {
+    int rc = 0;
+    Statement stmt = db.Prepare(Format("SELECT count(*) FROM sqlite_master WHERE (type = 'table' AND name = "
+                                       "'%s') OR (type = 'trigger' AND name = '%s')",
+                                       SequenceTable, RowGuard),
+                                &rc);
+    if (rc != SQLITE_OK)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    rc = stmt.Step();
+    if (rc != SQLITE_ROW)
+        return FailFromSqlite(rc, file, db.LastMessage());
+    m_HasRowGuard = stmt.Int(0) == 2;
+    return esOk;
+}
+
+std::vector<std::string> TableSchema::RowGuardSql(bool hasSequenceTable) {
+    std::vector<std::string> sql;
+    sql.push_back(Format("CREATE TABLE IF NOT EXISTS %s (high INTEGER NOT NULL)", SequenceTable));
+    // A file made before the guard: the highest id it holds, or, for an autoincrement field, the
+    // highest SQLite has ever given (a deleted last row is then not given again either).
+    std::string seen = Format("coalesce((SELECT max(rowid) FROM %s), 0)", DataTable);
+    if (hasSequenceTable)
+        seen = Format("max(%s, coalesce((SELECT seq FROM sqlite_sequence WHERE name = '%s'), 0))",
+                      seen.c_str(), DataTable);
+    sql.push_back(Format("INSERT INTO %s (high) SELECT %s WHERE NOT EXISTS (SELECT 1 FROM %s)", SequenceTable,
+                         seen.c_str(), SequenceTable));
+    // SQLite gives a new row max(rowid) + 1, which is a deleted row's id again when the last rows
+    // were deleted. The trigger moves such a row to an id above every id ever given, and keeps the
+    // high-water mark. It runs for every program that inserts, not only for this engine.
+    sql.push_back(Format("CREATE TRIGGER IF NOT EXISTS %s AFTER INSERT ON %s BEGIN "
+                         "UPDATE %s SET rowid = (SELECT high FROM %s) + 1 "
+                         "WHERE rowid = NEW.rowid AND NEW.rowid <= (SELECT high FROM %s); "
+                         "UPDATE %s SET high = (SELECT max(rowid) FROM %s) "
+                         "WHERE high < (SELECT max(rowid) FROM %s); END",
+                         RowGuard, DataTable, DataTable, SequenceTable, SequenceTable, SequenceTable,
+                         DataTable, DataTable));
+    return sql;
+}
+
+bool TableSchema::SameLayout(const TableSchema& other) const {
+    if (m_RecordSize != other.m_RecordSize || m_Fields.size() != other.m_Fields.size() ||
+        m_Indexes.size() != other.m_Indexes.size())
+        return false;
+    for (std::size_t i = 0; i < m_Fields.size(); ++i) {
+        const FieldDesc& a = m_Fields[i];
+        const FieldDesc& b = other.m_Fields[i];
+        if (a.name != b.name || a.type != b.type || a.subtype != b.subtype || a.size != b.size ||
+            a.offset != b.offset || a.length != b.length || a.required != b.required)
+            return false;
+    }
+    for (std::size_t i = 0; i < m_Indexes.size(); ++i) {
+        const IndexDesc& a = m_Indexes[i];
+        const IndexDesc& b = other.m_Indexes[i];
+        if (a.name != b.name || a.fields != b.fields || a.caseInsensitive != b.caseInsensitive ||
+            a.unique != b.unique)
+            return false;
+    }
+    return true;
 }
 
 EngineStatus TableSchema::LoadInfo(SqliteConnection& db, const std::string& file) {
@@ -228,11 +293,11 @@ EngineStatus TableSchema::LoadFields(SqliteConnection& db, const std::string& fi
 void TableSchema::Layout() {
     std::size_t offset = RowIdBytes;
     for (FieldDesc& field : m_Fields) {
-        field.offset = static_cast<std::uint16_t>(offset);
+        field.offset = static_cast<std::uint32_t>(offset);
         field.length = ValueLength(field);
         offset += 1u + field.length;
     }
-    m_RecordSize = static_cast<std::uint16_t>(offset);
+    m_RecordSize = static_cast<std::uint32_t>(offset);
 }
 
 EngineStatus TableSchema::LoadIndexes(SqliteConnection& db, const std::string& file) {
@@ -271,8 +336,12 @@ EngineStatus TableSchema::LoadIndexes(SqliteConnection& db, const std::string& f
         if (!usable || index.fields.empty())
             continue;
         index.caseInsensitive = anyNoCase;
+        std::size_t keySize = 0;
         for (std::uint16_t number : index.fields)
-            index.keySize = static_cast<std::uint16_t>(index.keySize + 1 + m_Fields[number - 1].length);
+            keySize += 1u + m_Fields[number - 1].length;
+        if (keySize > kMaxKeySize)
+            continue; // too wide a key for a bookmark: left out like the others
+        index.keySize = static_cast<std::uint16_t>(keySize);
         m_MaxKeySize = std::max(m_MaxKeySize, index.keySize);
         m_Indexes.push_back(std::move(index));
     }
@@ -344,6 +413,8 @@ EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector
     sql.push_back(Format("INSERT INTO %s VALUES ('format', '%s'), ('version', '%d'), ('name', %s)", InfoTable,
                          kFormatName, kFormatVersion, SqlText(tableSpec.name).c_str()));
     sql.push_back(Format("CREATE TABLE %s (field_no INTEGER, picture TEXT)", ChecksTable));
+    for (std::string& guard : RowGuardSql(autoIncSeen))
+        sql.push_back(std::move(guard));
     for (const ValidityCheck& check : tableSpec.checks) {
         if (check.fieldNo < 1 || check.fieldNo > tableSpec.fields.size())
             return Errors::Fail(esInvalidField, "a validity check names a field that does not exist");
@@ -356,6 +427,7 @@ EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector
             !indexNames.insert(UpperCase(index.name)).second)
             return Errors::Fail(esInvalidParameter, "index name '" + index.name + "' is not valid");
         std::string keys;
+        std::size_t keySize = 0;
         for (std::uint16_t number : index.fields) {
             if (number < 1 || number > tableSpec.fields.size())
                 return Errors::Fail(esInvalidField,
@@ -367,7 +439,10 @@ EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector
             keys += Quote(field.name);
             if (index.caseInsensitive && field.type == FieldType::ZString)
                 keys += " COLLATE NOCASE";
+            keySize += 1u + ValueLength(field);
         }
+        if (keySize > kMaxKeySize)
+            return Errors::Fail(esInvalidParameter, "index '" + index.name + "' has too wide a key");
         sql.push_back(Format("CREATE %sINDEX %s ON %s (%s)", index.unique ? "UNIQUE " : "",
                              Quote(index.name).c_str(), DataTable, keys.c_str()));
     }

@@ -1,5 +1,6 @@
 #include "platform/NamedMutex.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -139,12 +140,57 @@ std::string UserRuntimeDirectory(std::string_view subdirectory) {
     return path;
 }
 
+std::string DisplayKey(std::string_view display) {
+    const std::size_t colon = display.rfind(':');
+    if (colon == std::string_view::npos || colon + 1 >= display.size())
+        return std::string(display);
+    std::string_view host = display.substr(0, colon);
+    std::string_view number = display.substr(colon + 1);
+    number = number.substr(0, number.find('.'));
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::string(display);
+    if (host == "unix")
+        host = {};
+    // "01" and "1" are the same display.
+    number.remove_prefix(std::min(number.find_first_not_of('0'), number.size() - 1));
+    return std::string(host) + ":" + std::string(number);
+}
+
+std::string DisplayScopeDirectory(std::string_view display) {
+    const std::string uid = std::to_string(::geteuid());
+    const std::string runUser = "/run/user/" + uid;
+    const std::string base = IsOwnDirectory(runUser.c_str())
+                                 ? runUser + "/" + std::string(kAppDirectory)
+                                 : "/tmp/" + std::string(kAppDirectory) + "-" + uid;
+    if (!EnsurePrivateDirectory(base))
+        return {};
+    // "display-N" for this machine's display N, "display-HOST-N" for another's; FileNameFor's
+    // escaping keeps every key apart and inside the directory.
+    const std::string key = DisplayKey(display);
+    const std::size_t colon = key.rfind(':');
+    std::string name;
+    if (colon == std::string::npos || key.find_first_not_of("0123456789", colon + 1) != std::string::npos)
+        name = "other-" + FileNameFor(key).substr(2);
+    else if (colon == 0)
+        name = "display-" + key.substr(1);
+    else
+        name = "display-" + FileNameFor(key.substr(0, colon)).substr(2) + "-" + key.substr(colon + 1);
+    const std::string path = base + "/" + name;
+    if (!EnsurePrivateDirectory(path))
+        return {};
+    return path;
+}
+
 NamedMutex::Creation NamedMutex::Create(std::string_view name) {
+    return Create(name, std::string());
+}
+
+NamedMutex::Creation NamedMutex::Create(std::string_view name, const std::string& where) {
     if (name.empty())
         return Creation{std::unique_ptr<NamedMutex>(new NamedMutex({}, {}, -1)), false};
 
-    std::string directory = UserRuntimeDirectory("mutex");
-    if (directory.empty())
+    std::string directory = where.empty() ? UserRuntimeDirectory("mutex") : where;
+    if (directory.empty() || !EnsurePrivateDirectory(directory))
         return {};
     FdCloser guard(OpenGuard(directory));
     if (guard.Get() < 0)

@@ -22,6 +22,9 @@ public:
     // exactly one sees alreadyExists == false. An empty name makes an unnamed mutex that is always
     // new. Any name is allowed (spaces, slashes, any length): it is mapped to a safe file name.
     static Creation Create(std::string_view name);
+    // The same in 'directory' (created if missing, private to this user) instead of the user's
+    // runtime directory; an empty 'directory' is the runtime directory.
+    static Creation Create(std::string_view name, const std::string& directory);
 
     // Closing the handle; the name disappears once its last holder closes it or ends, however
     // the process ends (the kernel drops the lock of a killed process).
@@ -45,5 +48,16 @@ private:
 // beneath it. Every level is checked to be a real directory (no symbolic link) owned by this user and
 // closed to others. Returns an empty string when no such directory can be had.
 std::string UserRuntimeDirectory(std::string_view subdirectory);
+
+// The X display a DISPLAY value names, the same for every way of writing it: "[host]:number",
+// without the screen; a host of "unix" or none is this machine (":0", "unix:0.1" -> ":0"). A
+// value that does not parse is kept as it is.
+std::string DisplayKey(std::string_view display);
+
+// The private directory where the copies of this program on one X display meet, whatever
+// XDG_RUNTIME_DIR each was started with: below /run/user/<uid>/wallscreen when that is this
+// user's, else below /tmp/wallscreen-<uid>, a subdirectory "display-..." per DisplayKey.
+// Checked as UserRuntimeDirectory's; empty when it cannot be had.
+std::string DisplayScopeDirectory(std::string_view display);
 
 } // namespace ws::platform

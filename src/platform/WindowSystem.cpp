@@ -2,6 +2,7 @@
 
 #include "base/Exception.h"
 #include "platform/Canvas.h"
+#include "platform/Journal.h"
 #include "platform/MessageBoxView.h"
 #include "platform/WindowRegistry.h"
 
@@ -543,9 +544,7 @@ void WindowSystem::DeliverRestored() {
 // --- timers -----------------------------------------------------------------------------------
 
 TimerId WindowSystem::SetTimer(unsigned intervalMs, std::function<void()> callback) {
-    // A failing tick is reported while its timer still counts as running, so the report's own
-    // modal loop cannot run the same tick again and stack one report on another every interval.
-    return m_Timers.Add(intervalMs, [this, callback = std::move(callback)] { Guarded(callback); });
+    return m_Timers.Add(intervalMs, std::move(callback));
 }
 
 bool WindowSystem::KillTimer(TimerId timer) {
@@ -553,12 +552,29 @@ bool WindowSystem::KillTimer(TimerId timer) {
 }
 
 bool WindowSystem::DispatchTimer() {
-    return m_Timers.DispatchOne();
+    // A failing tick is reported once it has ended and its timer is rescheduled: the report's
+    // modal loop, which may stay open for hours on an unattended screen, keeps this timer and
+    // every other on its beat. (A tick that opens a box itself is still never run again inside
+    // it.) The reporter keeps the same failure from stacking one box on another.
+    bool dispatched = true; // an exception means a callback ran
+    Guarded([&] { dispatched = m_Timers.DispatchOne(); });
+    return dispatched;
+}
+
+bool WindowSystem::RunPostedTask() {
+    if (m_Tasks.empty())
+        return false;
+    std::function<void()> task = std::move(m_Tasks.front());
+    m_Tasks.pop_front();
+    Guarded(task);
+    return true;
 }
 
 // --- message boxes ----------------------------------------------------------------------------
 
 void WindowSystem::ShowMessageBox(const MessageBoxRequest& request) {
+    // Nobody may be there to read the box: the journal keeps what it said, and when.
+    WriteJournal(request.caption + ": " + request.text);
     auto view = std::make_shared<MessageBoxView>(request, ScreenSize());
     Window w;
     w.kind = WindowKind::MessageBox;
@@ -636,7 +652,7 @@ bool WindowSystem::ProcessOneMessage() {
     Guarded([&] { handled = NativePollEvent(); });
     if (handled)
         return true;
-    if (PollRegistry())
+    if (PollRegistry() || RunPostedTask())
         return true;
     Guarded([&] { handled = PaintOne(); });
     if (handled)
@@ -651,7 +667,7 @@ void WindowSystem::ProcessMessages() {
     for (;;) {
         bool handled = false;
         Guarded([&] { handled = NativePollEvent(); });
-        if (handled || PollRegistry())
+        if (handled || PollRegistry() || RunPostedTask())
             continue;
         Guarded([&] { handled = PaintOne(); });
         if (handled)

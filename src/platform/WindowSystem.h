@@ -19,6 +19,7 @@
 #include "platform/WindowEvents.h"
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -131,6 +132,11 @@ public:
     TimerId SetTimer(unsigned intervalMs, std::function<void()> callback);
     bool KillTimer(TimerId timer);
 
+    // --- posted tasks -----------------------------------------------------------------------
+    // Runs 'task' from the event loop (or a message box's modal loop) once the handler that
+    // posts it has returned, in the order posted. An exception from it goes to the error reporter.
+    void PostTask(std::function<void()> task) { m_Tasks.push_back(std::move(task)); }
+
     // --- message boxes ----------------------------------------------------------------------
     // Shows a modal box centred on the screen and returns when OK is pressed or the program is
     // terminated. Timers and paints are dispatched meanwhile; clicks on the program's other
@@ -142,9 +148,13 @@ public:
     // Dispatches messages until Terminate() is called.
     void Run();
     void Terminate() { m_Terminated = true; }
+    // Withdraws a terminate request once its loop is over, so that a box shown afterwards (a
+    // failed start-up's own error box) waits for its answer instead of closing at once.
+    void CancelTerminate() { m_Terminated = false; }
     bool Terminated() const { return m_Terminated; }
-    // Dispatches one pending message (input, a cross-process request, a paint or a due timer
-    // tick, in that order of precedence) without waiting. False when nothing was pending.
+    // Dispatches one pending message (input, a cross-process request, a posted task, a paint or
+    // a due timer tick, in that order of precedence) without waiting. False when nothing was
+    // pending.
     bool ProcessOneMessage();
     // Dispatches what is pending now, each due timer at most once, without waiting.
     void ProcessMessages();
@@ -158,6 +168,11 @@ public:
     // this system owns from now on; requests from other processes are carried out by the loop.
     void AttachRegistry(std::unique_ptr<WindowRegistry> registry);
     WindowRegistry* Registry() const { return m_Registry.get(); }
+    // Where the copies of a program on this window system meet: a private directory holding the
+    // single-instance mutex ("mutex") and the window registry ("windows"), one per X display.
+    // Empty (the headless system): the user's runtime directory holds them.
+    const std::string& InstanceScope() const { return m_InstanceScope; }
+    void SetInstanceScope(std::string directory) { m_InstanceScope = std::move(directory); }
 
 protected:
     struct Window {
@@ -224,6 +239,8 @@ protected:
     bool PaintOne();
     std::optional<std::int64_t> NextTimerDue() const { return m_Timers.NextDue(); }
     bool DispatchTimer();
+    // Runs the oldest posted task; false when none is waiting.
+    bool RunPostedTask();
 
     // Subclasses call this at the end of their destructor, while the hooks can still run.
     void DestroyAllWindows();
@@ -254,12 +271,14 @@ private:
     StartupShow m_StartupShow = StartupShow::Normal;
     std::vector<WindowId> m_Boxes;
     std::vector<WindowId> m_ClosedBoxes;
+    std::deque<std::function<void()>> m_Tasks;
     TimerQueue m_Timers;
     ApplicationEvents m_AppEvents;
     PresentListener m_PresentListener;
     ErrorReporter m_ErrorReporter;
     std::unique_ptr<WindowRegistry> m_Registry;
     std::map<std::uint64_t, WindowId> m_ByRegistryId;
+    std::string m_InstanceScope;
 };
 
 } // namespace ws::platform

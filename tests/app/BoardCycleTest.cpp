@@ -235,28 +235,79 @@ TEST_F(BoardCycleTest, ANightlyCloseWhileAMessageBoxIsOpenEndsTheProgram) {
     EXPECT_FALSE(answered);
 }
 
-TEST_F(BoardCycleTest, TheSameFailureOfLaterTicksIsNotReportedAgainWhileItsReportIsOpen) {
+TEST_F(BoardCycleTest, AFailingTickIsReportedOnceWhileItsReportIsOpenAndTheTicksGoOnBehindIt) {
+    PutJewish("J1", Day(10));
     Start();
-    int ticks = 0;
-    ActiveJobsForm->Timer1()->OnTimer = [&](TObject*) {
-        ++ticks;
-        throw EInvalidOperation(ticks == 3 ? "Table is busy" : "Table does not exist");
-    };
-    // The first report stays open for 30 seconds; six ticks fail meanwhile, one of them anew.
+    boxes.clear();
+    std::string headerBehindBox;
+    // Nobody answers the first report for 20 seconds. Two more ticks meet the same failure, one
+    // a new failure, and then the engine works again and the office adds a job.
     onBox = [&](const platform::MessageBoxRequest&) {
-        if (boxes.size() == 1)
-            system->AdvanceTime(30'000);
+        if (boxes.size() != 1)
+            return;
+        system->AdvanceTime(10'000);
+        engine::FaultInjector::FailOperation("ForceReread", engine::esBusyTimeout);
+        system->AdvanceTime(5'000);
+        engine::FaultInjector::Reset();
+        PutJewish("J2", Day(11));
+        system->AdvanceTime(5'000);
+        headerBehindBox = Header();
     };
-    app->HandleException(EInvalidOperation("Table does not exist"));
-    EXPECT_EQ(ticks, 6);
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "Table does not exist.");
-    EXPECT_EQ(boxes[1].text, "Table is busy.");
-    // Once it is answered, the same failure is reported again.
+    engine::FaultInjector::FailOperation("ForceReread", engine::esIOError);
     system->AdvanceTime(5000);
-    EXPECT_EQ(ticks, 7);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].icon, platform::MessageBoxIcon::Error);
+    EXPECT_NE(boxes[0].text, boxes[1].text);
+    EXPECT_EQ(headerBehindBox,
+              "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 0 | Interment(Bottom) : 0");
+    // Once it is answered, the same failure is reported again.
+    engine::FaultInjector::FailOperation("ForceReread", engine::esIOError);
+    system->AdvanceTime(5000);
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].text, "Table does not exist.");
+    EXPECT_EQ(boxes[2].text, boxes[0].text);
+}
+
+TEST_F(BoardCycleTest, StartedMinimisedTheBandWarningOfTheFirstTickDoesNotStopTheTicks) {
+    Jobsdb({"delete", "Options.DB", "OptionName=Band 5"});
+    PutJewish("J1", Day(10));
+    system->SetStartupShowRequest(platform::StartupShow::MinimizedNoActivate);
+    std::string headerBehindBox;
+    onBox = [&](const platform::MessageBoxRequest&) {
+        PutJewish("J2", Day(11));
+        system->AdvanceTime(10'000);
+        headerBehindBox = Header();
+    };
+    Start();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(system->IsShowing(ActiveJobsForm->Handle()));
+    // The first tick un-minimises the program; its first showing warns of the missing band.
+    system->AdvanceTime(5000);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, BandWarningText(4));
+    // Behind the box the ticks saw the job added meanwhile, in the views not yet filtered.
+    EXPECT_EQ(headerBehindBox,
+              "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 2 | Interment(Bottom) : 2");
+    EXPECT_EQ(Header(), "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 0 | Interment(Bottom) : 0");
+    EXPECT_TRUE(system->IsShowing(ActiveJobsForm->Handle()));
+}
+
+TEST_F(BoardCycleTest, TheNightlyCloseReadsTheClockToTheWholeMillisecond) {
+    struct Case {
+        const char* tick;
+        bool closes;
+    };
+    for (const Case& c : {Case{"00:01:01.001", false}, Case{"00:01:01.002", true}, Case{"00:59:59.999", true},
+                          Case{"01:00:00.000", false}}) {
+        MakeProgram();
+        app.reset();
+        // The first tick falls five seconds after start-up, at the moment of the case.
+        const std::int64_t tick = DateTimeToMSecs(At(c.tick, 1));
+        system->SetDateTime(MSecsToDateTime(tick - 5000));
+        system->SetTimer(5500, [this] { system->Terminate(); });
+        EXPECT_EQ(RunWallScreen(*system), 0);
+        const std::int64_t ended = DateTimeToMSecs(system->Now());
+        EXPECT_EQ(ended, c.closes ? tick : tick + 500) << c.tick;
+    }
 }
 
 TEST_F(BoardCycleTest, AReportOfAnotherClassWithTheSameMessageIsStillShown) {
@@ -272,4 +323,69 @@ TEST_F(BoardCycleTest, AReportOfAnotherClassWithTheSameMessageIsStillShown) {
 }
 
 } // namespace
+} // namespace ws::test
+
+namespace ws::test {
+namespace {
+
+// The top grid's painted "Name=Memorial" pairs, as a person reads them off the board.
+std::vector<std::string> TopMemorials() {
+    std::vector<std::string> rows;
+    for (const TwsPaintedRow& row : ActiveJobsForm->JobsGrid()->PaintedRows()) {
+        std::string orderNo = "?";
+        std::string memorial = "?";
+        for (const TwsPaintedCell& cell : row.Cells) {
+            if (cell.Field == "Name")
+                orderNo = cell.Text.substr(cell.Text.rfind(' ') + 1);
+            else if (cell.Field == "Memorial")
+                memorial = cell.Text;
+        }
+        rows.push_back(orderNo + "=" + memorial);
+    }
+    return rows;
+}
+
+using LiveDataBoardTest = BoardCycleTest;
+
+} // namespace
+
+TEST_F(LiveDataBoardTest, DeletedDetailRowsAndFailedRewritesLeaveTheNextTickExact) {
+    const std::string euros = [] {
+        std::string text;
+        for (int i = 0; i < 80; ++i)
+            text += "\u20AC";
+        return text;
+    }();
+    PutJewish("J1", Day(10));
+    PutJewish("J2", Day(11));
+    PutJewish("J3", Day(12));
+    Put("Jewish.DB", {{"OrderNo", "J1"}, {"Stone", "Stone J1"}, {"Position", "Left"}});
+    Put("Jewish.DB", {{"OrderNo", "J2"}, {"Stone", euros}, {"Position", "Left"}});
+    Put("Jewish.DB", {{"OrderNo", "J3"}, {"Stone", "Stone J3"}, {"Position", "Left"}});
+    Start();
+    const std::vector<std::string> all{"J1=Stone J1 Left", "J2=" + euros, "J3=Stone J3 Left"};
+    EXPECT_EQ(TopMemorials(), all);
+    boxes.clear();
+
+    // The office deletes the first job's Jewish.DB row: no error, the job shows no memorial.
+    Jobsdb({"delete", "Jewish.DB", "OrderNo=J1"});
+    const std::vector<std::string> rest{"J1=", "J2=" + euros, "J3=Stone J3 Left"};
+    for (int tick = 0; tick < 2; ++tick) {
+        system->AdvanceTime(5000);
+        EXPECT_EQ(TopMemorials(), rest);
+    }
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+
+    // One tick's rewrite fails: it is reported, and the ticks after it show every row again.
+    engine::FaultInjector::FailOperation("ModifyRecord", engine::esIOError);
+    system->AdvanceTime(5000);
+    engine::FaultInjector::Reset();
+    system->AdvanceTime(100);
+    ASSERT_EQ(boxes.size(), 1u);
+    system->AdvanceTime(5000);
+    EXPECT_EQ(TopMemorials(), rest);
+    EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
 } // namespace ws::test

@@ -1,6 +1,8 @@
 #include "JobsDbCommands.h"
 
+#include "base/Convert.h"
 #include "base/DateTime.h"
+#include "base/Locale.h"
 #include "base/Strings.h"
 #include "data/DBError.h"
 #include "data/DateTimeField.h"
@@ -34,28 +36,60 @@ std::pair<std::string, std::string> SplitAssignment(const std::string& assignmen
     return {assignment.substr(0, equals), assignment.substr(equals + 1)};
 }
 
-// Dates as YYYY-MM-DD, an empty value as null, everything else through the field's own text.
-void Assign(TField& field, const std::string& value) {
+bool IsDateField(const TField& field) {
+    return dynamic_cast<const TDateTimeField*>(&field) != nullptr;
+}
+
+TDateTime DateValueFor(const TField& field, const std::string& value) {
+    try {
+        return ParseDateValue(value);
+    } catch (const EConvertError& e) {
+        throw EConvertError(field.FieldName() + ": " + e.Message());
+    }
+}
+
+// Dates in either form, an empty value as null, everything else through the field's own text. A
+// text field's value must fit unless the caller allows cutting it.
+void Assign(const TwsTable& view, TField& field, const std::string& value, WriteOptions options) {
     if (value.empty()) {
         field.Clear();
         return;
     }
-    if (dynamic_cast<TDateTimeField*>(&field)) {
-        field.SetAsDateTime(ParseIso(value));
+    if (IsDateField(field)) {
+        field.SetAsDateTime(DateValueFor(field, value));
         return;
     }
+    if (field.DataType() == ftString && field.Size() > 0 &&
+        value.size() > static_cast<std::size_t>(field.Size()) && !options.truncate)
+        throw EDatabaseError(Format("%s: the value for %s is %zu characters long; the field holds at most %d "
+                                    "(give --truncate to cut it)",
+                                    view.TableName().c_str(), field.FieldName().c_str(), value.size(),
+                                    field.Size()));
     field.SetAsString(value);
 }
 
-void AssignAll(TwsTable& view, const std::vector<std::string>& assignments) {
+void AssignAll(TwsTable& view, const std::vector<std::string>& assignments, WriteOptions options) {
     for (const std::string& assignment : assignments) {
         const auto [name, value] = SplitAssignment(assignment);
-        Assign(*view.FieldNamed(name), value);
+        Assign(view, *view.FieldNamed(name), value, options);
     }
 }
 
+// A key value as the view's Locate compares it: dates in the current locale's text.
+std::string KeyText(const TwsTable& view, const std::string& field, const std::string& value) {
+    const TField* target = view.FieldNamed(field);
+    if (value.empty() || !IsDateField(*target))
+        return value;
+    const TDateTime date = DateValueFor(*target, value);
+    return DateOf(date) == date ? DateToStr(date) : DateTimeToStr(date);
+}
+
+bool LocateKey(TwsTable& view, const std::string& field, const std::string& value) {
+    return view.Locate(field, KeyText(view, field, value));
+}
+
 void LocateOrFail(TwsTable& view, const std::string& field, const std::string& value) {
-    if (!view.Locate(field, value))
+    if (!LocateKey(view, field, value))
         throw EDatabaseError(
             Format("%s: no row with %s = '%s'", view.TableName().c_str(), field.c_str(), value.c_str()));
 }
@@ -85,6 +119,18 @@ std::string RowText(const TwsTable& view) {
 
 } // namespace
 
+TDateTime ParseDateValue(const std::string& text) {
+    try {
+        return ParseIso(text);
+    } catch (const EConvertError&) {
+    }
+    TDateTime value = 0;
+    if (TryStrToDateTime(text, value, FormatSettings()))
+        return value;
+    throw EConvertError("'" + text + "' is not a date: write YYYY-MM-DD or " +
+                        FormatSettings().ShortDateFormat);
+}
+
 void InitDatabase() {
     Session().Start();
     engine::hDatabase db = 0;
@@ -100,20 +146,20 @@ void InitDatabase() {
     engine::CloseDatabase(db);
 }
 
-void PutRow(const std::string& table, const std::vector<std::string>& assignments) {
+void PutRow(const std::string& table, const std::vector<std::string>& assignments, WriteOptions options) {
     auto view = OpenView(table);
     view->Insert();
-    AssignAll(*view, assignments);
+    AssignAll(*view, assignments, options);
     view->Post();
 }
 
-void UpdateRow(const std::string& table, const std::string& key,
-               const std::vector<std::string>& assignments) {
+void UpdateRow(const std::string& table, const std::string& key, const std::vector<std::string>& assignments,
+               WriteOptions options) {
     auto view = OpenView(table);
     const auto [field, value] = SplitAssignment(key);
     LocateOrFail(*view, field, value);
     view->Edit();
-    AssignAll(*view, assignments);
+    AssignAll(*view, assignments, options);
     view->Post();
 }
 
@@ -143,7 +189,7 @@ void DumpTable(const std::string& table, const std::string& indexName, const std
 void LocateRow(const std::string& table, const std::string& field, const std::string& value,
                std::ostream& out) {
     auto view = OpenView(table);
-    out << (view->Locate(field, value) ? RowText(*view) : std::string("not found")) << "\n";
+    out << (LocateKey(*view, field, value) ? RowText(*view) : std::string("not found")) << "\n";
 }
 
 void LockRow(const std::string& table, const std::string& field, const std::string& value, std::istream& in,

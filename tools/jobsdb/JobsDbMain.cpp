@@ -1,15 +1,7 @@
-// jobsdb --dir DIR COMMAND ...
-//   init                                  the four empty job tables and the index iDueDateA
-//   demo [--today YYYY-MM-DD]             a demo database around that day
-//   put TABLE FIELD=VALUE...              insert a row
-//   update TABLE KEY=VALUE FIELD=VALUE... change the first row whose KEY equals VALUE
-//   delete TABLE KEY=VALUE                delete the first row whose KEY equals VALUE
-//   dump TABLE [--index NAME] [--filter TEXT]
-//                                         field names, one line per row, then the count
-//   filter TABLE TEXT                     the engine's expression buffer for TEXT, in hex
-//   locate TABLE FIELD VALUE              the first matching row, or "not found"
-//   lock TABLE FIELD VALUE                lock that row until standard input closes
-// Values are text: dates YYYY-MM-DD, booleans True/False, an empty value is null.
+// jobsdb --dir DIR COMMAND ...: creates, fills, changes and shows job databases through the same
+// table views the wall screen reads with. `jobsdb --help` lists the commands, `jobsdb COMMAND
+// --help` describes one with an example. A failing command prints its message on standard error
+// and exits with 1; a command line that does not parse exits with 2.
 
 #include "FilterCommand.h"
 #include "JobsDbCommands.h"
@@ -17,17 +9,99 @@
 #include "base/Locale.h"
 #include "data/Session.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
 
 namespace {
 
-int Usage() {
-    std::cerr << "usage: jobsdb --dir DIR (init | demo [--today YYYY-MM-DD] | put TABLE FIELD=VALUE... |\n"
-                 "       update TABLE KEY=VALUE FIELD=VALUE... | delete TABLE KEY=VALUE |\n"
-                 "       dump TABLE [--index NAME] [--filter TEXT] | filter TABLE TEXT |\n"
-                 "       locate TABLE FIELD VALUE | lock TABLE FIELD VALUE)\n";
+struct CommandHelp {
+    const char* name;
+    const char* synopsis;
+    const char* description;
+    const char* example;
+};
+
+const CommandHelp kCommands[] = {
+    {"init", "init",
+     "Creates DIR (and its parents) when it does not exist, then the four empty job tables\n"
+     "OrderHead.DB, Options.DB, Jewish.DB and RNR.DB with the index iDueDateA.",
+     "jobsdb --dir /srv/yard/jobs init"},
+    {"demo", "demo [--today YYYY-MM-DD]",
+     "Creates DIR (and its parents) when it does not exist, then a demo job database whose due\n"
+     "dates lie around the given day (default: today), with all five band colours set.",
+     "jobsdb --dir /tmp/demo demo --today 2026-12-09"},
+    {"put", "put TABLE FIELD=VALUE... [--truncate]",
+     "Inserts one row. A value longer than its field is refused, naming the field and its size;\n"
+     "--truncate cuts it to the field's size instead.",
+     "jobsdb --dir /srv/yard/jobs put Options.DB \"OptionName=Band 1\" OptionValue=clRed"},
+    {"update", "update TABLE KEY=VALUE FIELD=VALUE... [--truncate]",
+     "Changes the first row whose field KEY equals VALUE; sizes are checked as for put.",
+     "jobsdb --dir /srv/yard/jobs update OrderHead.DB OrderNo=J1001 DueDate=2026-12-24"},
+    {"delete", "delete TABLE KEY=VALUE", "Deletes the first row whose field KEY equals VALUE.",
+     "jobsdb --dir /srv/yard/jobs delete OrderHead.DB DueDate=2026-12-24"},
+    {"dump", "dump TABLE [--index NAME] [--filter TEXT]",
+     "Prints the field names, one tab-separated line per row (in the order of the index NAME,\n"
+     "only the rows that pass the filter TEXT) and then the count of rows.",
+     "jobsdb --dir /srv/yard/jobs dump OrderHead.DB --filter \"(IsActive=True) AND (isJewish=True)\""},
+    {"filter", "filter TABLE TEXT",
+     "Prints the expression buffer a table view hands the engine for the filter TEXT, in\n"
+     "hexadecimal, or the message that explains why TEXT is not a filter.",
+     "jobsdb --dir /srv/yard/jobs filter OrderHead.DB \"Invoiced=False\""},
+    {"locate", "locate TABLE FIELD VALUE", "Prints the first row whose FIELD equals VALUE, or \"not found\".",
+     "jobsdb --dir /srv/yard/jobs locate OrderHead.DB DueDate 2026-12-24"},
+    {"lock", "lock TABLE FIELD VALUE",
+     "Locks the first row whose FIELD equals VALUE as the office program does while it edits\n"
+     "the row, prints \"locked\" and keeps the lock until standard input closes.",
+     "jobsdb --dir /srv/yard/jobs lock Jewish.DB OrderNo J1001 </dev/null"},
+};
+
+const char* const kValues =
+    "Values: dates as YYYY-MM-DD or dd/mm/yyyy (key values too), booleans True/False, an empty\n"
+    "value (FIELD=) is null.";
+
+const CommandHelp* FindCommand(const std::string& name) {
+    for (const CommandHelp& command : kCommands)
+        if (name == command.name)
+            return &command;
+    return nullptr;
+}
+
+void PrintHelp(std::ostream& out) {
+    out << "usage: jobsdb --dir DIR COMMAND [ARGUMENTS]\n"
+           "       jobsdb --help | jobsdb COMMAND --help\n\n"
+           "Creates, fills, changes and shows the job database in the directory DIR, through the\n"
+           "same table views the wall screen reads with. Only init and demo create DIR; every other\n"
+           "command needs it to exist. A failing command prints its message and exits with 1; a\n"
+           "wrong command line exits with 2.\n"
+        << kValues << "\n\nCommands:\n";
+    for (const CommandHelp& command : kCommands) {
+        std::string description = command.description;
+        for (std::size_t at = description.find('\n'); at != std::string::npos;
+             at = description.find('\n', at + 5))
+            description.replace(at, 1, "\n    ");
+        out << "\n  " << command.synopsis << "\n    " << description << "\n    e.g. " << command.example
+            << "\n";
+    }
+}
+
+void PrintCommandHelp(const CommandHelp& command, std::ostream& out) {
+    out << "usage: jobsdb --dir DIR " << command.synopsis << "\n\n"
+        << command.description << "\n"
+        << kValues << "\n\nExample:\n  " << command.example << "\n";
+}
+
+int Usage(const std::string& problem) {
+    std::cerr << "jobsdb: " << problem << "\n";
+    std::cerr << "usage: jobsdb --dir DIR COMMAND [ARGUMENTS]   (jobsdb --help lists the commands)\n";
+    return 2;
+}
+
+int CommandUsage(const CommandHelp& command) {
+    std::cerr << "usage: jobsdb --dir DIR " << command.synopsis << "   (jobsdb " << command.name
+              << " --help says more)\n";
     return 2;
 }
 
@@ -44,35 +118,74 @@ std::string TakeOption(std::vector<std::string>& args, const std::string& name) 
     return {};
 }
 
+// Takes the switch "--name" out of the arguments; whether it was there.
+bool TakeSwitch(std::vector<std::string>& args, const std::string& name) {
+    const auto found = std::find(args.begin(), args.end(), name);
+    if (found == args.end())
+        return false;
+    args.erase(found);
+    return true;
+}
+
+// init and demo make the database directory, as `git init DIR` does; the other commands work on
+// an existing database and let the engine refuse a missing directory.
+void MakeDirectory(const std::string& dir) {
+    std::error_code error;
+    std::filesystem::create_directories(dir, error);
+    if (error || !std::filesystem::is_directory(dir))
+        throw ws::EOSError("Cannot create the directory '" + dir + "': " +
+                           (error ? error.message() : std::string("a file of that name is in the way")));
+}
+
 int Run(std::vector<std::string> args) {
     using namespace ws::jobsdb;
+    const bool help = TakeSwitch(args, "--help") || TakeSwitch(args, "-h");
     const std::string dir = TakeOption(args, "--dir");
-    if (dir.empty() || args.empty())
-        return Usage();
-    ws::Session().AddAlias(kAlias, "DESKTOP", {{"PATH", dir}});
+    if (help) {
+        if (args.empty()) {
+            PrintHelp(std::cout);
+            return 0;
+        }
+        const CommandHelp* command = FindCommand(args[0]);
+        if (command == nullptr)
+            return Usage("no such command: " + args[0]);
+        PrintCommandHelp(*command, std::cout);
+        return 0;
+    }
+    if (args.empty())
+        return Usage(dir.empty() ? "no database directory (--dir DIR) and no command" : "no command");
     const std::string command = args[0];
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    const CommandHelp* known = FindCommand(command);
+    if (known == nullptr)
+        return Usage("no such command: " + command);
+    if (dir.empty())
+        return Usage("no database directory: give --dir DIR");
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    WriteOptions write;
+    if (command == "put" || command == "update")
+        write.truncate = TakeSwitch(rest, "--truncate");
+    ws::Session().AddAlias(kAlias, "DESKTOP", {{"PATH", dir}});
     if (command == "init" && rest.empty()) {
+        MakeDirectory(dir);
         InitDatabase();
     } else if (command == "demo") {
-        std::vector<std::string> options = rest;
-        const std::string today = TakeOption(options, "--today");
-        if (!options.empty())
-            return Usage();
+        const std::string today = TakeOption(rest, "--today");
+        if (!rest.empty())
+            return CommandUsage(*known);
+        MakeDirectory(dir);
         CreateDemoDatabase(today);
     } else if (command == "put" && rest.size() >= 2) {
-        PutRow(rest[0], {rest.begin() + 1, rest.end()});
+        PutRow(rest[0], {rest.begin() + 1, rest.end()}, write);
     } else if (command == "update" && rest.size() >= 3) {
-        UpdateRow(rest[0], rest[1], {rest.begin() + 2, rest.end()});
+        UpdateRow(rest[0], rest[1], {rest.begin() + 2, rest.end()}, write);
     } else if (command == "delete" && rest.size() == 2) {
         DeleteRow(rest[0], rest[1]);
     } else if (command == "dump" && !rest.empty()) {
-        std::vector<std::string> options = rest;
-        const std::string index = TakeOption(options, "--index");
-        const std::string filter = TakeOption(options, "--filter");
-        if (options.size() != 1)
-            return Usage();
-        DumpTable(options[0], index, filter, std::cout);
+        const std::string index = TakeOption(rest, "--index");
+        const std::string filter = TakeOption(rest, "--filter");
+        if (rest.size() != 1)
+            return CommandUsage(*known);
+        DumpTable(rest[0], index, filter, std::cout);
     } else if (command == "filter" && rest.size() == 2) {
         const FilterCommandResult result = FilterCommandForTable(dir, rest[0], rest[1]);
         (result.exitStatus ? std::cerr : std::cout) << result.output;
@@ -82,7 +195,7 @@ int Run(std::vector<std::string> args) {
     } else if (command == "lock" && rest.size() == 3) {
         LockRow(rest[0], rest[1], rest[2], std::cin, std::cout);
     } else {
-        return Usage();
+        return CommandUsage(*known);
     }
     return 0;
 }

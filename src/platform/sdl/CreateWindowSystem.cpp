@@ -2,9 +2,11 @@
 
 #include "base/Exception.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "platform/NamedMutex.h"
 #include "platform/WindowRegistry.h"
 #include "platform/sdl/SdlWindowSystem.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace ws::platform {
@@ -18,7 +20,15 @@ std::unique_ptr<WindowSystem> CreateWindowSystem(std::string_view name) {
     }
     if (name == "sdl") {
         auto system = std::make_unique<SdlWindowSystem>();
-        system->AttachRegistry(std::make_unique<WindowRegistry>());
+        // One board per X display: its copies meet there, whatever runtime directory each has.
+        const char* display = std::getenv("DISPLAY");
+        std::string scope = DisplayScopeDirectory(display != nullptr ? display : "");
+        if (scope.empty()) {
+            system->AttachRegistry(std::make_unique<WindowRegistry>());
+        } else {
+            system->AttachRegistry(std::make_unique<WindowRegistry>(scope + "/windows"));
+            system->SetInstanceScope(std::move(scope));
+        }
         return system;
     }
     throw EInvalidOperation("Unknown window system \"" + std::string(name) + "\": use headless or sdl");

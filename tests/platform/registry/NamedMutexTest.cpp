@@ -6,7 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
 
+using ws::platform::DisplayScopeDirectory;
 using ws::platform::NamedMutex;
 using ws::test::ChildProcess;
 
@@ -139,6 +143,70 @@ TEST_F(NamedMutexTest, SimultaneousCreationHasExactlyOneCreator) {
     }
     EXPECT_EQ(created, 1);
     EXPECT_EQ(existed, 5);
+}
+
+} // namespace
+
+namespace {
+
+TEST(DisplayScope, EveryWayOfWritingADisplayMeetsInOneDirectoryAndOtherDisplaysDoNot) {
+    using ws::platform::DisplayKey;
+    using ws::platform::DisplayScopeDirectory;
+    for (const char* same : {":7", ":7.0", ":7.1", "unix:7", "unix:07.2"})
+        EXPECT_EQ(DisplayKey(same), ":7") << same;
+    EXPECT_EQ(DisplayKey("office-pc:0.0"), "office-pc:0");
+    EXPECT_EQ(DisplayKey("wayland-0"), "wayland-0"); // not an X display name: kept as it is
+
+    const std::string seven = DisplayScopeDirectory(":7");
+    ASSERT_FALSE(seven.empty());
+    EXPECT_EQ(std::filesystem::path(seven).filename(), "display-7");
+    EXPECT_EQ(DisplayScopeDirectory("unix:7.1"), seven);
+    // Nor does the runtime directory of the session matter.
+    const char* previous = std::getenv("XDG_RUNTIME_DIR");
+    const std::string kept = previous != nullptr ? previous : "";
+    ::setenv("XDG_RUNTIME_DIR", "/tmp", 1);
+    EXPECT_EQ(DisplayScopeDirectory(":7"), seven);
+    if (previous != nullptr)
+        ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
+    else
+        ::unsetenv("XDG_RUNTIME_DIR");
+
+    std::set<std::string> distinct{seven};
+    for (const char* other :
+         {":70", ":8", "office-pc:7", "office-pc-7:0", "office-pc/..:7", "../..:7", "wayland-7", "7"}) {
+        const std::string directory = DisplayScopeDirectory(other);
+        ASSERT_FALSE(directory.empty()) << other;
+        EXPECT_TRUE(distinct.insert(directory).second) << other << " shares " << directory;
+        // Each one a private directory side by side with the others, never outside them.
+        EXPECT_EQ(std::filesystem::path(directory).parent_path(), std::filesystem::path(seven).parent_path());
+        struct stat st {};
+        ASSERT_EQ(::lstat(directory.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISDIR(st.st_mode));
+        EXPECT_EQ(st.st_mode & 077, 0u);
+    }
+}
+
+TEST(DisplayScope, AMutexInADisplaysDirectoryIsSharedByEveryoneCreatingItThere) {
+    // Display numbers of this process alone, so that runs side by side never meet.
+    const std::string one = ":" + std::to_string(1'000'000 + ::getpid());
+    const std::string two = ":" + std::to_string(2'000'000 + ::getpid());
+    const std::string scope = DisplayScopeDirectory(one);
+    {
+        auto first = NamedMutex::Create(kTitle, scope + "/mutex");
+        ASSERT_NE(first.handle, nullptr);
+        EXPECT_FALSE(first.alreadyExists);
+        // Another copy with another runtime directory, on the same display.
+        auto second = NamedMutex::Create(kTitle, DisplayScopeDirectory("unix" + one + ".0") + "/mutex");
+        ASSERT_NE(second.handle, nullptr);
+        EXPECT_TRUE(second.alreadyExists);
+        // A copy on another display makes its own.
+        auto elsewhere = NamedMutex::Create(kTitle, DisplayScopeDirectory(two) + "/mutex");
+        ASSERT_NE(elsewhere.handle, nullptr);
+        EXPECT_FALSE(elsewhere.alreadyExists);
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(scope, ignored);
+    std::filesystem::remove_all(DisplayScopeDirectory(two), ignored);
 }
 
 } // namespace

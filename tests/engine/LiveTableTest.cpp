@@ -1,0 +1,428 @@
+// What a cursor sees while another program changes its table between two calls: the other program
+// is a plain SQLite connection (no engine, no record locks), as any office program may be.
+#include "EngineTestSupport.h"
+#include "engine/ExpressionEvaluator.h"
+
+#include <cstring>
+#include <set>
+#include <sqlite3.h>
+
+namespace ws::engine::test {
+
+namespace {
+
+// A plain SQLite connection to a table file.
+class Raw {
+public:
+    explicit Raw(const std::string& path) {
+        EXPECT_EQ(sqlite3_open(path.c_str(), &m_Db), SQLITE_OK);
+        sqlite3_busy_timeout(m_Db, 5000);
+    }
+    ~Raw() { sqlite3_close(m_Db); }
+    Raw(const Raw&) = delete;
+    Raw& operator=(const Raw&) = delete;
+
+    void Exec(const std::string& sql) {
+        ASSERT_EQ(sqlite3_exec(m_Db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << sql << ": " << sqlite3_errmsg(m_Db);
+    }
+    // The first column of the first row as text ("NULL" for null), with its storage class in
+    // front when asked: "integer:3".
+    std::string Value(const std::string& sql, bool withType = false) {
+        sqlite3_stmt* stmt = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(m_Db, sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+        std::string out = "<no row>";
+        if (sqlite3_step(stmt) == SQLITE_ROW) {
+            static const char* kTypes[] = {"", "integer", "real", "text", "blob", "null"};
+            const int type = sqlite3_column_type(stmt, 0);
+            const auto* text = sqlite3_column_text(stmt, 0);
+            out = text ? std::string(reinterpret_cast<const char*>(text),
+                                     static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)))
+                       : "NULL";
+            if (withType)
+                out = std::string(kTypes[type]) + ":" + out;
+        }
+        sqlite3_finalize(stmt);
+        return out;
+    }
+    std::int64_t Number(const std::string& sql) { return std::stoll(Value(sql)); }
+    std::int64_t LastRowId() { return sqlite3_last_insert_rowid(m_Db); }
+
+private:
+    sqlite3* m_Db = nullptr;
+};
+
+// An expression filter on IsActive = True, said in SQL or tested row by row.
+class ActiveEvaluator : public ExpressionEvaluator {
+public:
+    class Filter : public CompiledFilter {
+    public:
+        explicit Filter(bool pushDown) : m_PushDown(pushDown) {}
+        bool Matches(const RecordBuffer& row) const override {
+            Value v;
+            row.Get(fIsActive, v);
+            return v == Value{true};
+        }
+        std::optional<SqlCondition> PushDown() const override {
+            if (!m_PushDown)
+                return std::nullopt;
+            return SqlCondition{"\"IsActive\" = ?", {std::int64_t{1}}};
+        }
+        bool m_PushDown;
+    };
+    EngineStatus Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>&,
+                         std::unique_ptr<CompiledFilter>& compiled) override {
+        compiled = std::make_unique<Filter>(buffer.size() == 1 && buffer[0] == 1);
+        return esOk;
+    }
+};
+
+} // namespace
+
+class LiveTableTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        m_Standard = GetExpressionEvaluator();
+        SetExpressionEvaluator(std::make_shared<ActiveEvaluator>());
+    }
+    void TearDown() override {
+        SetExpressionEvaluator(m_Standard);
+        EngineTest::TearDown();
+    }
+    // The active-jobs filter on a cursor, said in SQL or not.
+    hFilter FilterActive(hCursor cursor, bool inSql) {
+        hFilter filter = 0;
+        const std::vector<std::uint8_t> buffer = {static_cast<std::uint8_t>(inSql ? 1 : 0)};
+        EXPECT_EQ(AddFilter(cursor, 0, buffer, filter), esOk);
+        EXPECT_EQ(ActivateFilter(cursor, filter), esOk);
+        return filter;
+    }
+    std::vector<std::uint8_t> Bookmark(hCursor cursor) {
+        CursorProps props;
+        EXPECT_EQ(GetCursorProps(cursor, props), esOk);
+        std::vector<std::uint8_t> bookmark(props.bookmarkSize);
+        EXPECT_EQ(GetBookMark(cursor, bookmark.data()), esOk);
+        return bookmark;
+    }
+
+    std::shared_ptr<ExpressionEvaluator> m_Standard;
+};
+
+TEST_F(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
+    for (const bool inSql : {true, false}) {
+        SCOPED_TRACE(inSql ? "filter said in SQL" : "filter tested row by row");
+        const hCursor cursor = Open("iDueDateA");
+        AddJob(cursor, "Adams", 738001);
+        AddJob(cursor, "Baker", 738002);
+        AddJob(cursor, "Carter", 738003);
+        FilterActive(cursor, inSql);
+        const hCursor plain = Open("iDueDateA");
+        auto record = NewRecord(cursor);
+        ASSERT_TRUE(Seek(cursor, "Adams", record));
+        const auto adams = Bookmark(cursor);
+        ASSERT_TRUE(Seek(plain, "Adams", record));
+
+        Raw office(TablePath());
+        office.Exec("UPDATE records SET IsActive = 0 WHERE Name = 'Adams'");
+        EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
+        EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), esRecordDeleted);
+        bool locked = true;
+        ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
+        EXPECT_FALSE(locked);
+        ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
+        EXPECT_EQ(NameOf(cursor, record), "Baker");
+        // Going back to the row by bookmark or from another cursor finds where it was, not the row.
+        EXPECT_EQ(SetToBookMark(cursor, adams.data()), esNeighbourPositioned);
+        EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
+        ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
+        EXPECT_EQ(NameOf(cursor, record), "Baker");
+        EXPECT_EQ(SetToCursor(cursor, plain), esRecordDeleted);
+        EXPECT_EQ(ReadNames(cursor), (Names{"Baker", "Carter"}));
+
+        // Back in the list: the same row, found again.
+        office.Exec("UPDATE records SET IsActive = 1 WHERE Name = 'Adams'");
+        ASSERT_EQ(SetToBookMark(cursor, adams.data()), esOk);
+        ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
+        EXPECT_EQ(NameOf(cursor, record), "Adams");
+        ASSERT_EQ(SetToCursor(cursor, plain), esOk);
+        ASSERT_EQ(CloseCursor(cursor), esOk);
+        ASSERT_EQ(CloseCursor(plain), esOk);
+        office.Exec("DELETE FROM records");
+    }
+}
+
+TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) {
+    const hCursor cursor = Open("iName");
+    AddJob(cursor, "Adams", 738001);
+    AddJob(cursor, "Baker", 738002, false);
+    const hCursor filtered = Open("iName");
+    FilterActive(filtered, true);
+    const hCursor byCallback = Open();
+    hFilter callback = 0;
+    ASSERT_EQ(AddFilterCallback(
+                  byCallback, 1,
+                  [](const RecordBuffer& row) {
+                      Value v;
+                      row.Get(fIsActive, v);
+                      return v == Value{true};
+                  },
+                  callback),
+              esOk);
+    ASSERT_EQ(ActivateFilter(byCallback, callback), esOk);
+    hCursor clone = 0;
+    ASSERT_EQ(CloneCursor(cursor, true, clone), esOk);
+    ASSERT_EQ(SwitchToIndex(clone, "iDueDateA"), esOk);
+    const auto counts = [&] {
+        std::vector<std::uint32_t> all;
+        for (const hCursor c : {cursor, filtered, byCallback, clone}) {
+            std::uint32_t n = 0;
+            EXPECT_EQ(GetExactRecordCount(c, n), esOk);
+            all.push_back(n);
+            EXPECT_EQ(GetRecordCount(c, n), esOk);
+            all.push_back(n);
+        }
+        return all;
+    };
+    EXPECT_EQ(counts(), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2}));
+
+    Raw office(TablePath());
+    auto record = NewRecord(cursor);
+    auto key = NewRecord(cursor);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        office.Exec("INSERT INTO records (Name, IsActive, DueDate, Address) VALUES ('Evans" +
+                    std::to_string(round) + "', 1, 738100, 'first')");
+        EXPECT_EQ(counts(), (std::vector<std::uint32_t>{3u + round, 3u + round, 2u + round, 3u + round,
+                                                        2u + round, 3u + round, 3u + round, 3u + round}));
+        // Keyed reads, on the cursor's own index and through the clone on another one.
+        ASSERT_EQ(PutValue(cursor, fName, key.data(), "Evans" + std::to_string(round)), esOk);
+        ASSERT_EQ(GetRecordForKey(cursor, 1, 0, key.data(), record.data()), esOk);
+        Value address;
+        ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
+        EXPECT_EQ(address, Value{std::string("first")});
+        // A memo read asks the file too: the text another program wrote since the row was read.
+        office.Exec("UPDATE records SET Address = 'second' WHERE Name = 'Evans" + std::to_string(round) +
+                    "'");
+        ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
+        EXPECT_EQ(address, Value{std::string("second")});
+        ASSERT_EQ(PutValue(clone, fDueDate, key.data(), DayNumber{738100}), esOk);
+        ASSERT_EQ(GetRecordForKey(clone, 1, 0, key.data(), record.data()), esOk);
+        EXPECT_EQ(NameOf(clone, record), "Evans" + std::to_string(round));
+        office.Exec("UPDATE records SET DueDate = 738099 WHERE Name = 'Evans" + std::to_string(round) + "'");
+        ASSERT_EQ(GetRecordForKey(clone, 1, 0, key.data(), record.data()), esRecordNotFound);
+        ASSERT_EQ(PutValue(clone, fDueDate, key.data(), DayNumber{738099}), esOk);
+        ASSERT_EQ(GetRecordForKey(clone, 1, 0, key.data(), record.data()), esOk);
+        EXPECT_EQ(NameOf(clone, record), "Evans0");
+    }
+    office.Exec("DELETE FROM records WHERE Name LIKE 'Evans%'");
+    EXPECT_EQ(counts(), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2}));
+}
+
+TEST_F(LiveTableTest, RowIdsAreNeverGivenTwiceWithOrWithoutAnAutoincrementField) {
+    TableSpec plainSpec = JobsSpec();
+    plainSpec.name = "Plain";
+    plainSpec.fields[0].subtype = FieldSubtype::None; // "Index" is a plain number: no autoincrement field
+    plainSpec.indexes.clear();
+    ASSERT_EQ(CreateTable(m_Db, plainSpec), esOk);
+    // A file made before the row-id guard: the same file without it, its last rows deleted.
+    ASSERT_EQ(CreateTable(m_Db,
+                          [&] {
+                              TableSpec old = plainSpec;
+                              old.name = "Older";
+                              return old;
+                          }()),
+              esOk);
+    {
+        Raw older(m_Dir + "/Older.DB");
+        older.Exec("DROP TRIGGER yard_rowid_guard; DROP TABLE yard_sequence");
+        older.Exec("INSERT INTO records (Name) VALUES ('one'), ('two'), ('three'), ('four')");
+        older.Exec("DELETE FROM records WHERE rowid >= 3");
+    }
+    {
+        Raw jobs(TablePath());
+        jobs.Exec("INSERT INTO records (Name) VALUES ('gone')");
+        jobs.Exec("DELETE FROM records");
+    }
+    for (const char* table : {"Jobs", "Plain", "Older"}) {
+        SCOPED_TRACE(table);
+        hCursor cursor = 0;
+        ASSERT_EQ(OpenTable(m_Db, table, "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor), esOk);
+        const std::string path = m_Dir + "/" + table + ".DB";
+        Raw office(path);
+        const std::int64_t before = office.Number("SELECT count(*) FROM records");
+        // Jobs gave id 1 before; the older file gave 1 to 4, of which it remembers the 2 it holds.
+        std::int64_t highest = std::string(table) == "Jobs" ? 1 : std::string(table) == "Older" ? 2 : 0;
+        std::set<std::int64_t> given;
+        for (int round = 0; round < 4; ++round) {
+            // The engine inserts, another program inserts, and the last row goes each time.
+            auto record = NewRecord(cursor);
+            ASSERT_EQ(PutValue(cursor, fName, record.data(), "ours" + std::to_string(round)), esOk);
+            ASSERT_EQ(InsertRecord(cursor, LockType::None, record.data()), esOk);
+            std::int64_t id = 0;
+            std::memcpy(&id, record.data(), sizeof id);
+            EXPECT_GT(id, highest);
+            EXPECT_TRUE(given.insert(id).second);
+            EXPECT_EQ(office.Value("SELECT Name FROM records WHERE rowid = " + std::to_string(id)),
+                      "ours" + std::to_string(round));
+            highest = id;
+            office.Exec("DELETE FROM records WHERE rowid = " + std::to_string(id));
+            office.Exec("INSERT INTO records (Name) VALUES ('theirs')");
+            const std::int64_t theirs = office.Number("SELECT rowid FROM records WHERE Name = 'theirs'");
+            EXPECT_GT(theirs, highest);
+            EXPECT_TRUE(given.insert(theirs).second);
+            highest = theirs;
+            office.Exec("DELETE FROM records WHERE rowid = " + std::to_string(theirs));
+        }
+        EXPECT_EQ(office.Number("SELECT count(*) FROM records"), before) << "every older row kept";
+    }
+    // An older file that may only be read still opens and reads as before.
+    {
+        TableSpec old = plainSpec;
+        old.name = "Fixed";
+        ASSERT_EQ(CreateTable(m_Db, old), esOk);
+        Raw fixed(m_Dir + "/Fixed.DB");
+        fixed.Exec("DROP TRIGGER yard_rowid_guard; DROP TABLE yard_sequence");
+        fixed.Exec("INSERT INTO records (Name) VALUES ('kept')");
+    }
+    hCursor reader = 0;
+    ASSERT_EQ(OpenTable(m_Db, "Fixed", "", "", OpenMode::ReadOnly, ShareMode::Shared, reader), esOk);
+    EXPECT_EQ(ReadNames(reader), (Names{"kept"}));
+}
+
+TEST_F(LiveTableTest, ModifyWritesOnlyWhatTheCallerChangedAndLeavesForeignValuesAsStored) {
+    const hCursor cursor = Open();
+    AddJob(cursor, "Adams", 738001);
+    Raw office(TablePath());
+    // Values of other types than their columns', as another program may store them.
+    const std::vector<std::pair<std::string, std::string>> foreign = {
+        {"Priority = 2.5", "real 2.5"},
+        {"Priority = 'high'", "text 'high'"},
+        {"DueDate = '2026-12-10'", "text '2026-12-10'"},
+        {"DueDate = 739000.75", "real 739000.75"},
+        {"IsActive = 'yes'", "text 'yes'"},
+        {"Total = x'00ff'", "blob X'00FF'"},
+        {"Name = 'A name much longer than its twenty characters'",
+         "text 'A name much longer than its twenty characters'"},
+    };
+    for (const auto& [set, stored] : foreign) {
+        SCOPED_TRACE(set);
+        const std::string column = set.substr(0, set.find(' '));
+        const std::string query =
+            "SELECT typeof(" + column + ") || ' ' || quote(" + column + ") FROM records";
+        office.Exec("UPDATE records SET " + set);
+        auto record = NewRecord(cursor);
+        ASSERT_EQ(SetToBegin(cursor), esOk);
+        ASSERT_EQ(GetNextRecord(cursor, LockType::Write, record.data()), esOk);
+        // Another program changes the row after our locked read, before we write.
+        office.Exec("UPDATE records SET OrderNo = 'theirs'");
+        const std::int64_t version = office.Number("PRAGMA data_version");
+        ASSERT_EQ(ModifyRecord(cursor, record.data(), false), esOk) << "an unchanged rewrite";
+        EXPECT_EQ(office.Number("PRAGMA data_version"), version) << "wrote something";
+        EXPECT_EQ(office.Value(query), stored);
+        ASSERT_EQ(PutValue(cursor, fDateOffSet, record.data(), 1.5), esOk);
+        ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
+        EXPECT_EQ(office.Value(query), stored);
+        EXPECT_EQ(office.Value("SELECT OrderNo FROM records"), "theirs");
+        EXPECT_EQ(office.Value("SELECT DateOffSet FROM records", true), "real:1.5");
+        office.Exec("UPDATE records SET OrderNo = 'O-Adams', DateOffSet = NULL, " + column + " = NULL");
+    }
+}
+
+TEST_F(LiveTableTest, AFailedModifySaysWhetherTheLockIsStillHeld) {
+    const hCursor cursor = Open();
+    AddJob(cursor, "Adams", 738001);
+    AddJob(cursor, "Baker", 738002);
+    auto record = NewRecord(cursor);
+    ASSERT_TRUE(Seek(cursor, "Adams", record));
+    ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk);
+    ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 7), esOk);
+    {
+        // Another program holds a write transaction past the busy wait.
+        Raw office(TablePath());
+        office.Exec("BEGIN IMMEDIATE");
+        EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esBusyTimeout);
+        const auto entries = LastErrorEntries();
+        ASSERT_FALSE(entries.empty());
+        EXPECT_EQ(entries.back().context, "The record lock is still held");
+        office.Exec("ROLLBACK");
+    }
+    bool locked = false;
+    ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
+    EXPECT_TRUE(locked);
+    const hCursor other = Open();
+    auto theirs = NewRecord(other);
+    ASSERT_TRUE(Seek(other, "Adams", theirs));
+    EXPECT_EQ(GetRecord(other, LockType::Write, theirs.data()), esRecordLocked);
+    ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk); // tried again, it goes through
+    ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
+    EXPECT_FALSE(locked);
+    EXPECT_EQ(RelRecordLock(cursor, false), esOk) << "a lock already let go of";
+
+    // The row is deleted while we hold its lock: the lock goes with it, and cleaning up is harmless.
+    ASSERT_TRUE(Seek(cursor, "Baker", record));
+    ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk);
+    Raw(TablePath()).Exec("DELETE FROM records WHERE Name = 'Baker'");
+    ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 8), esOk);
+    EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esRecordDeleted);
+    ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
+    EXPECT_FALSE(locked);
+    EXPECT_EQ(RelRecordLock(cursor, false), esOk);
+    EXPECT_EQ(RelRecordLock(other, false), esNotLocked) << "never held";
+}
+
+TEST_F(LiveTableTest, AReplacedTableFileIsOpenedAgainAndARemovedOneIsAnError) {
+    const hCursor cursor = Open("iDueDateA");
+    for (const char* name : {"Adams", "Baker", "Carter", "Davis"})
+        AddJob(cursor, name, 738000);
+    hCursor clone = 0;
+    ASSERT_EQ(CloneCursor(cursor, true, clone), esOk);
+    auto record = NewRecord(cursor);
+    ASSERT_TRUE(Seek(cursor, "Baker", record));
+    // The backup: a whole copy, changed, then renamed over the table while the cursor is open.
+    const std::string copy = m_Dir + "/Jobs.copy";
+    {
+        Raw office(TablePath());
+        office.Exec("VACUUM INTO '" + copy + "'");
+    }
+    {
+        Raw backup(copy);
+        backup.Exec("DELETE FROM records WHERE Name IN ('Adams', 'Davis')");
+        backup.Exec("UPDATE records SET Name = 'Baxter' WHERE Name = 'Baker'");
+    }
+    // Writes after the copy sit in the old file's log.
+    AddJob(Open(), "Evans", 738000);
+    std::filesystem::rename(copy, TablePath());
+    ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
+    EXPECT_EQ(NameOf(cursor, record), "Baxter");
+    EXPECT_EQ(ReadNames(cursor), (Names{"Baxter", "Carter"}));
+    std::uint32_t count = 0;
+    ASSERT_EQ(GetRecordCount(clone, count), esOk);
+    EXPECT_EQ(count, 2u);
+    // Written into the new file, with an id the old one never gave.
+    AddJob(cursor, "Fisher", 738000);
+    EXPECT_EQ(Raw(TablePath()).Value("SELECT group_concat(Name) FROM records"), "Baxter,Carter,Fisher");
+
+    // Removed: every read fails until the file is back.
+    std::filesystem::rename(TablePath(), copy);
+    EXPECT_EQ(GetRecordCount(cursor, count), esTableNotFound);
+    EXPECT_EQ(ForceReread(clone), esTableNotFound);
+    EXPECT_EQ(SetToBegin(cursor), esOk);
+    EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esTableNotFound);
+    std::filesystem::rename(copy, TablePath());
+    EXPECT_EQ(ReadNames(cursor), (Names{"Baxter", "Carter", "Fisher"}));
+    ASSERT_EQ(ForceReread(clone), esOk);
+
+    // A file of another structure under the name: the cursor cannot go on with it.
+    TableSpec other = JobsSpec();
+    other.name = "Other";
+    other.fields.pop_back();
+    ASSERT_EQ(CreateTable(m_Db, other), esOk);
+    std::filesystem::rename(m_Dir + "/Other.DB", TablePath());
+    EXPECT_EQ(GetRecordCount(cursor, count), esTableChanged);
+    EXPECT_EQ(GetRecordCount(clone, count), esTableChanged);
+    EXPECT_EQ(CloseCursor(cursor), esOk);
+    EXPECT_EQ(ReadNames(Open()), (Names{}));
+}
+
+} // namespace ws::engine::test

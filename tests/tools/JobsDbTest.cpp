@@ -1,0 +1,252 @@
+// jobsdb run as a process, as the README and its own help tell an administrator to: the directory
+// rule of init and demo, the two date forms, the refusal of values longer than their field, and
+// the help. What it wrote is read back from the table files with SQLite directly.
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <optional>
+#include <sqlite3.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status = -1;
+    std::string out; // standard output
+    std::string err; // standard error
+};
+
+std::string Quote(const std::string& word) {
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+std::string Slurp(const fs::path& path) {
+    std::string text;
+    if (FILE* f = std::fopen(path.c_str(), "rb")) {
+        char chunk[4096];
+        std::size_t n = 0;
+        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
+            text.append(chunk, n);
+        std::fclose(f);
+    }
+    return text;
+}
+
+class JobsDb : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/ws-jobsdb-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        m_Root = pattern;
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(m_Root, ignored);
+    }
+
+    // A shell command line: jobsdb and its quoted words; standard input is empty.
+    Result RunShell(const std::string& command) const {
+        const std::string line = "cd " + Quote(m_Root) + " && " + command + " >" + Quote(Path("out")) +
+                                 " 2>" + Quote(Path("err")) + " </dev/null";
+        const int raw = std::system(line.c_str());
+        Result result;
+        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        result.out = Slurp(Path("out"));
+        result.err = Slurp(Path("err"));
+        return result;
+    }
+    Result Run(const std::vector<std::string>& words) const {
+        std::string command = JOBSDB_PATH;
+        for (const std::string& word : words)
+            command += " " + Quote(word);
+        return RunShell(command);
+    }
+    Result On(const std::string& dir, std::vector<std::string> words) const {
+        words.insert(words.begin(), {"--dir", dir});
+        return Run(words);
+    }
+    std::string Path(const std::string& name) const { return (m_Root / name).string(); }
+
+    // The database in 'dir', made with init and five bands.
+    std::string Database(const std::string& name = "jobs") const {
+        const std::string dir = Path(name);
+        EXPECT_EQ(On(dir, {"init"}).status, 0);
+        return dir;
+    }
+
+    // One value of the table file, read with SQLite; nullopt when no row matches.
+    static std::optional<std::string> Query(const std::string& dir, const std::string& table,
+                                            const std::string& sql) {
+        sqlite3* db = nullptr;
+        std::optional<std::string> value;
+        if (sqlite3_open_v2((dir + "/" + table).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* statement = nullptr;
+            if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) == SQLITE_OK &&
+                sqlite3_step(statement) == SQLITE_ROW) {
+                const unsigned char* text = sqlite3_column_text(statement, 0);
+                value = text != nullptr ? reinterpret_cast<const char*>(text) : "";
+            }
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close(db);
+        return value;
+    }
+
+    // The engine's day number of a date: 1 is 1 January of the year 1.
+    static std::string DayNumber(int year, unsigned month, unsigned day) {
+        using namespace std::chrono;
+        const auto days =
+            sys_days(std::chrono::year(year) / month / day) - sys_days(std::chrono::year(1) / 1 / 1);
+        return std::to_string(days.count() + 1);
+    }
+
+    fs::path m_Root;
+};
+
+TEST_F(JobsDb, InitAndDemoMakeTheirDirectoryAndEveryOtherCommandRefusesAMissingOne) {
+    const std::string deep = Path("office/share/jobs");
+    const Result init = On(deep, {"init"});
+    EXPECT_EQ(init.status, 0) << init.err;
+    for (const char* table : {"OrderHead.DB", "Options.DB", "Jewish.DB", "RNR.DB"})
+        EXPECT_EQ(Query(deep, table, "SELECT count(*) FROM records"), "0") << table;
+
+    const std::string demo = Path("demo/dir");
+    const Result made = On(demo, {"demo", "--today", "2026-12-09"});
+    EXPECT_EQ(made.status, 0) << made.err;
+    EXPECT_EQ(Query(demo, "OrderHead.DB", "SELECT count(*) FROM records"), "90");
+
+    // A directory name taken by a file is an error with its message.
+    std::FILE* file = std::fopen(Path("plain").c_str(), "w");
+    std::fclose(file);
+    const Result blocked = On(Path("plain"), {"init"});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_NE(blocked.err.find("plain"), std::string::npos) << blocked.err;
+
+    const std::string missing = Path("nowhere/jobs");
+    const std::vector<std::vector<std::string>> others = {
+        {"put", "Options.DB", "OptionName=Band 1", "OptionValue=clRed"},
+        {"update", "OrderHead.DB", "OrderNo=J1001", "Name=X"},
+        {"delete", "OrderHead.DB", "OrderNo=J1001"},
+        {"dump", "OrderHead.DB"},
+        {"filter", "OrderHead.DB", "Invoiced=False"},
+        {"locate", "OrderHead.DB", "OrderNo", "J1001"},
+        {"lock", "OrderHead.DB", "OrderNo", "J1001"},
+    };
+    for (const auto& words : others) {
+        const Result refused = On(missing, words);
+        EXPECT_EQ(refused.status, 1) << words[0];
+        EXPECT_NE(refused.err.find(missing), std::string::npos) << words[0] << ": " << refused.err;
+        EXPECT_FALSE(fs::exists(Path("nowhere"))) << words[0] << " made the directory";
+    }
+}
+
+TEST_F(JobsDb, KeyAndFieldDatesAreReadInBothForms) {
+    const std::string dir = Database();
+    ASSERT_EQ(On(dir, {"put", "OrderHead.DB", "OrderNo=A1", "DueDate=2026-12-24"}).status, 0);
+    ASSERT_EQ(On(dir, {"put", "OrderHead.DB", "OrderNo=A2", "DueDate=25/12/2026"}).status, 0);
+    EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT DueDate FROM records WHERE OrderNo='A1'"),
+              DayNumber(2026, 12, 24));
+    EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT DueDate FROM records WHERE OrderNo='A2'"),
+              DayNumber(2026, 12, 25));
+
+    // locate, update and delete find a row by its date in either form.
+    for (const char* key : {"2026-12-24", "24/12/2026"}) {
+        const Result found = On(dir, {"locate", "OrderHead.DB", "DueDate", key});
+        EXPECT_EQ(found.status, 0) << found.err;
+        EXPECT_NE(found.out.find("A1"), std::string::npos) << key << ": " << found.out;
+    }
+    const Result updated = On(dir, {"update", "OrderHead.DB", "DueDate=2026-12-25", "OrderDate=01/12/2026"});
+    EXPECT_EQ(updated.status, 0) << updated.err;
+    EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT OrderDate FROM records WHERE OrderNo='A2'"),
+              DayNumber(2026, 12, 1));
+    const Result deleted = On(dir, {"delete", "OrderHead.DB", "DueDate=24/12/2026"});
+    EXPECT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT count(*) FROM records"), "1");
+    EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT OrderNo FROM records"), "A2");
+
+    // A date in neither form is refused, naming the field; nothing changes.
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"put", "OrderHead.DB", "OrderNo=A3", "DueDate=2026-13-01"},
+          std::vector<std::string>{"update", "OrderHead.DB", "DueDate=12.25.2026", "OrderNo=A9"},
+          std::vector<std::string>{"locate", "OrderHead.DB", "DueDate", "Christmas"}}) {
+        const Result refused = On(dir, words);
+        EXPECT_EQ(refused.status, 1) << words[0];
+        EXPECT_NE(refused.err.find("DueDate"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.err.find("YYYY-MM-DD"), std::string::npos) << refused.err;
+    }
+    EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT group_concat(OrderNo) FROM records"), "A2");
+}
+
+TEST_F(JobsDb, AValueLongerThanItsFieldIsRefusedUnlessTruncateIsGiven) {
+    const std::string dir = Database();
+    const std::string letters = "abcdefghijklmnopqrstuvwxyz";
+    const Result refused = On(dir, {"put", "Options.DB", "OptionName=Band 1", "OptionValue=" + letters});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("OptionValue"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("20"), std::string::npos) << refused.err;
+    EXPECT_EQ(Query(dir, "Options.DB", "SELECT count(*) FROM records"), "0");
+
+    // Exactly the field's size fits; --truncate cuts a longer value to it.
+    EXPECT_EQ(
+        On(dir, {"put", "Options.DB", "OptionName=Band 1", "OptionValue=" + letters.substr(0, 20)}).status,
+        0);
+    const Result cut =
+        On(dir, {"put", "Options.DB", "OptionName=Band 2", "OptionValue=" + letters, "--truncate"});
+    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_EQ(Query(dir, "Options.DB", "SELECT OptionValue FROM records WHERE OptionName='Band 2'"),
+              letters.substr(0, 20));
+
+    // update checks the same way and leaves the row as it was.
+    const Result kept =
+        On(dir, {"update", "Options.DB", "OptionName=Band 1", "OptionName=Band 1 of the five bands"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_NE(kept.err.find("OptionName"), std::string::npos) << kept.err;
+    EXPECT_EQ(Query(dir, "Options.DB", "SELECT count(*) FROM records WHERE OptionName='Band 1'"), "1");
+}
+
+TEST_F(JobsDb, HelpDescribesEveryCommandWithAnExampleThatRuns) {
+    const Result help = Run({"--help"});
+    ASSERT_EQ(help.status, 0) << help.err;
+    const char* const commands[] = {"init", "demo",   "put",    "update", "delete",
+                                    "dump", "filter", "locate", "lock"};
+    // The examples run in this order on one demo database.
+    const std::string dir = Path("demo");
+    for (const char* command : commands) {
+        EXPECT_NE(help.out.find("\n  " + std::string(command)), std::string::npos) << command;
+        const Result one = Run({command, "--help"});
+        ASSERT_EQ(one.status, 0) << command << ": " << one.err;
+        EXPECT_NE(one.out.find("usage: jobsdb --dir DIR " + std::string(command)), std::string::npos)
+            << one.out;
+        const auto at = one.out.find("Example:\n  ");
+        ASSERT_NE(at, std::string::npos) << one.out;
+        std::string example = one.out.substr(at + 11);
+        example = example.substr(0, example.find('\n'));
+        EXPECT_NE(help.out.find(example), std::string::npos) << "jobsdb --help lacks " << example;
+        ASSERT_EQ(example.rfind("jobsdb ", 0), 0u) << example;
+        // The example as written, on a database of this test's own.
+        for (const std::string place : {"/srv/yard/jobs", "/tmp/demo"}) {
+            for (auto p = example.find(place); p != std::string::npos; p = example.find(place))
+                example.replace(p, place.size(), Quote(std::string(command) == "init" ? Path("fresh") : dir));
+        }
+        const Result ran = RunShell(JOBSDB_PATH + example.substr(6));
+        EXPECT_EQ(ran.status, 0) << example << "\n" << ran.err;
+    }
+    // Errors keep their message: an unknown command or table says so.
+    const Result unknown = Run({"frobnicate", "--help"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("frobnicate"), std::string::npos);
+    const Result noTable = On(dir, {"dump", "Nothing.DB"});
+    EXPECT_EQ(noTable.status, 1);
+    EXPECT_NE(noTable.err.find("Nothing.DB"), std::string::npos) << noTable.err;
+}
+
+} // namespace
