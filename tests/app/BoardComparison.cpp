@@ -64,6 +64,10 @@ void CompareGrid(const TActiveJobsForm& form, const TwsDBGrid& grid, const model
 
     differs("page", expected.page + 1, grid.Page() + 1);
     differs("pages", expected.pages, grid.PageCount());
+    if (expected.pages > 1)
+        ++out.pagedLists;
+    if (expected.page > 0)
+        ++out.laterPages;
 
     // The rows of the page shown (all the list's rows when it is not paged): every one of them
     // that the window shows whole is painted. Rows the window's bottom edge cuts or hides may be

@@ -21,6 +21,9 @@ struct BoardDifferences {
     std::vector<std::string> lines;
     // Lists cut off by the window's bottom edge, so that only some of their rows were painted.
     int cutLists = 0;
+    // Lists shown a page at a time, and those on a later page than their first.
+    int pagedLists = 0;
+    int laterPages = 0;
     bool Empty() const { return lines.empty(); }
     std::string Text(std::size_t most = 12) const;
 };

@@ -201,6 +201,8 @@ protected:
         const model::Board expected = m_Model->Compute(NowMillis());
         const BoardDifferences differences = CompareBoard(*ActiveJobsForm, expected);
         m_CutLists += differences.cutLists;
+        m_PagedLists += differences.pagedLists;
+        m_LaterPages += differences.laterPages;
         for (std::size_t g = 0; g < 3; ++g)
             m_Longest[g] = std::max(m_Longest[g], expected.grids[g].recordCount);
         problems += differences.Text();
@@ -639,6 +641,8 @@ protected:
     int m_Orders = 0;
     int m_JobsdbRuns = 0;
     int m_CutLists = 0;
+    int m_PagedLists = 0;
+    int m_LaterPages = 0;
     int m_Longest[3] = {};
 };
 
@@ -714,9 +718,10 @@ TEST_F(Differential, TheBoardShowsTheTablesAsTheyAreAfterEveryTick) {
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     std::printf("%d ticks in %.1f s, %d office changes through jobsdb, %d times a list was cut by the "
-                "window's bottom edge, lists of up to %d, %d and %d jobs; %d failing ticks\n",
-                ran, seconds, m_JobsdbRuns, m_CutLists, m_Longest[0], m_Longest[1], m_Longest[2],
-                failedTicks);
+                "window's bottom edge, %d times a list was paged (%d on a later page than its first), "
+                "lists of up to %d, %d and %d jobs; %d failing ticks\n",
+                ran, seconds, m_JobsdbRuns, m_CutLists, m_PagedLists, m_LaterPages, m_Longest[0],
+                m_Longest[1], m_Longest[2], failedTicks);
     EXPECT_EQ(failedTicks, 0) << "first failing tick:\n" << firstFailure;
 }
 
