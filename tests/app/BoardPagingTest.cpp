@@ -248,6 +248,26 @@ TEST_F(BoardPagingTest, EveryJobOfBoardsUpTo500JobsAListIsShownWholeWithinOneRou
     }
 }
 
+TEST_F(BoardPagingTest, ABoardOnlyTheSpareRoomMakesTooTallLosesTheSpareRoomAndPagesNothing) {
+    // With 33 and 28 pixels a job the lists would end 2 pixels below the window; as tall as
+    // their rows need, they fit.
+    AddJobs(0, 24, "J");
+    AddJobs(1, 24, "S");
+    AddJobs(2, 12, "R");
+    Start();
+    const std::array<int, 3> counts{24, 24, 12};
+    int top = 32;
+    for (std::size_t g = 0; g < 3; ++g) {
+        const TwsDBGrid& grid = *Grids()[g];
+        EXPECT_EQ(grid.Top(), top) << grid.Name();
+        EXPECT_EQ(grid.Height(), grid.HeightForRows(counts[g])) << grid.Name();
+        EXPECT_FALSE(grid.Paged()) << grid.Name();
+        top += grid.Height();
+    }
+    EXPECT_EQ(32 + 24 * 33 + std::max(24 * 28, Grids()[1]->HeightForRows(24)) + 12 * 33, 1897);
+    ExpectEveryJobShownInOneRound();
+}
+
 TEST_F(BoardPagingTest, PagingStartsAgainAtTheFirstPageWhenAListsRowsChange) {
     AddJobs(0, 50, "J");
     AddJobs(1, 50, "S");
