@@ -595,6 +595,48 @@ protected:
         }
     }
 
+    // Every row of a table as text, row id first, one line per row: what the board must leave as
+    // it is.
+    std::string TableContents(const std::string& table) {
+        std::string& query = m_ContentQueries[table];
+        if (query.empty()) {
+            std::string columns;
+            for (const auto& column : Sql(table).Run("SELECT cid, name FROM pragma_table_info('records')"))
+                columns +=
+                    (columns.empty() ? "" : " || ',' || ") + std::string("quote(\"") + column.second + "\")";
+            query = "SELECT rowid, " + columns + " FROM records ORDER BY rowid";
+        }
+        std::string text;
+        for (const auto& row : Sql(table).Run(query))
+            text += std::to_string(row.first) + ": " + row.second + "\n";
+        return text;
+    }
+
+    // Jewish.DB, whose rows the board rewrites, at every tick; the other tables at every 20th
+    // (reading all 124 columns of every order twice a tick would double the run's time).
+    std::map<std::string, std::string> TablesToWatch(int tick) {
+        std::map<std::string, std::string> tables;
+        for (const char* table : {"Jewish.DB", "OrderHead.DB", "RNR.DB", "Options.DB"}) {
+            if (tick % 20 == 0 || std::string(table) == "Jewish.DB")
+                tables[table] = TableContents(table);
+        }
+        return tables;
+    }
+
+    // The first row that differs between two contents of a table.
+    static std::string FirstChange(const std::string& before, const std::string& after) {
+        std::size_t at = 0;
+        while (at < before.size() && at < after.size() && before[at] == after[at])
+            ++at;
+        const std::size_t line = before.rfind('\n', at == 0 ? 0 : at - 1);
+        const std::size_t from = line == std::string::npos || at == 0 ? 0 : line + 1;
+        auto lineAt = [from](const std::string& text) {
+            const std::size_t end = text.find('\n', from);
+            return from >= text.size() ? std::string("(none)") : text.substr(from, end - from);
+        };
+        return "    before: " + lineAt(before) + "\n    after:  " + lineAt(after) + "\n";
+    }
+
     // Just before midnight: jobs due on the days whose band edges the coming midnight reaches
     // exactly (a job due three weeks after midnight is in band 3 at midnight, not band 4), on
     // both lists that colour by due date.
@@ -634,6 +676,7 @@ protected:
     std::vector<std::string> m_Boxes;
     std::vector<std::string> m_ExpectedBoxes;
     std::map<std::string, std::unique_ptr<PlainSqlite>> m_Connections;
+    std::map<std::string, std::string> m_ContentQueries;
     std::string m_LastChanges;
     double m_JobsdbShare = 0.3;
     bool m_AsciiOnly = false;
@@ -698,8 +741,23 @@ TEST_F(Differential, TheBoardShowsTheTablesAsTheyAreAfterEveryTick) {
                           << m_LastChanges;
             return;
         }
+        // The board only reads: whatever it rewrites must come out exactly as the office left it.
+        const auto before = TablesToWatch(tick);
         m_System->AdvanceTime(kTickMs);
         m_System->ProcessMessages();
+        std::string changedByTheBoard;
+        for (const auto& [table, contents] : TablesToWatch(tick)) {
+            if (contents != before.at(table))
+                changedByTheBoard +=
+                    "  the board changed " + table + ":\n" + FirstChange(before.at(table), contents);
+        }
+        if (!changedByTheBoard.empty()) {
+            ADD_FAILURE() << "tick " << tick << " at " << FormatIso(m_System->Now()) << ", seed " << m_Seed
+                          << " (WALLSCREEN_DIFF_SEED=" << m_Seed << " repeats the run):\n"
+                          << changedByTheBoard;
+            if (!keepGoing)
+                return;
+        }
         if (m_System->Terminated()) {
             // Closed for the night: only within the hour after 00:01:01.
             const TDateTime now = m_System->Now();

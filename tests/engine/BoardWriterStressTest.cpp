@@ -6,7 +6,8 @@
 // storage class included; a value of a foreign type (a real in an integer column, a text in a date
 // column, a blob) must stay as written too.
 //
-// WALLSCREEN_STRESS_SECONDS sets how long the writers run (75 by default).
+// WALLSCREEN_STRESS_SECONDS sets how long the writers run: 180 by default, several minutes of
+// writing while the board ticks.
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -29,7 +30,7 @@ namespace {
 
 int Seconds() {
     const char* text = std::getenv("WALLSCREEN_STRESS_SECONDS");
-    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 75;
+    return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 180;
 }
 
 std::string Shell(const std::string& text) {

@@ -211,6 +211,20 @@ TEST_F(JobsDb, AValueLongerThanItsFieldIsRefusedUnlessTruncateIsGiven) {
     EXPECT_EQ(kept.status, 1);
     EXPECT_NE(kept.err.find("OptionName"), std::string::npos) << kept.err;
     EXPECT_EQ(Query(dir, "Options.DB", "SELECT count(*) FROM records WHERE OptionName='Band 1'"), "1");
+
+    // Sizes count characters, not bytes: twenty euro signs (60 bytes) fill the field exactly, and
+    // --truncate cuts a longer text between characters.
+    std::string euros;
+    for (int i = 0; i < 21; ++i)
+        euros += "\u20ac";
+    const Result fits =
+        On(dir, {"put", "Options.DB", "OptionName=Band 3", "OptionValue=" + euros.substr(0, 60)});
+    EXPECT_EQ(fits.status, 0) << fits.err;
+    EXPECT_EQ(On(dir, {"put", "Options.DB", "OptionName=Band 4", "OptionValue=" + euros}).status, 1);
+    EXPECT_EQ(
+        On(dir, {"put", "Options.DB", "OptionName=Band 4", "OptionValue=" + euros, "--truncate"}).status, 0);
+    EXPECT_EQ(Query(dir, "Options.DB", "SELECT OptionValue FROM records WHERE OptionName='Band 4'"),
+              euros.substr(0, 60));
 }
 
 TEST_F(JobsDb, HelpDescribesEveryCommandWithAnExampleThatRuns) {

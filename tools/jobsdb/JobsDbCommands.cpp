@@ -4,6 +4,7 @@
 #include "base/DateTime.h"
 #include "base/Locale.h"
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "data/DBError.h"
 #include "data/DateTimeField.h"
 #include "data/Field.h"
@@ -59,11 +60,12 @@ void Assign(const TwsTable& view, TField& field, const std::string& value, Write
         field.SetAsDateTime(DateValueFor(field, value));
         return;
     }
-    if (field.DataType() == ftString && field.Size() > 0 &&
-        value.size() > static_cast<std::size_t>(field.Size()) && !options.truncate)
+    const std::size_t length = Utf8Length(value);
+    if (field.DataType() == ftString && field.Size() > 0 && length > static_cast<std::size_t>(field.Size()) &&
+        !options.truncate)
         throw EDatabaseError(Format("%s: the value for %s is %zu characters long; the field holds at most %d "
                                     "(give --truncate to cut it)",
-                                    view.TableName().c_str(), field.FieldName().c_str(), value.size(),
+                                    view.TableName().c_str(), field.FieldName().c_str(), length,
                                     field.Size()));
     field.SetAsString(value);
 }
