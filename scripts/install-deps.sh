@@ -10,6 +10,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     xvfb x11-utils xdotool
     dpkg-dev file  # the package test: dpkg-shlibdeps for Depends:, file to check what it holds
+    pngquant       # the README's screenshot commands, which its test runs
 )
 
 missing=()

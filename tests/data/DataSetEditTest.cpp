@@ -353,8 +353,8 @@ TEST_F(DataSetEditTest, ACalculationFailingInEditFreesTheRowAndKeepsItAsShown) {
 }
 
 TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
-    // A unique index makes the engine refuse the write inside its transaction, after which it
-    // has already let the row's lock go.
+    // A unique index makes the engine refuse the write inside its transaction. The view stays in
+    // Edit and keeps the row locked until it is cancelled.
     engine::TableSpec spec = ItemsSpec();
     spec.name = "Unique.DB";
     spec.indexes = {{"iCode", {iCode}, false, true, 0}};
@@ -374,10 +374,11 @@ TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
     view->FieldNamed("Code")->SetAsString("A");
     EXPECT_THROW(view->Post(), EDBEngineError);
     EXPECT_EQ(view->State(), dsEdit);
-    EXPECT_FALSE(LockedElsewhere(m_Db, "Unique.DB", "B"));
+    EXPECT_TRUE(LockedElsewhere(m_Db, "Unique.DB", "B"));
 
     view->Cancel();
     EXPECT_EQ(view->State(), dsBrowse);
+    EXPECT_FALSE(LockedElsewhere(m_Db, "Unique.DB", "B"));
     EXPECT_EQ(view->FieldNamed("Code")->AsString(), "B");
     EXPECT_EQ(view->FieldNamed("Name")->AsString(), "Name B");
     view->Edit();
