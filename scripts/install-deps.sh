@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config git
+    build-essential cmake pkg-config git clang libclang-rt-dev
     libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libsqlite3-dev libpng-dev
     fonts-wine fonts-dejavu-core
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev

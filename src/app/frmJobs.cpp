@@ -16,6 +16,8 @@
 #include "ui/Timer.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 namespace ws {
 
@@ -57,10 +59,17 @@ std::string BoardHeaderText(int jewish, int specialDate, int interment) {
 }
 
 bool NightlyCloseDue(TDateTime now) {
-    const TDateTime today = DateOf(now);
-    const TDateTime from = today + EncodeTime(0, 1, 1, 1);
-    const TDateTime until = today + EncodeTime(1, 0, 0, 0);
-    return CompareDateTime(now, from) > 0 && CompareDateTime(now, until) < 0;
+    // In whole milliseconds of the clock's reading: compared as fractions of a day, two readings
+    // one millisecond apart (00:59:59.999 and 01:00:00.000) can fall within the tolerance and
+    // count as the same moment.
+    constexpr std::int64_t kMsPerDay = 86'400'000;
+    constexpr std::int64_t kFrom = 61'001;     // 00:01:01.001
+    constexpr std::int64_t kUntil = 3'600'000; // 01:00:00.000
+    if (!std::isfinite(now) || std::fabs(now) > 1e7)
+        return false; // no clock reads so; keeps the conversion below defined
+    const std::int64_t ms = DateTimeToMSecs(now);
+    const std::int64_t ofDay = ((ms % kMsPerDay) + kMsPerDay) % kMsPerDay;
+    return ofDay > kFrom && ofDay < kUntil;
 }
 
 namespace {

@@ -93,7 +93,7 @@ void ArrangeGrids();
 std::string BoardHeaderText(int jewish, int specialDate, int interment);
 
 // Whether the nightly close is due at 'now': after 00:01:01.001 and before 01:00:00.000 of its
-// day, moments less than a millisecond apart counting as equal.
+// day, read to the whole millisecond (00:01:01.002 and 00:59:59.999 close, the two ends do not).
 bool NightlyCloseDue(TDateTime now);
 
 // The main window and the data module; each is assigned before its object is built.

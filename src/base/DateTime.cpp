@@ -126,7 +126,8 @@ std::int32_t DateToDayNumber(TDateTime value) {
 }
 
 TDateTime DayNumberToDate(std::int32_t dayNumber) {
-    return static_cast<double>(dayNumber - DateDelta);
+    // In 64 bits: a stored day number near the ends of its range must not overflow.
+    return static_cast<double>(static_cast<std::int64_t>(dayNumber) - DateDelta);
 }
 
 int CompareDateTime(TDateTime a, TDateTime b) {

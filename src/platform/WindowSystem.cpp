@@ -543,9 +543,7 @@ void WindowSystem::DeliverRestored() {
 // --- timers -----------------------------------------------------------------------------------
 
 TimerId WindowSystem::SetTimer(unsigned intervalMs, std::function<void()> callback) {
-    // A failing tick is reported while its timer still counts as running, so the report's own
-    // modal loop cannot run the same tick again and stack one report on another every interval.
-    return m_Timers.Add(intervalMs, [this, callback = std::move(callback)] { Guarded(callback); });
+    return m_Timers.Add(intervalMs, std::move(callback));
 }
 
 bool WindowSystem::KillTimer(TimerId timer) {
@@ -553,7 +551,22 @@ bool WindowSystem::KillTimer(TimerId timer) {
 }
 
 bool WindowSystem::DispatchTimer() {
-    return m_Timers.DispatchOne();
+    // A failing tick is reported once it has ended and its timer is rescheduled: the report's
+    // modal loop, which may stay open for hours on an unattended screen, keeps this timer and
+    // every other on its beat. (A tick that opens a box itself is still never run again inside
+    // it.) The reporter keeps the same failure from stacking one box on another.
+    bool dispatched = true; // an exception means a callback ran
+    Guarded([&] { dispatched = m_Timers.DispatchOne(); });
+    return dispatched;
+}
+
+bool WindowSystem::RunPostedTask() {
+    if (m_Tasks.empty())
+        return false;
+    std::function<void()> task = std::move(m_Tasks.front());
+    m_Tasks.pop_front();
+    Guarded(task);
+    return true;
 }
 
 // --- message boxes ----------------------------------------------------------------------------
@@ -636,7 +649,7 @@ bool WindowSystem::ProcessOneMessage() {
     Guarded([&] { handled = NativePollEvent(); });
     if (handled)
         return true;
-    if (PollRegistry())
+    if (PollRegistry() || RunPostedTask())
         return true;
     Guarded([&] { handled = PaintOne(); });
     if (handled)
@@ -651,7 +664,7 @@ void WindowSystem::ProcessMessages() {
     for (;;) {
         bool handled = false;
         Guarded([&] { handled = NativePollEvent(); });
-        if (handled || PollRegistry())
+        if (handled || PollRegistry() || RunPostedTask())
             continue;
         Guarded([&] { handled = PaintOne(); });
         if (handled)

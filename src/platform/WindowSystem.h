@@ -19,6 +19,7 @@
 #include "platform/WindowEvents.h"
 
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <map>
@@ -131,6 +132,11 @@ public:
     TimerId SetTimer(unsigned intervalMs, std::function<void()> callback);
     bool KillTimer(TimerId timer);
 
+    // --- posted tasks -----------------------------------------------------------------------
+    // Runs 'task' from the event loop (or a message box's modal loop) once the handler that
+    // posts it has returned, in the order posted. An exception from it goes to the error reporter.
+    void PostTask(std::function<void()> task) { m_Tasks.push_back(std::move(task)); }
+
     // --- message boxes ----------------------------------------------------------------------
     // Shows a modal box centred on the screen and returns when OK is pressed or the program is
     // terminated. Timers and paints are dispatched meanwhile; clicks on the program's other
@@ -142,9 +148,13 @@ public:
     // Dispatches messages until Terminate() is called.
     void Run();
     void Terminate() { m_Terminated = true; }
+    // Withdraws a terminate request once its loop is over, so that a box shown afterwards (a
+    // failed start-up's own error box) waits for its answer instead of closing at once.
+    void CancelTerminate() { m_Terminated = false; }
     bool Terminated() const { return m_Terminated; }
-    // Dispatches one pending message (input, a cross-process request, a paint or a due timer
-    // tick, in that order of precedence) without waiting. False when nothing was pending.
+    // Dispatches one pending message (input, a cross-process request, a posted task, a paint or
+    // a due timer tick, in that order of precedence) without waiting. False when nothing was
+    // pending.
     bool ProcessOneMessage();
     // Dispatches what is pending now, each due timer at most once, without waiting.
     void ProcessMessages();
@@ -224,6 +234,8 @@ protected:
     bool PaintOne();
     std::optional<std::int64_t> NextTimerDue() const { return m_Timers.NextDue(); }
     bool DispatchTimer();
+    // Runs the oldest posted task; false when none is waiting.
+    bool RunPostedTask();
 
     // Subclasses call this at the end of their destructor, while the hooks can still run.
     void DestroyAllWindows();
@@ -254,6 +266,7 @@ private:
     StartupShow m_StartupShow = StartupShow::Normal;
     std::vector<WindowId> m_Boxes;
     std::vector<WindowId> m_ClosedBoxes;
+    std::deque<std::function<void()>> m_Tasks;
     TimerQueue m_Timers;
     ApplicationEvents m_AppEvents;
     PresentListener m_PresentListener;

@@ -61,6 +61,13 @@ TApplication::TApplication(platform::WindowSystem& system) : TComponent(nullptr)
     platform::ApplicationEvents events;
     events.restored = [this] { Restored(); };
     m_System.SetApplicationEvents(std::move(events));
+    // A program started minimised is minimised from its first moment, before its main form
+    // exists: another copy that looks at it during start-up sees it so and asks for it to be
+    // restored, and the loop carries that request out once it runs.
+    if (m_System.StartupShowRequest() == platform::StartupShow::MinimizedNoActivate) {
+        m_MinimizedAtStart = true;
+        Minimize();
+    }
 }
 
 TApplication::~TApplication() {
@@ -110,6 +117,11 @@ void TApplication::ShowMainFormAtStart() {
             m_MainForm->Show();
             break;
         case platform::StartupShow::MinimizedNoActivate:
+            // Restored already while it started (another copy asked for it): shown at once.
+            if (m_MinimizedAtStart && !IsMinimized()) {
+                m_MainForm->Show();
+                break;
+            }
             // Nothing is shown until the program is restored; then the main form is.
             m_ShowOnRestore = true;
             Minimize();
@@ -125,8 +137,16 @@ void TApplication::Restored() {
     if (!m_ShowOnRestore)
         return;
     m_ShowOnRestore = false;
-    if (m_MainForm != nullptr && !Terminated())
-        m_MainForm->Show();
+    // Shown from the loop once the handler that restored the program has returned. A tick
+    // restores a program started minimised; were the main form shown inside it, a box of its
+    // first showing (the band warning) would hold that tick open and stop the refresh and the
+    // nightly close for as long as nobody answers it.
+    m_System.PostTask([this, alive = std::weak_ptr<bool>(m_Alive)] {
+        if (alive.expired())
+            return;
+        if (m_MainForm != nullptr && !Terminated())
+            m_MainForm->Show();
+    });
 }
 
 void TApplication::Terminate() {
@@ -190,6 +210,9 @@ int TApplication::Execute(const std::function<void()>& block) {
     DestroyComponents();
     if (fatal.empty())
         return 0;
+    // A second copy has asked to end before its start-up failed; its error box must still wait
+    // for OK like the first copy's, not close because of that request.
+    m_System.CancelTerminate();
     m_System.ShowMessageBox(
         platform::MessageBoxRequest{"Application Error", fatal, platform::MessageBoxIcon::Error});
     return 1;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <typeindex>
 #include <utility>
@@ -60,8 +61,9 @@ public:
     // Terminate.
     void Run();
     // Run's first step alone: shows the main form when ShowMainForm is on. A request to start
-    // maximised maximises it first; a request to start minimised minimises the program instead,
-    // and the form is shown when the program is restored.
+    // maximised maximises it first; a program started minimised (it is minimised from the
+    // application's construction on) stays so, and the form is shown by the loop once the
+    // program is restored.
     void ShowMainFormAtStart();
     void Terminate();
     bool Terminated() const { return m_System.Terminated(); }
@@ -99,6 +101,9 @@ private:
     std::string m_Title;
     bool m_ShowMainForm = true;
     bool m_ShowOnRestore = false;
+    bool m_MinimizedAtStart = false;
+    // Tasks posted to the loop hold a weak reference, so none runs after the application is gone.
+    std::shared_ptr<bool> m_Alive = std::make_shared<bool>(true);
     TCustomForm* m_MainForm = nullptr;
     std::uintptr_t m_CreatingAddress = 0;
     // The error reports open now, innermost last: the error's class and message.

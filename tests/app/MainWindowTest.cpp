@@ -244,6 +244,7 @@ TEST_F(MainWindowTest, StartedMinimisedNothingShowsUntilTheProgramIsRestored) {
     EXPECT_FALSE(system->IsShowing(Window()));
     EXPECT_TRUE(ActiveJobsForm->FirstShow()); // FormShow has not run
     app->Restore();
+    system->ProcessMessages();
     EXPECT_TRUE(system->IsShowing(Window()));
     EXPECT_FALSE(ActiveJobsForm->FirstShow());
     EXPECT_TRUE(system->IsInTopMostLayer(Window()));

@@ -73,6 +73,33 @@ TEST_F(OneInstanceTest, AMinimisedFirstCopyIsRestored) {
     EXPECT_TRUE(app->Terminated());
 }
 
+TEST_F(OneInstanceTest, ARestoreAskedForWhileAMinimisedCopyStartsIsCarriedOutByItsLoop) {
+    // This process is the first copy, started minimised; another copy runs its guard while this
+    // one is still starting (its data module opening), before the loop has ever run.
+    app.reset();
+    system->SetStartupShowRequest(platform::StartupShow::MinimizedNoActivate);
+    app = std::make_unique<TApplication>(*system);
+    StartWallScreen();
+    ASSERT_TRUE(app->ShowMainForm());
+
+    platform::WindowRegistry second(RegistryDir());
+    const auto first = second.Find(WallScreenTitle);
+    ASSERT_TRUE(first.has_value());
+    // What the guard does: restore a minimised copy, else only bring it to the top.
+    EXPECT_TRUE(second.IsIconic(*first));
+    if (second.IsIconic(*first))
+        second.Restore(*first, std::chrono::milliseconds(0));
+    else
+        second.BringToTop(*first, std::chrono::milliseconds(0));
+    second.SetForeground(*first, std::chrono::milliseconds(0));
+
+    app->ShowMainFormAtStart();
+    system->ProcessMessages();
+    EXPECT_FALSE(app->IsMinimized());
+    EXPECT_TRUE(system->IsShowing(ActiveJobsForm->Handle()));
+    EXPECT_FALSE(ActiveJobsForm->FirstShow()); // FormShow ran
+}
+
 TEST_F(OneInstanceTest, WhenTheFirstCopyCannotBeFoundTheSecondStillEnds) {
     StartFirstCopy("Something else", false);
     StartWallScreen();

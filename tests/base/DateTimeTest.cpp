@@ -1,6 +1,8 @@
 #include "base/DateTime.h"
 
+#include "base/Convert.h"
 #include "base/Exception.h"
+#include "base/Locale.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -47,4 +49,17 @@ TEST(DateTime, OutOfRangeValuesAreClampedNotUndefined) {
     EXPECT_EQ(DecodeDate(-1e300).year, 1);
     EXPECT_EQ(DecodeDate(std::nan("")).year, 1);
     EXPECT_EQ(DateToDayNumber(1e300), DateToDayNumber(EncodeDate(9999, 12, 31)));
+}
+
+// Whatever a table file holds in a date field, or in a float read as a moment, converts.
+TEST(DateTime, EveryStoredDayNumberAndMomentConverts) {
+    EXPECT_EQ(DayNumberToDate(-2147483647 - 1), -2147483648.0 - DateDelta);
+    EXPECT_EQ(DayNumberToDate(2147483647), 2147483647.0 - DateDelta);
+    EXPECT_EQ(DecodeDate(DayNumberToDate(-2147483647 - 1)), (DateParts{1, 1, 1}));
+    // A moment outside 0001-01-01 .. 9999-12-31 (or not a number) has no text.
+    const TFormatSettings gb = DefaultFormatSettings();
+    EXPECT_EQ(FormatDateTime("dddd yyyy-mm-dd", DayNumberToDate(-2147483647 - 1), gb), "");
+    EXPECT_EQ(FormatDateTime("dddd yyyy-mm-dd", 1e300, gb), "");
+    EXPECT_EQ(FormatDateTime("dddd yyyy-mm-dd", std::nan(""), gb), "");
+    EXPECT_EQ(FormatDateTime("dddd yyyy-mm-dd", EncodeDate(1, 1, 1), gb), "Monday 0001-01-01");
 }

@@ -17,6 +17,8 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace ws::platform {
@@ -209,6 +211,34 @@ TEST_F(SdlOnXvfb, TimersTickWhileAMessageBoxIsOpenAndItsOkButtonClosesIt) {
     EXPECT_TRUE(ws->IsInTopMostLayer(main));
     EXPECT_FALSE(ws->IsMessageBoxOpen());
     EXPECT_FALSE(ws->Terminated());
+}
+
+// Xlib's default error handler ends the process. The window system's tolerant handler must be in
+// force while it runs and after it has gone, also once SDL has put back the handler it found at
+// start-up; in a child process, so that an ended process is seen as a failure, not as the end of
+// this test program.
+TEST(SdlXErrors, NoXErrorEndsTheProgramWhileTheWindowSystemRunsOrAfterItHasGone) {
+    if (!XvfbServer::Installed())
+        GTEST_SKIP() << "Xvfb is not installed (Debian package xvfb)";
+    XvfbServer server(800, 600);
+    ASSERT_TRUE(server.Running()) << server.Error();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        X11Probe probe(server.Display());
+        auto system = std::make_unique<SdlWindowSystem>();
+        const WindowId window = system->CreatePopup(Rect{0, 0, 200, 100}, {});
+        system->SetVisible(window, true);
+        system->ProcessMessages();
+        probe.RaiseMissingWindow();
+        system.reset();
+        probe.RaiseMissingWindow();
+        ::_exit(probe.Connected() ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "an X error ended the process";
 }
 
 TEST(SdlWithoutDisplay, SaysSoInsteadOfFailingObscurely) {

@@ -47,6 +47,9 @@ public:
     // An ordinary window of "another program", mapped and raised.
     unsigned long CreateOrdinaryWindow(int x, int y, int width, int height);
     void Raise(unsigned long window);
+    // Raises a window that does not exist and waits for the server's answer: the BadWindow
+    // error goes to whatever X error handler the process has in force.
+    void RaiseMissingWindow();
 
 private:
     _XDisplay* m_Display = nullptr;

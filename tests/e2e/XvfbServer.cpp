@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,8 +24,14 @@ XvfbServer::XvfbServer(int width, int height) {
         return;
     }
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const pid_t parent = ::getpid();
     m_Pid = ::fork();
     if (m_Pid == 0) {
+        // The server goes with the test process however that ends (a crash, an abort, exit()
+        // from inside a library), so a failed test never leaves an Xvfb behind.
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent)
+            ::_exit(127);
         ::dup2(fds[1], 3); // dup2 clears close-on-exec on the copy
         const int devNull = ::open("/dev/null", O_WRONLY);
         ::dup2(devNull, 1);

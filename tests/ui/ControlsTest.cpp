@@ -294,7 +294,10 @@ TEST_F(ControlsTest, StartedMinimisedTheMainFormIsShownOnlyWhenRestored) {
     EXPECT_EQ(shows, 0);
     EXPECT_FALSE(system.IsShowing(PlainForm->Handle()));
 
+    // Shown by the loop once the handler that restored the program has returned.
     app->Restore();
+    EXPECT_EQ(shows, 0);
+    system.ProcessMessages();
     EXPECT_EQ(shows, 1);
     EXPECT_TRUE(system.IsShowing(PlainForm->Handle()));
 }

@@ -61,13 +61,17 @@ SdlWindowSystem::SdlWindowSystem() {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     // Our pixels go straight to the X server; no GL driver is loaded for a window surface.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // Before SDL opens its connection: SDL keeps the handler it finds and puts it back when it
+    // quits, and hands on to it whatever error it does not handle itself. Installed afterwards,
+    // ours would be replaced at quit by Xlib's, which ends the process on an error still waiting
+    // on the connection (a request to a message box that has just been destroyed).
+    InstallTolerantXErrorHandler();
     if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
         throw EOSError(std::string("Cannot open the display \"") + std::getenv("DISPLAY") + "\" (" +
                        SDL_GetError() +
                        "): is an X server running there? Run under Xvfb or "
                        "use the headless window system");
     }
-    InstallTolerantXErrorHandler();
     m_TopLayer = std::make_unique<X11TopLayer>();
 }
 
