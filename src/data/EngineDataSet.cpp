@@ -153,6 +153,7 @@ void TEngineDataSet::InternalClose() {
     CloseLookupCursor();
     m_ExpressionFilter = 0;
     m_FunctionFilter = 0;
+    m_StrayLookupFilter = 0;
     m_FilterError = nullptr;
     if (m_Cursor) {
         CloseCursor(m_Cursor);
@@ -585,6 +586,13 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
     const std::vector<std::uint8_t> expression =
         TFilterExpr::BuildLookup(exprFields, keys, values, options.Contains(TLocateOption::loCaseInsensitive),
                                  options.Contains(TLocateOption::loPartialKey));
+    if (m_StrayLookupFilter) {
+        // The engine may have dropped it after all and failed only in its answer.
+        const EngineStatus dropped = DropFilter(m_Cursor, m_StrayLookupFilter);
+        if (dropped != esUnknownFilter)
+            Check(dropped);
+        m_StrayLookupFilter = 0;
+    }
     Check(SetToBegin(m_Cursor));
     hFilter filter = 0;
     Check(AddFilter(m_Cursor, 2, expression, filter));
@@ -592,7 +600,11 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
     EngineStatus status = ActivateFilter(m_Cursor, filter);
     if (status == esOk)
         status = engine::GetNextRecord(m_Cursor, LockType::None, row.data());
-    DropFilter(m_Cursor, filter);
+    if (const EngineStatus dropped = DropFilter(m_Cursor, filter); dropped != esOk) {
+        // Still filtering the cursor: the lookup fails and the next one tries the drop again.
+        m_StrayLookupFilter = filter;
+        Check(dropped);
+    }
     RethrowFilterError();
     if (status == esOk)
         return true;

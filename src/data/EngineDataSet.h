@@ -92,6 +92,9 @@ private:
     std::optional<engine::IndexDesc> m_Index;
     engine::hFilter m_ExpressionFilter = 0;
     engine::hFilter m_FunctionFilter = 0;
+    // A lookup filter the engine failed to drop: it would go on hiding rows from the cursor, so
+    // the next lookup drops it first.
+    engine::hFilter m_StrayLookupFilter = 0;
     TRecordBuffer m_FilterRecord;
     std::exception_ptr m_FilterError;
 };

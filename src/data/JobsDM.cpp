@@ -79,14 +79,38 @@ void TJobsDM::JobsTableCalcFields(TDataSet*) {
     // located one, and only its rewrite is skipped this time.
     if (!IsEditing(jewish->State()))
         EditJewishRow(orderNo);
-    jobs->FieldNamed("Memorial")
-        ->SetAsString(jewish->FieldNamed("Stone")->AsString() + " " +
-                      jewish->FieldNamed("Position")->AsString());
-    if (IsEditing(jewish->State()))
-        jewish->Post();
+    try {
+        jobs->FieldNamed("Memorial")
+            ->SetAsString(jewish->FieldNamed("Stone")->AsString() + " " +
+                          jewish->FieldNamed("Position")->AsString());
+        if (IsEditing(jewish->State()))
+            jewish->Post();
+    } catch (...) {
+        // The edit is given up, so that its row lock does not outlast the failure.
+        if (IsEditing(jewish->State())) {
+            try {
+                jewish->Cancel();
+            } catch (...) {
+            }
+        }
+        throw;
+    }
 }
 
 void TJobsDM::EditJewishRow(const std::string& orderNo) {
+    // A Jewish.DB that could only be opened for reading (the file or its directory may not be
+    // written) is shown all the same; that its rows are not rewritten is said once.
+    if (!JewishTable()->CanModify()) {
+        if (!m_ReadOnlyReported) {
+            m_ReadOnlyReported = true;
+            const EDatabaseError error(JewishTable()->Name() + ": " + messages::DataSetReadOnly);
+            if (OnLockError)
+                OnLockError(error);
+            else
+                m_UnreportedLockErrors.emplace_back(error.what());
+        }
+        return;
+    }
     try {
         JewishTable()->Edit();
     } catch (const EDBEngineError& e) {
