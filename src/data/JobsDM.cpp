@@ -76,30 +76,26 @@ void TJobsDM::JobsTableCalcFields(TDataSet*) {
     if (!jewish->Locate("OrderNo", orderNo))
         return;
     // A row locked by another program leaves the view in Browse: the row on show is still the
-    // located one, and only its rewrite is skipped this time.
-    if (!IsEditing(jewish->State()))
-        EditJewishRow(orderNo);
+    // located one, and only its rewrite is skipped this time. A row deleted since it was located
+    // was not found after all.
+    if (!IsEditing(jewish->State()) && !EditJewishRow(orderNo))
+        return;
+    TField* memorial = jobs->FieldNamed("Memorial");
     try {
-        jobs->FieldNamed("Memorial")
-            ->SetAsString(jewish->FieldNamed("Stone")->AsString() + " " +
-                          jewish->FieldNamed("Position")->AsString());
-        if (IsEditing(jewish->State()))
-            jewish->Post();
+        memorial->SetAsString(jewish->FieldNamed("Stone")->AsString() + " " +
+                              jewish->FieldNamed("Position")->AsString());
     } catch (...) {
-        // The edit is given up, so that its row lock does not outlast the failure.
-        if (IsEditing(jewish->State())) {
-            try {
-                jewish->Cancel();
-            } catch (...) {
-            }
-        }
+        if (IsEditing(jewish->State()))
+            CancelJewishEdit();
         throw;
     }
+    if (IsEditing(jewish->State()))
+        PostJewishRow(*memorial);
 }
 
-void TJobsDM::EditJewishRow(const std::string& orderNo) {
-    // A Jewish.DB that could only be opened for reading (the file or its directory may not be
-    // written) is shown all the same; that its rows are not rewritten is said once.
+bool TJobsDM::EditJewishRow(const std::string& orderNo) {
+    // A Jewish.DB that could only be opened for reading is shown all the same; that its rows are
+    // not rewritten is said once.
     if (!JewishTable()->CanModify()) {
         if (!m_ReadOnlyReported) {
             m_ReadOnlyReported = true;
@@ -109,17 +105,50 @@ void TJobsDM::EditJewishRow(const std::string& orderNo) {
             else
                 m_UnreportedLockErrors.emplace_back(error.what());
         }
-        return;
+        return true;
     }
     try {
         JewishTable()->Edit();
     } catch (const EDBEngineError& e) {
+        if (e.ErrorCode() == engine::esRecordDeleted) {
+            m_LockedRows.erase(orderNo);
+            return false;
+        }
         if (e.ErrorCode() != engine::esRecordLocked)
             throw;
         ReportLockedRow(orderNo, e);
-        return;
+        return true;
     }
     m_LockedRows.erase(orderNo);
+    return true;
+}
+
+void TJobsDM::PostJewishRow(TField& memorial) {
+    TwsTable* jewish = JewishTable();
+    try {
+        jewish->Post();
+    } catch (const EDBEngineError& e) {
+        // A failed write leaves the view in Edit; it goes back to Browse at once, so that the
+        // row is not left locked and the next computation starts afresh. A row deleted by a
+        // program that ignores our locks is not found after all; every other failure is
+        // reported.
+        CancelJewishEdit();
+        if (e.ErrorCode() != engine::esRecordDeleted)
+            throw;
+        memorial.Clear();
+    } catch (...) {
+        CancelJewishEdit();
+        throw;
+    }
+}
+
+void TJobsDM::CancelJewishEdit() {
+    // The failure of the write is the one to report; should the cancel fail too, the view is
+    // still in Edit and the next operation on it cancels again.
+    try {
+        JewishTable()->Cancel();
+    } catch (...) {
+    }
 }
 
 void TJobsDM::ReportLockedRow(const std::string& orderNo, const EDBEngineError& error) {
