@@ -46,6 +46,9 @@ void StartWallScreen() {
         ActiveJobsForm->QueueErrorReport(current ? current
                                                  : std::make_exception_ptr(Exception(error.what())));
     };
+    // What the views met while they opened, before there was a handler, is reported the same way.
+    for (const std::string& text : JobsDM->TakeUnreportedLockErrors())
+        ActiveJobsForm->QueueErrorReport(std::make_exception_ptr(Exception(text)));
 }
 
 int RunWallScreen(platform::WindowSystem& system, const std::string& screenshot) {

@@ -438,8 +438,21 @@ void TEngineDataSet::InternalInitRecord(TRecordBuffer& buffer) {
 void TEngineDataSet::InternalEdit(TRecordBuffer& buffer) {
     // Read into a copy so that a refused lock leaves the row on show untouched.
     std::vector<std::uint8_t> record(buffer.Record.size());
-    Check(GetRecord(m_Cursor, LockType::Write, record.data()));
-    RethrowFilterError();
+    // Whatever fails, the edit does not start, and no lock of the row may outlast it: the engine
+    // may have taken the lock before it failed.
+    const EngineStatus status = GetRecord(m_Cursor, LockType::Write, record.data());
+    if (status != esOk) {
+        const std::vector<ErrorEntry> entries = LastErrorEntries();
+        if (status != esRecordLocked)
+            RelRecordLock(m_Cursor, false);
+        throw EDBEngineError(status, entries);
+    }
+    try {
+        RethrowFilterError();
+    } catch (...) {
+        RelRecordLock(m_Cursor, false);
+        throw;
+    }
     buffer.Record.swap(record);
 }
 
@@ -628,7 +641,10 @@ bool TEngineDataSet::Locate(const std::string& keyFields, const std::vector<std:
 
 void TEngineDataSet::DropStaleLookupFilters() {
     while (!m_StaleLookupFilters.empty()) {
-        Check(DropFilter(m_Cursor, m_StaleLookupFilters.back()));
+        // The engine may have dropped it after all and failed only in its answer.
+        const EngineStatus dropped = DropFilter(m_Cursor, m_StaleLookupFilters.back());
+        if (dropped != esUnknownFilter)
+            Check(dropped);
         m_StaleLookupFilters.pop_back();
     }
 }

@@ -94,6 +94,19 @@ void TJobsDM::JobsTableCalcFields(TDataSet*) {
 }
 
 bool TJobsDM::EditJewishRow(const std::string& orderNo) {
+    // A Jewish.DB that could only be opened for reading is shown all the same; that its rows are
+    // not rewritten is said once.
+    if (!JewishTable()->CanModify()) {
+        if (!m_ReadOnlyReported) {
+            m_ReadOnlyReported = true;
+            const EDatabaseError error(JewishTable()->Name() + ": " + messages::DataSetReadOnly);
+            if (OnLockError)
+                OnLockError(error);
+            else
+                m_UnreportedLockErrors.emplace_back(error.what());
+        }
+        return true;
+    }
     try {
         JewishTable()->Edit();
     } catch (const EDBEngineError& e) {

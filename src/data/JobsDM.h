@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ws {
@@ -56,10 +57,14 @@ public:
     void Jobs2TableCalcFields(TDataSet* DataSet);
 
     // A Jewish.DB row locked by another program is shown all the same and not rewritten; its
-    // error goes here once per lock. The application queues an error report; without a handler
+    // error goes here once per lock. So does, once, a Jewish.DB that could only be opened for
+    // reading. The application queues an error report; without a handler
     // the message is kept in UnreportedLockErrors().
     TLockErrorReport OnLockError;
     const std::vector<std::string>& UnreportedLockErrors() const { return m_UnreportedLockErrors; }
+    // Hands over the kept messages (those met while the views opened, before the application
+    // set its handler) and forgets them.
+    std::vector<std::string> TakeUnreportedLockErrors() { return std::exchange(m_UnreportedLockErrors, {}); }
 
 private:
     // Starts the edit of the located Jewish.DB row; a lock held by another program is reported
@@ -88,6 +93,8 @@ private:
     // Order numbers whose Jewish.DB row was found locked and not yet edited since.
     std::set<std::string> m_LockedRows;
     std::vector<std::string> m_UnreportedLockErrors;
+    // Whether a Jewish.DB open for reading only has been reported.
+    bool m_ReadOnlyReported = false;
 };
 
 // The program's data module; set while it exists (from before its description is loaded).

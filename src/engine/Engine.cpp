@@ -58,6 +58,15 @@ private:
     EngineStatus m_Status = esOk;
 };
 
+// The answer of an operation that did its work: a fault armed to strike after the work replaces
+// a success (the work stays done, as after a failure the engine met only on its way out).
+EngineStatus Finish(const char* operation, EngineStatus status) {
+    const EngineStatus injected = FaultInjector::CheckAfterWork(operation);
+    if (status != esOk || injected == esOk)
+        return status;
+    return Errors::Fail(injected, std::string("Injected fault after ") + operation);
+}
+
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -77,7 +86,7 @@ EngineStatus WithCursor(const char* operation, hCursor handle, Fn&& fn) {
     Cursor* cursor = FindCursor(handle);
     if (!cursor)
         return Errors::Fail(esInvalidHandle, Format("Cursor %u", handle));
-    return fn(*cursor);
+    return Finish(operation, fn(*cursor));
 }
 
 // "OrderHead" or "OrderHead.DB" inside the directory; never a path of its own.
@@ -323,6 +332,11 @@ EngineStatus OpenTable(hDatabase db, const std::string& tableName, const std::st
     if (EngineStatus s = opened->Open(indexName, mode, share))
         return s;
     State().cursors[handle] = std::move(opened);
+    // A failure on the way out closes the new cursor again: the caller never learns its handle.
+    if (EngineStatus s = Finish("OpenTable", esOk)) {
+        State().cursors.erase(handle);
+        return s;
+    }
     cursor = handle;
     return esOk;
 }
@@ -363,7 +377,8 @@ EngineStatus GetIndexDescs(hCursor cursor, std::vector<IndexDesc>& indexes) {
 
 EngineStatus CloneCursor(hCursor cursor, bool readOnly, hCursor& clone) {
     clone = 0;
-    return WithCursor("CloneCursor", cursor, [&](Cursor& c) {
+    std::lock_guard lock(State().mutex);
+    const EngineStatus status = WithCursor("CloneCursor", cursor, [&](Cursor& c) {
         const hCursor handle = State().nextHandle++;
         auto copy = std::make_unique<Cursor>(handle, c.TablePath());
         if (EngineStatus s = copy->OpenClone(c, readOnly))
@@ -372,6 +387,12 @@ EngineStatus CloneCursor(hCursor cursor, bool readOnly, hCursor& clone) {
         clone = handle;
         return esOk;
     });
+    // WithCursor answered a fault after the work: the clone it made is closed again.
+    if (status != esOk && clone != 0) {
+        State().cursors.erase(clone);
+        clone = 0;
+    }
+    return status;
 }
 
 EngineStatus CloseCursor(hCursor cursor) {

@@ -12,6 +12,8 @@ struct FaultState {
     std::mutex mutex;
     int countdown = 0; // 0: no counted fault armed
     EngineStatus countedStatus = esOk;
+    FaultInjector::Point point = FaultInjector::Point::OnEntry;
+    std::string struck;
     std::map<std::string, EngineStatus> operations;
 };
 
@@ -25,11 +27,13 @@ FaultState& State() {
 
 } // namespace
 
-void FaultInjector::FailNthCall(int k, EngineStatus status) {
+void FaultInjector::FailNthCall(int k, EngineStatus status, Point point) {
     FaultState& s = State();
     std::lock_guard lock(s.mutex);
     s.countdown = k > 0 ? k : 0;
     s.countedStatus = status;
+    s.point = point;
+    s.struck.clear();
     g_Armed = true;
 }
 
@@ -44,6 +48,7 @@ void FaultInjector::Reset() {
     FaultState& s = State();
     std::lock_guard lock(s.mutex);
     s.countdown = 0;
+    s.struck.clear();
     s.operations.clear();
     g_Armed = false;
 }
@@ -55,9 +60,30 @@ EngineStatus FaultInjector::Check(const char* operation) {
     std::lock_guard lock(s.mutex);
     if (auto it = s.operations.find(operation); it != s.operations.end())
         return it->second;
-    if (s.countdown > 0 && --s.countdown == 0)
+    // Each operation counts once: on entry when the fault strikes there, else after its work.
+    if (s.point == Point::OnEntry && s.countdown > 0 && --s.countdown == 0) {
+        s.struck = operation;
         return s.countedStatus;
+    }
     return esOk;
+}
+
+EngineStatus FaultInjector::CheckAfterWork(const char* operation) {
+    if (!g_Armed)
+        return esOk;
+    FaultState& s = State();
+    std::lock_guard lock(s.mutex);
+    if (s.point == Point::AfterWork && s.countdown > 0 && --s.countdown == 0) {
+        s.struck = operation;
+        return s.countedStatus;
+    }
+    return esOk;
+}
+
+std::string FaultInjector::CountedFaultStruck() {
+    FaultState& s = State();
+    std::lock_guard lock(s.mutex);
+    return s.struck;
 }
 
 } // namespace ws::engine

@@ -10,14 +10,22 @@ namespace ws::engine {
 // driven. Process-wide and thread-safe; Reset() between tests.
 class FaultInjector {
 public:
+    // Where a counted fault strikes: before the operation does anything, or once its work is
+    // done (a lock freed, a row written, a file opened) so that only its answer is the failure.
+    enum class Point { OnEntry, AfterWork };
+
     // The k-th engine operation from now (k >= 1) fails with the status; later ones succeed.
-    static void FailNthCall(int k, EngineStatus status);
+    static void FailNthCall(int k, EngineStatus status, Point point = Point::OnEntry);
     // Every call of the named operation ("OpenTable", "GetNextRecord", ...) fails.
     static void FailOperation(const std::string& operation, EngineStatus status);
     static void Reset();
 
     // Called by each operation on entry: the status to fail with, or esOk.
     static EngineStatus Check(const char* operation);
+    // Called by an operation that did its work: the status to answer with instead, or esOk.
+    static EngineStatus CheckAfterWork(const char* operation);
+    // The operation the counted fault struck since it was armed, or empty.
+    static std::string CountedFaultStruck();
 };
 
 } // namespace ws::engine

@@ -1,0 +1,181 @@
+// Fault sweeps over the board: the n-th engine call of one refresh tick, and of start-up, fails,
+// on its way in or once its work is done, for n = 1, 2, ... until the operation gets through
+// untouched. Each time the board says so at most once, holds no row lock, has changed no row,
+// and the next tick shows exactly what the table files hold, with the office's latest change.
+
+#include "app/BoardFixture.h"
+#include "app/TableFiles.h"
+#include "data/Field.h"
+#include "ui/Timer.h"
+
+namespace ws::test {
+namespace {
+
+using engine::FaultInjector;
+
+class BoardSweepTest : public BoardFixture {
+protected:
+    void SetUp() override {
+        BoardFixture::SetUp();
+        PutBands({"clRed", "clLime", "clBlue", "clFuchsia", "clYellow"});
+        for (int i = 1; i <= 2; ++i) {
+            const std::string no = "J" + std::to_string(i);
+            PutJewish(no, Day(i));
+            Put("Jewish.DB", {{"OrderNo", no}, {"Stone", "Stone " + no}, {"Position", "Left"}});
+        }
+        PutSpecialDate("S1", Day(1));
+        PutInterment("R1", Day(2));
+        Put("RNR.DB", {{"OrderNo", "R1"}, {"Name", "Levi"}, {"CurrentLocation", "Bay 1"}});
+    }
+
+    static std::vector<std::string> Shown(TwsTable& view, const char* field) {
+        std::vector<std::string> values;
+        const int active = view.ActiveRecord();
+        for (int i = 0; i < view.WindowRowCount(); ++i) {
+            view.SetActiveRecord(i);
+            values.push_back(view.FieldNamed(field)->AsString());
+        }
+        view.SetActiveRecord(active);
+        return values;
+    }
+
+    // The office changes a Jewish.DB and an RNR.DB row with SQLite itself.
+    void OfficeChanges(const std::string& mark) {
+        sqlite3* db = nullptr;
+        for (const auto& [file, sql] :
+             {std::pair<std::string, std::string>{"Jewish.DB", "UPDATE records SET Stone = 'Stone " + mark +
+                                                                   "' WHERE OrderNo = 'J2'"},
+              {"RNR.DB", "UPDATE records SET CurrentLocation = 'Bay " + mark + "' WHERE OrderNo = 'R1'"}}) {
+            ASSERT_EQ(sqlite3_open((m_Dir + "/" + file).c_str(), &db), SQLITE_OK);
+            sqlite3_busy_timeout(db, 10000);
+            EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+                << sqlite3_errmsg(db);
+            sqlite3_close(db);
+        }
+    }
+
+    // The rows the grids paint against what the files hold.
+    void ExpectBoardShowsTheFiles() {
+        ASSERT_NE(JobsDM, nullptr);
+        EXPECT_EQ(Header(),
+                  "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 1 | Interment(Bottom) : 1");
+        std::vector<std::string> memorials;
+        for (const std::string& row : FileRows(m_Dir + "/Jewish.DB", "Stone || ' ' || Position", "OrderNo"))
+            memorials.push_back(row);
+        TwsTable& jobs = *JobsDM->JobsTable();
+        EXPECT_EQ(Shown(jobs, "OrderNo"), (std::vector<std::string>{"J1", "J2"}));
+        EXPECT_EQ(Shown(jobs, "Memorial"), memorials);
+        EXPECT_EQ(Shown(*JobsDM->SpecialDateTable(), "OrderNo"), (std::vector<std::string>{"S1"}));
+        TwsTable& jobs2 = *JobsDM->Jobs2Table();
+        EXPECT_EQ(Shown(jobs2, "OrderNo"), (std::vector<std::string>{"R1"}));
+        EXPECT_EQ(Shown(jobs2, "Site"), FileRows(m_Dir + "/RNR.DB", "CurrentLocation"));
+        const TActiveJobsForm& form = *ActiveJobsForm;
+        EXPECT_EQ(form.JobsGrid()->RowCount() - form.JobsGrid()->TitleOffset(), 2);
+        EXPECT_EQ(form.SpecialDateGrid()->RowCount() - form.SpecialDateGrid()->TitleOffset(), 1);
+        EXPECT_EQ(form.RnRGrid()->RowCount() - form.RnRGrid()->TitleOffset(), 1);
+        EXPECT_TRUE(form.Timer1()->Enabled());
+    }
+    void ExpectNoRowLockHeld() {
+        for (const char* table : {"OrderHead.DB", "Jewish.DB", "RNR.DB", "Options.DB"})
+            EXPECT_FALSE(AnyRowLockHeld(m_Dir + "/" + table)) << table;
+    }
+    void Tick() { system->AdvanceTime(5000); }
+
+    static const char* PointName(FaultInjector::Point point) {
+        return point == FaultInjector::Point::OnEntry ? "on entry" : "after the work";
+    }
+};
+
+TEST_F(BoardSweepTest, EveryFailingCallOfATickIsReportedAtMostOnceAndTheNextTickShowsTheFiles) {
+    Start();
+    ExpectBoardShowsTheFiles();
+    ASSERT_TRUE(boxes.empty());
+    for (const FaultInjector::Point point :
+         {FaultInjector::Point::OnEntry, FaultInjector::Point::AfterWork}) {
+        int n = 1;
+        for (;; ++n) {
+            SCOPED_TRACE(std::string(PointName(point)) + ", call " + std::to_string(n));
+            const std::string before = AllRows(m_Dir);
+            const std::size_t reported = boxes.size();
+            FaultInjector::FailNthCall(n, engine::esIOError, point);
+            Tick();
+            const std::string struck = FaultInjector::CountedFaultStruck();
+            SCOPED_TRACE("struck " + struck);
+            FaultInjector::Reset();
+            EXPECT_LE(boxes.size(), reported + 1);
+            EXPECT_EQ(AllRows(m_Dir), before);
+            ExpectNoRowLockHeld();
+            if (struck.empty()) {
+                EXPECT_EQ(boxes.size(), reported);
+                break;
+            }
+            OfficeChanges(std::to_string(n));
+            const std::size_t afterFault = boxes.size();
+            Tick();
+            ExpectBoardShowsTheFiles();
+            EXPECT_EQ(boxes.size(), afterFault);
+            if (HasFailure())
+                return;
+        }
+        // The sweep went through the whole tick: it has a good many engine calls.
+        EXPECT_GT(n, 20) << PointName(point);
+    }
+}
+
+// Off until mended: it finds that an AddFilter failing at call 166 of start-up (on entry) leaves
+// every list showing all four jobs, at that tick and every later one, until the next start.
+TEST_F(BoardSweepTest, DISABLED_EveryFailingCallOfStartUpLeavesNoLockNorChangeAndTheNextStartShowsTheFiles) {
+    for (const FaultInjector::Point point :
+         {FaultInjector::Point::OnEntry, FaultInjector::Point::AfterWork}) {
+        int n = 1;
+        for (;; n += n < 40 ? 1 : 7) {
+            SCOPED_TRACE(std::string(PointName(point)) + ", call " + std::to_string(n));
+            const std::string before = AllRows(m_Dir);
+            MakeProgram();
+            boxes.clear();
+            FaultInjector::FailNthCall(n, engine::esIOError, point);
+            bool started = true;
+            try {
+                Start();
+            } catch (const std::exception&) {
+                // Start-up that fails ends the program after its "Application Error" box.
+                started = false;
+                EXPECT_EQ(JobsDM, nullptr);
+            }
+            const std::string struck = FaultInjector::CountedFaultStruck();
+            SCOPED_TRACE("struck " + struck);
+            FaultInjector::Reset();
+            if (started) {
+                // A fault the views got over: the board runs and says so at most once.
+                EXPECT_LE(boxes.size(), 1u);
+                const std::size_t reported = boxes.size();
+                OfficeChanges("s" + std::to_string(n));
+                Tick();
+                ExpectBoardShowsTheFiles();
+                EXPECT_EQ(boxes.size(), reported);
+            }
+            TComponent::Free(JobsDM);
+            app.reset();
+            system.reset();
+            if (!started) {
+                EXPECT_EQ(AllRows(m_Dir), before);
+            }
+            ExpectNoRowLockHeld();
+            // The next start without the fault (as the morning's restart) shows the files.
+            MakeProgram();
+            boxes.clear();
+            Start();
+            ExpectBoardShowsTheFiles();
+            EXPECT_TRUE(boxes.empty());
+            TComponent::Free(JobsDM);
+            app.reset();
+            system.reset();
+            if (struck.empty() || HasFailure())
+                break;
+        }
+        EXPECT_GT(n, 20) << PointName(point);
+    }
+}
+
+} // namespace
+} // namespace ws::test
