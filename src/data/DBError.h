@@ -66,6 +66,7 @@ inline constexpr const char* EmptyDataSet = "Cannot perform this operation on an
 inline constexpr const char* InitEngineError =
     "An error occurred while attempting to initialize the database engine (error $%.4x)";
 inline constexpr const char* EngineErrorCode = "Engine error $%.4x";
+inline constexpr const char* ValueOutOfRange = "%lld is out of range for field '%s': it holds %d to %d";
 inline constexpr const char* LookupFieldNotStored = "Field '%s' cannot be used to locate a row";
 } // namespace messages
 

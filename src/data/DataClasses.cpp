@@ -22,6 +22,7 @@ void RegisterDataClasses() {
     RegisterClass<TBlobField>();
     RegisterClass<TMemoField>();
     RegisterClass<TIntegerField>();
+    RegisterClass<TSmallintField>();
     RegisterClass<TAutoIncField>();
     RegisterClass<TFloatField>();
     RegisterClass<TCurrencyField>();

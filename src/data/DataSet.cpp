@@ -490,6 +490,10 @@ void TDataSet::RebuildWindow(bool exact, bool center) {
         DataEvent(deDataSetChange, 0);
         return;
     }
+    FillWindowAround(center);
+}
+
+void TDataSet::FillWindowAround(bool center) {
     int before = center ? (m_BufferCount - 1) / 2 : std::min(m_ActiveRecord, m_BufferCount - 1);
     MoveBuffer(m_RecordCount, 0);
     ActivateBuffers();
@@ -566,9 +570,21 @@ void TDataSet::Edit() {
         [this] {
             UpdateCursorPos();
             TRecordBuffer& buffer = *m_Buffers[static_cast<std::size_t>(m_ActiveRecord)];
+            const TRecordBuffer shown = buffer;
             InternalEdit(buffer);
-            buffer.ClearBlobCache();
-            GetCalcFields(buffer);
+            try {
+                buffer.ClearBlobCache();
+                GetCalcFields(buffer);
+            } catch (...) {
+                // The view stays in Browse: it must not keep the row locked, and it shows the
+                // row as it did before.
+                buffer = shown;
+                try {
+                    InternalCancel();
+                } catch (...) {
+                }
+                throw;
+            }
         },
         OnEditError);
     SetState(dsEdit);

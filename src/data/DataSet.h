@@ -233,6 +233,8 @@ protected:
     // Rebuilds the window around the storage's current row; Exact raises "Record not found"
     // when that row cannot be read, Center puts it in the middle of the window.
     void RebuildWindow(bool exact, bool center);
+    // The rest of RebuildWindow once the scratch buffer holds the row that becomes current.
+    void FillWindowAround(bool center);
     void DoAfterScroll();
     void DoBeforeScroll();
     const std::vector<TField*>& FieldList() const { return m_Fields; }

@@ -1,6 +1,7 @@
 #include "data/EngineDataSet.h"
 
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "data/BlobField.h"
 #include "data/BooleanField.h"
 #include "data/DBError.h"
@@ -11,6 +12,8 @@
 #include "data/StringField.h"
 #include "ui/PropertiesBuilder.h"
 
+#include <cstdint>
+#include <cstring>
 #include <mutex>
 
 namespace ws {
@@ -153,6 +156,7 @@ void TEngineDataSet::InternalClose() {
     CloseLookupCursor();
     m_ExpressionFilter = 0;
     m_FunctionFilter = 0;
+    m_StaleLookupFilters.clear();
     m_FilterError = nullptr;
     if (m_Cursor) {
         CloseCursor(m_Cursor);
@@ -198,6 +202,9 @@ void TEngineDataSet::CreateDefaultFields() {
         case ftString:
             field = new TStringField(this);
             field->SetSize(def.Size);
+            break;
+        case ftSmallint:
+            field = new TSmallintField(this);
             break;
         case ftInteger:
             field = new TIntegerField(this);
@@ -444,7 +451,10 @@ void TEngineDataSet::InternalPost(TRecordBuffer& buffer, bool inserting) {
 }
 
 void TEngineDataSet::InternalCancel() {
-    Check(RelRecordLock(m_Cursor, false));
+    // The only lock a view's cursor takes is that of the row it edits. Releasing all of them
+    // needs no cursor position, and finds nothing to do when the engine already let the lock go
+    // (it does so when a write of the row fails).
+    Check(RelRecordLock(m_Cursor, true));
 }
 
 void TEngineDataSet::InternalDelete() {
@@ -481,7 +491,35 @@ bool TEngineDataSet::GetStoredFieldData(const TField& field, const TRecordBuffer
 void TEngineDataSet::SetStoredFieldData(TField& field, TRecordBuffer& buffer, const void* data) {
     if (field.FieldNo() <= 0)
         DatabaseError(messages::DataSetClosed, this);
-    Check(PutField(m_Cursor, Desc(field).number, buffer.Record.data(), data));
+    const FieldDesc& desc = Desc(field);
+    const bool integers = FamilyOf(field.DataType()) == TTypeFamily::Integer &&
+                          (desc.type == FieldType::Int16 || desc.type == FieldType::Int32);
+    if (!data || !integers || field.DataSize() == desc.length) {
+        Check(PutField(m_Cursor, desc.number, buffer.Record.data(), data));
+        return;
+    }
+    // An integer field object over a table field of another width: the value is converted, and
+    // one the table field cannot hold is refused rather than cut.
+    std::int64_t value = 0;
+    if (field.DataSize() == sizeof(std::int16_t)) {
+        std::int16_t word = 0;
+        std::memcpy(&word, data, sizeof word);
+        value = word;
+    } else {
+        std::int32_t number = 0;
+        std::memcpy(&number, data, sizeof number);
+        value = number;
+    }
+    if (desc.type == FieldType::Int16) {
+        if (value < INT16_MIN || value > INT16_MAX)
+            DatabaseError(Format(messages::ValueOutOfRange, static_cast<long long>(value),
+                                 field.DisplayName().c_str(), INT16_MIN, INT16_MAX));
+        const auto word = static_cast<std::int16_t>(value);
+        Check(PutField(m_Cursor, desc.number, buffer.Record.data(), &word));
+    } else {
+        const auto number = static_cast<std::int32_t>(value);
+        Check(PutField(m_Cursor, desc.number, buffer.Record.data(), &number));
+    }
 }
 
 bool TEngineDataSet::ReadBlob(const TField& field, const TRecordBuffer& buffer, std::string& text) const {
@@ -556,7 +594,8 @@ bool TEngineDataSet::Locate(const std::string& keyFields, const std::vector<std:
     const hCursor lookup = ownCursor ? m_Cursor : GetLookupCursor(fields, caseInsensitive);
     bool found = false;
     if (lookup) {
-        const auto partialLength = static_cast<std::uint16_t>(partial ? keyValues.back().size() : 0);
+        // The engine compares the first so many characters of the last key field.
+        const auto partialLength = static_cast<std::uint16_t>(partial ? Utf8Length(keyValues.back()) : 0);
         std::vector<std::uint8_t> row(key.Record.size());
         const EngineStatus status = GetRecordForKey(lookup, static_cast<std::uint16_t>(fields.size()),
                                                     partialLength, key.Record.data(), row.data());
@@ -569,9 +608,29 @@ bool TEngineDataSet::Locate(const std::string& keyFields, const std::vector<std:
     }
     if (!found)
         return false;
-    RebuildWindow(true, true);
+    // The window is rebuilt around the found row, read again. When another program deleted it
+    // in the moment since, it is not found after all, and the window has not changed.
+    CursorPosChanged();
+    TGetResult fetched = TGetResult::Error;
+    try {
+        fetched = InternalGetRecord(ScratchBuffer(), TGetMode::Current, true);
+    } catch (const EDBEngineError& e) {
+        if (e.ErrorCode() != esRecordDeleted)
+            throw;
+        return false;
+    }
+    if (fetched != TGetResult::OK)
+        DatabaseError(messages::RecordNotFound, this);
+    FillWindowAround(true);
     DoAfterScroll();
     return true;
+}
+
+void TEngineDataSet::DropStaleLookupFilters() {
+    while (!m_StaleLookupFilters.empty()) {
+        Check(DropFilter(m_Cursor, m_StaleLookupFilters.back()));
+        m_StaleLookupFilters.pop_back();
+    }
 }
 
 bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
@@ -598,6 +657,7 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
     const std::vector<std::uint8_t> expression =
         TFilterExpr::BuildLookup(exprFields, keys, values, options.Contains(TLocateOption::loCaseInsensitive),
                                  options.Contains(TLocateOption::loPartialKey));
+    DropStaleLookupFilters();
     Check(SetToBegin(m_Cursor));
     hFilter filter = 0;
     Check(AddFilter(m_Cursor, 2, expression, filter));
@@ -605,7 +665,12 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
     EngineStatus status = ActivateFilter(m_Cursor, filter);
     if (status == esOk)
         status = engine::GetNextRecord(m_Cursor, LockType::None, row.data());
-    DropFilter(m_Cursor, filter);
+    if (DropFilter(m_Cursor, filter) != esOk) {
+        // A lookup filter left in force would hide every other row from this view: it is
+        // switched off at least, and dropped before the next lookup.
+        DeactivateFilter(m_Cursor, filter);
+        m_StaleLookupFilters.push_back(filter);
+    }
     RethrowFilterError();
     if (status == esOk)
         return true;

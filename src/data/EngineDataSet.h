@@ -81,6 +81,7 @@ private:
     void RethrowFilterError();
     const engine::FieldDesc& Desc(const TField& field) const;
     bool UsesActiveIndex(const std::vector<TField*>& fields, bool caseInsensitive) const;
+    void DropStaleLookupFilters();
     bool LocateByFilter(const std::vector<TField*>& fields, const std::vector<std::string>& values,
                         TLocateOptions options);
     // The view's fields as the filter parser sees them.
@@ -92,6 +93,8 @@ private:
     std::optional<engine::IndexDesc> m_Index;
     engine::hFilter m_ExpressionFilter = 0;
     engine::hFilter m_FunctionFilter = 0;
+    // Lookup filters of Locate that the engine failed to drop (switched off where it could).
+    std::vector<engine::hFilter> m_StaleLookupFilters;
     TRecordBuffer m_FilterRecord;
     std::exception_ptr m_FilterError;
 };

@@ -2,6 +2,7 @@
 
 #include "base/Locale.h"
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "data/DBError.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@ namespace ws {
 
 namespace {
 
+// Characters of a quoted text that are kept; the rest is dropped, never inside a character.
 constexpr std::size_t kMaxLiteral = 256;
 // Deeper texts are refused before they can exhaust the stack here or in the engine, which walks
 // the tree recursively too.
@@ -308,7 +310,7 @@ void TExprParser::ScanLiteral() {
     }
     m_Pos = p;
     m_Token = TExprToken::Literal;
-    m_TokenText = value.substr(0, kMaxLiteral);
+    m_TokenText = std::string(Utf8Left(value, kMaxLiteral));
 }
 
 void TExprParser::ScanNumber() {

@@ -1,5 +1,6 @@
 #include "base/Convert.h"
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "data/BlobField.h"
 #include "data/BooleanField.h"
 #include "data/DBError.h"
@@ -54,9 +55,11 @@ std::string TStringField::AsString() const {
 }
 
 void TStringField::SetAsString(const std::string& text) {
+    // The text ends at its first zero byte, as it would in the record.
+    const std::string_view kept =
+        Utf8Left(std::string_view(text.c_str()), static_cast<std::size_t>(DataSize() - 1) / 4);
     std::vector<std::uint8_t> data(static_cast<std::size_t>(DataSize()), 0);
-    std::memcpy(data.data(), text.data(),
-                std::min<std::size_t>(text.size(), static_cast<std::size_t>(Size())));
+    std::memcpy(data.data(), kept.data(), kept.size());
     SetData(data.data());
 }
 
@@ -296,8 +299,12 @@ TIntegerField::TIntegerField(TComponent* owner) : TNumericField(owner, ftInteger
 TIntegerField::TIntegerField(TComponent* owner, TFieldType dataType) : TNumericField(owner, dataType) {}
 
 std::int32_t TIntegerField::AsInteger() const {
+    // The value comes in the width of where it is held: 16 bits for a small-integer table field
+    // or field object, else 32.
     std::vector<std::uint8_t> data;
-    return GetData(data) ? Load<std::int32_t>(data) : 0;
+    if (!GetData(data))
+        return 0;
+    return data.size() == sizeof(std::int16_t) ? Load<std::int16_t>(data) : Load<std::int32_t>(data);
 }
 
 void TIntegerField::SetAsInteger(std::int32_t value) {
@@ -323,6 +330,22 @@ void TIntegerField::SetAsString(const std::string& text) {
     if (!TryStrToInt(text, value))
         ConvertError(messages::InvalidIntegerValue, text);
     SetAsInteger(value);
+}
+
+const TClassInfo& TSmallintField::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TSmallintField>("TSmallintField", TIntegerField::StaticClassInfo()).Build();
+    return info;
+}
+
+TSmallintField::TSmallintField(TComponent* owner) : TIntegerField(owner, ftSmallint) {}
+
+void TSmallintField::SetAsInteger(std::int32_t value) {
+    if (value < INT16_MIN || value > INT16_MAX)
+        DatabaseError(Format(messages::ValueOutOfRange, static_cast<long long>(value), DisplayName().c_str(),
+                             INT16_MIN, INT16_MAX));
+    const auto word = static_cast<std::int16_t>(value);
+    SetData(&word);
 }
 
 const TClassInfo& TAutoIncField::StaticClassInfo() {

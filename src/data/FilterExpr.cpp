@@ -3,6 +3,7 @@
 #include "base/Convert.h"
 #include "base/DateTime.h"
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "data/DBError.h"
 
 #include <cmath>
@@ -25,6 +26,7 @@ constexpr std::uint32_t kListNode = 11;
 constexpr std::uint16_t kBufferVersion = 2;
 constexpr std::uint16_t kHeaderSize = 10;
 constexpr std::size_t kNodeHeaderSize = 8;
+// Characters a text constant keeps in the expression buffer.
 constexpr std::size_t kMaxConstText = 255;
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -132,7 +134,7 @@ std::int32_t MSecsOfDay(TDateTime value) {
 std::vector<std::uint8_t> EncodeConstant(const TExprNode& node) {
     const TFieldType type = node.DataType;
     if (IsTextType(type)) {
-        std::string text = ConstText(node).substr(0, kMaxConstText);
+        const std::string text(Utf8Left(ConstText(node), kMaxConstText));
         return std::vector<std::uint8_t>(text.c_str(), text.c_str() + text.size() + 1);
     }
     switch (type) {
@@ -354,10 +356,10 @@ std::uint16_t TFilterExpr::WriteComparison(const TExprNode* node) {
     }
     if (!m_Options.CaseInsensitive && partial == 0)
         return WriteBinary(op, left, right);
-    text = text.substr(0, kMaxConstText);
+    text = std::string(Utf8Left(text, kMaxConstText));
     const std::uint16_t at = PutNode(kCompareNode, op, 4);
     SetOperand(at, 0, m_Options.CaseInsensitive ? 1 : 0);
-    SetOperand(at, 1, static_cast<std::uint16_t>(std::min(partial, kMaxConstText)));
+    SetOperand(at, 1, static_cast<std::uint16_t>(std::min(partial, text.size())));
     SetOperand(at, 2, WriteFieldNode(left));
     const std::uint16_t constant = PutNode(kConstNode, TExprOperator::Constant, 3);
     SetOperand(constant, 0, EngineTypeCode(right->DataType));

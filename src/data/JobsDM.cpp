@@ -76,26 +76,66 @@ void TJobsDM::JobsTableCalcFields(TDataSet*) {
     if (!jewish->Locate("OrderNo", orderNo))
         return;
     // A row locked by another program leaves the view in Browse: the row on show is still the
-    // located one, and only its rewrite is skipped this time.
-    if (!IsEditing(jewish->State()))
-        EditJewishRow(orderNo);
-    jobs->FieldNamed("Memorial")
-        ->SetAsString(jewish->FieldNamed("Stone")->AsString() + " " +
-                      jewish->FieldNamed("Position")->AsString());
+    // located one, and only its rewrite is skipped this time. A row deleted since it was located
+    // was not found after all.
+    if (!IsEditing(jewish->State()) && !EditJewishRow(orderNo))
+        return;
+    TField* memorial = jobs->FieldNamed("Memorial");
+    try {
+        memorial->SetAsString(jewish->FieldNamed("Stone")->AsString() + " " +
+                              jewish->FieldNamed("Position")->AsString());
+    } catch (...) {
+        if (IsEditing(jewish->State()))
+            CancelJewishEdit();
+        throw;
+    }
     if (IsEditing(jewish->State()))
-        jewish->Post();
+        PostJewishRow(*memorial);
 }
 
-void TJobsDM::EditJewishRow(const std::string& orderNo) {
+bool TJobsDM::EditJewishRow(const std::string& orderNo) {
     try {
         JewishTable()->Edit();
     } catch (const EDBEngineError& e) {
+        if (e.ErrorCode() == engine::esRecordDeleted) {
+            m_LockedRows.erase(orderNo);
+            return false;
+        }
         if (e.ErrorCode() != engine::esRecordLocked)
             throw;
         ReportLockedRow(orderNo, e);
-        return;
+        return true;
     }
     m_LockedRows.erase(orderNo);
+    return true;
+}
+
+void TJobsDM::PostJewishRow(TField& memorial) {
+    TwsTable* jewish = JewishTable();
+    try {
+        jewish->Post();
+    } catch (const EDBEngineError& e) {
+        // A failed write leaves the view in Edit; it goes back to Browse at once, so that the
+        // row is not left locked and the next computation starts afresh. A row deleted by a
+        // program that ignores our locks is not found after all; every other failure is
+        // reported.
+        CancelJewishEdit();
+        if (e.ErrorCode() != engine::esRecordDeleted)
+            throw;
+        memorial.Clear();
+    } catch (...) {
+        CancelJewishEdit();
+        throw;
+    }
+}
+
+void TJobsDM::CancelJewishEdit() {
+    // The failure of the write is the one to report; should the cancel fail too, the view is
+    // still in Edit and the next operation on it cancels again.
+    try {
+        JewishTable()->Cancel();
+    } catch (...) {
+    }
 }
 
 void TJobsDM::ReportLockedRow(const std::string& orderNo, const EDBEngineError& error) {

@@ -63,8 +63,12 @@ public:
 
 private:
     // Starts the edit of the located Jewish.DB row; a lock held by another program is reported
-    // and leaves the view in Browse, any other failure propagates.
-    void EditJewishRow(const std::string& orderNo);
+    // and leaves the view in Browse, any other failure propagates. False when the row was
+    // deleted in the meantime.
+    bool EditJewishRow(const std::string& orderNo);
+    // Writes the row back; a failure leaves the view in Browse, the row unlocked.
+    void PostJewishRow(TField& memorial);
+    void CancelJewishEdit();
     void ReportLockedRow(const std::string& orderNo, const EDBEngineError& error);
 
     TComponentRef<TDatabase> m_JobsData{this};

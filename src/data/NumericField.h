@@ -37,6 +37,17 @@ protected:
     TIntegerField(TComponent* owner, TFieldType dataType);
 };
 
+// A 16-bit signed integer; a value outside -32768 .. 32767 is refused, never cut.
+class TSmallintField : public TIntegerField {
+public:
+    WS_CLASS_INFO()
+
+    explicit TSmallintField(TComponent* owner);
+
+    int DataSize() const override { return 2; }
+    void SetAsInteger(std::int32_t value) override;
+};
+
 // An integer the engine assigns to each new row.
 class TAutoIncField : public TIntegerField {
 public:

@@ -1,6 +1,7 @@
 #include "engine/Cursor.h"
 
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "engine/Errors.h"
 
 #include <algorithm>
@@ -35,6 +36,12 @@ std::int64_t RowIdOf(const std::uint8_t* record) {
 
 bool IsText(const FieldDesc& f) {
     return f.type == FieldType::ZString;
+}
+
+// The text of a string field's value bytes: up to the first zero, never past the value.
+std::string TextAt(const FieldDesc& field, const std::uint8_t* p) {
+    const auto* text = reinterpret_cast<const char*>(p);
+    return std::string(text, strnlen(text, field.length));
 }
 
 int CompareSql(const SqlValue& a, const SqlValue& b, bool noCase) {
@@ -437,9 +444,10 @@ void Cursor::DecodeField(Statement& stmt, std::size_t index, std::uint8_t* recor
         return;
     switch (field.type) {
     case FieldType::ZString: {
+        // At most the field's size in characters, cut at a character boundary; the rest of the
+        // value area stays zero.
         const std::string text = stmt.Text(column);
-        const std::size_t length =
-            std::min<std::size_t>({text.size(), std::strlen(text.c_str()), field.size});
+        const std::size_t length = Utf8PrefixBytes(std::string_view(text.c_str()), field.size);
         std::memcpy(value, text.data(), length);
         *flag = length == text.size() ? TableSchema::FieldValue : TableSchema::FieldClipped;
         break;
@@ -723,7 +731,7 @@ void Cursor::EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) cons
             // nothing to write
         } else if (field.type == FieldType::ZString) {
             if (const auto* text = std::get_if<std::string>(&value))
-                std::memcpy(out + 1, text->data(), std::min<std::size_t>(text->size(), field.size));
+                std::memcpy(out + 1, text->data(), Utf8PrefixBytes(text->c_str(), field.size));
         } else if (field.type == FieldType::Float) {
             const double d = std::holds_alternative<double>(value) ? std::get<double>(value)
                                                                    : static_cast<double>(number());
@@ -747,7 +755,7 @@ std::vector<SqlValue> Cursor::DecodeKey(const std::uint8_t* in) const {
         if (in[0] == TableSchema::FieldBlank)
             key.emplace_back(std::monostate{});
         else if (field.type == FieldType::ZString)
-            key.emplace_back(std::string(text, strnlen(text, field.size)));
+            key.emplace_back(std::string(text, strnlen(text, field.length)));
         else if (field.type == FieldType::Float)
             key.emplace_back(Load<double>(in + 1));
         else if (field.length == 4)
@@ -958,7 +966,8 @@ EngineStatus Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialL
         SqlValue value = FieldSql(field, key);
         const bool last = i + 1 == count;
         if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
-            std::string prefix = std::get<std::string>(value).substr(0, partialLength);
+            const std::string& whole = std::get<std::string>(value);
+            std::string prefix(Utf8Left(whole, partialLength));
             segment.where += " AND " + KeyColumn(i) + " >= ?";
             segment.params.emplace_back(prefix);
             const bool noCase = m_Index->caseInsensitive;
@@ -1027,9 +1036,11 @@ EngineStatus Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const
         return esOk;
     }
     if (field->type == FieldType::ZString) {
+        // The size counts characters; a text that fills the value area without its zero holds
+        // more than 4 bytes per character, and so more characters than fit.
         const auto* text = static_cast<const char*>(source);
-        const std::size_t length = strnlen(text, field->size + 1u);
-        if (length > field->size)
+        const std::size_t length = strnlen(text, field->length);
+        if (length == field->length || Utf8Length(std::string_view(text, length)) > field->size)
             return Errors::Fail(esValueTooLong,
                                 Format("Field %s holds at most %u characters", field->name.c_str(),
                                        static_cast<unsigned>(field->size)));
@@ -1116,8 +1127,7 @@ EngineStatus Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record,
     const std::uint8_t* p = record + field->offset + 1;
     switch (field->type) {
     case FieldType::ZString:
-        value = std::string(reinterpret_cast<const char*>(p),
-                            strnlen(reinterpret_cast<const char*>(p), field->size));
+        value = TextAt(*field, p);
         break;
     case FieldType::Date:
         value = DayNumber{Load<std::int32_t>(p)};
@@ -1193,8 +1203,7 @@ SqlValue Cursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) co
     const std::uint8_t* p = record + field.offset + 1;
     switch (field.type) {
     case FieldType::ZString:
-        return std::string(reinterpret_cast<const char*>(p),
-                           strnlen(reinterpret_cast<const char*>(p), field.size));
+        return TextAt(field, p);
     case FieldType::Date:
     case FieldType::Int32:
         return static_cast<std::int64_t>(Load<std::int32_t>(p));

@@ -78,7 +78,9 @@ EngineStatus ReadFirstEqual(hCursor cursor, std::uint16_t fieldNo, const std::st
                             std::uint8_t* record, bool& answered, bool& found);
 
 // ---- values --------------------------------------------------------------------------------------
-// dest / source hold the field's value bytes (FieldDesc::length): strings zero-terminated, dates
+// dest / source hold the field's value bytes (FieldDesc::length): strings as UTF-8 of at most
+// `size` characters (up to 4 bytes each), zero-terminated; a longer text is refused with
+// esValueTooLong, and a longer stored one reads cut at a character boundary. Dates
 // 32-bit day numbers, booleans 16-bit words, integers 16 or 32 bits, floats doubles. A null source
 // blanks the field; for a memo a non-null source is a zero-terminated text.
 EngineStatus GetField(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t* record, void* dest,

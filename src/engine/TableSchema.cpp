@@ -1,6 +1,7 @@
 #include "engine/TableSchema.h"
 
 #include "base/Strings.h"
+#include "base/Utf8.h"
 #include "engine/Errors.h"
 
 #include <set>
@@ -14,6 +15,8 @@ constexpr std::size_t kMaxFields = 1024;
 constexpr std::size_t kMaxNameLength = 128;
 constexpr int kMaxStringSize = 255;
 constexpr int kFormatVersion = 1;
+// A bookmark (an 11-byte header and the key images of the widest index) has a 16-bit size.
+constexpr std::size_t kMaxKeySize = 0xFFFF - 16;
 constexpr const char* kFormatName = "yard-table";
 
 EngineStatus Foreign(const std::string& file, const std::string& why) {
@@ -77,7 +80,7 @@ std::string TableSchema::Quote(const std::string& identifier) {
 std::uint16_t TableSchema::ValueLength(const FieldDesc& field) {
     switch (field.type) {
     case FieldType::ZString:
-        return static_cast<std::uint16_t>(field.size + 1);
+        return static_cast<std::uint16_t>(Utf8MaxBytes(field.size) + 1);
     case FieldType::Date:
     case FieldType::Int32:
         return 4;
@@ -290,11 +293,11 @@ EngineStatus TableSchema::LoadFields(SqliteConnection& db, const std::string& fi
 void TableSchema::Layout() {
     std::size_t offset = RowIdBytes;
     for (FieldDesc& field : m_Fields) {
-        field.offset = static_cast<std::uint16_t>(offset);
+        field.offset = static_cast<std::uint32_t>(offset);
         field.length = ValueLength(field);
         offset += 1u + field.length;
     }
-    m_RecordSize = static_cast<std::uint16_t>(offset);
+    m_RecordSize = static_cast<std::uint32_t>(offset);
 }
 
 EngineStatus TableSchema::LoadIndexes(SqliteConnection& db, const std::string& file) {
@@ -333,8 +336,12 @@ EngineStatus TableSchema::LoadIndexes(SqliteConnection& db, const std::string& f
         if (!usable || index.fields.empty())
             continue;
         index.caseInsensitive = anyNoCase;
+        std::size_t keySize = 0;
         for (std::uint16_t number : index.fields)
-            index.keySize = static_cast<std::uint16_t>(index.keySize + 1 + m_Fields[number - 1].length);
+            keySize += 1u + m_Fields[number - 1].length;
+        if (keySize > kMaxKeySize)
+            continue; // too wide a key for a bookmark: left out like the others
+        index.keySize = static_cast<std::uint16_t>(keySize);
         m_MaxKeySize = std::max(m_MaxKeySize, index.keySize);
         m_Indexes.push_back(std::move(index));
     }
@@ -420,6 +427,7 @@ EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector
             !indexNames.insert(UpperCase(index.name)).second)
             return Errors::Fail(esInvalidParameter, "index name '" + index.name + "' is not valid");
         std::string keys;
+        std::size_t keySize = 0;
         for (std::uint16_t number : index.fields) {
             if (number < 1 || number > tableSpec.fields.size())
                 return Errors::Fail(esInvalidField,
@@ -431,7 +439,10 @@ EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector
             keys += Quote(field.name);
             if (index.caseInsensitive && field.type == FieldType::ZString)
                 keys += " COLLATE NOCASE";
+            keySize += 1u + ValueLength(field);
         }
+        if (keySize > kMaxKeySize)
+            return Errors::Fail(esInvalidParameter, "index '" + index.name + "' has too wide a key");
         sql.push_back(Format("CREATE %sINDEX %s ON %s (%s)", index.unique ? "UNIQUE " : "",
                              Quote(index.name).c_str(), DataTable, keys.c_str()));
     }

@@ -14,12 +14,14 @@ class SqliteConnection;
 // validity checks, and the layout of a record buffer over those fields.
 //
 // Record buffer: an 8-byte row id, then per field a flag byte (FieldBlank, FieldValue or
-// FieldClipped) followed by the field's value bytes.
+// FieldClipped) followed by the field's value bytes. A string field of size n holds n characters
+// of UTF-8, so its value takes 4n + 1 bytes (the text and at least one zero).
 class TableSchema {
 public:
     static constexpr std::uint8_t FieldBlank = 0;
     static constexpr std::uint8_t FieldValue = 1;
-    // A text longer than the field's size was read and cut: never written back as it stands.
+    // A text longer than the field's size (in characters) was read and cut at a character
+    // boundary, or a number out of the field's range was read and clamped: never written back.
     static constexpr std::uint8_t FieldClipped = 2;
     static constexpr std::uint16_t RowIdBytes = 8;
     // The data table inside every table file, and the engine's own metadata tables.
@@ -48,7 +50,7 @@ public:
     const std::vector<FieldDesc>& Fields() const { return m_Fields; }
     const std::vector<IndexDesc>& Indexes() const { return m_Indexes; }
     const std::vector<ValidityCheck>& Checks() const { return m_Checks; }
-    std::uint16_t RecordSize() const { return m_RecordSize; }
+    std::uint32_t RecordSize() const { return m_RecordSize; }
     std::uint16_t MaxKeySize() const { return m_MaxKeySize; }
     const IndexDesc* FindIndex(const std::string& name) const;
     const FieldDesc* Field(std::uint16_t number) const;
@@ -73,7 +75,7 @@ private:
     std::vector<FieldDesc> m_Fields;
     std::vector<IndexDesc> m_Indexes;
     std::vector<ValidityCheck> m_Checks;
-    std::uint16_t m_RecordSize = 0;
+    std::uint32_t m_RecordSize = 0;
     std::uint16_t m_MaxKeySize = 0;
     bool m_HasRowGuard = false;
 };

@@ -43,8 +43,9 @@ struct FieldDesc {
     FieldType type = FieldType::Unknown;
     FieldSubtype subtype = FieldSubtype::None;
     std::uint16_t size = 0;   // characters for strings, declared size for memos, else 0
-    std::uint16_t offset = 0; // of the null flag inside the record buffer
-    std::uint16_t length = 0; // value bytes following the flag
+    std::uint32_t offset = 0; // of the null flag inside the record buffer
+    // Value bytes following the flag; a string of size n takes up to 4n bytes of UTF-8 and a zero.
+    std::uint16_t length = 0;
     bool required = false;
     bool readOnly = false;
 };
@@ -60,7 +61,7 @@ struct IndexDesc {
 enum class RowNumbering { None, Sequence, Physical };
 
 struct CursorProps {
-    std::uint16_t recordSize = 0;
+    std::uint32_t recordSize = 0;
     std::uint16_t bookmarkSize = 0;
     std::uint16_t fieldCount = 0;
     bool canModify = false;

@@ -273,3 +273,68 @@ TEST_F(BoardCycleTest, AReportOfAnotherClassWithTheSameMessageIsStillShown) {
 
 } // namespace
 } // namespace ws::test
+
+namespace ws::test {
+namespace {
+
+// The top grid's painted "Name=Memorial" pairs, as a person reads them off the board.
+std::vector<std::string> TopMemorials() {
+    std::vector<std::string> rows;
+    for (const TwsPaintedRow& row : ActiveJobsForm->JobsGrid()->PaintedRows()) {
+        std::string orderNo = "?";
+        std::string memorial = "?";
+        for (const TwsPaintedCell& cell : row.Cells) {
+            if (cell.Field == "Name")
+                orderNo = cell.Text.substr(cell.Text.rfind(' ') + 1);
+            else if (cell.Field == "Memorial")
+                memorial = cell.Text;
+        }
+        rows.push_back(orderNo + "=" + memorial);
+    }
+    return rows;
+}
+
+using LiveDataBoardTest = BoardCycleTest;
+
+} // namespace
+
+TEST_F(LiveDataBoardTest, DeletedDetailRowsAndFailedRewritesLeaveTheNextTickExact) {
+    const std::string euros = [] {
+        std::string text;
+        for (int i = 0; i < 80; ++i)
+            text += "\u20AC";
+        return text;
+    }();
+    PutJewish("J1", Day(10));
+    PutJewish("J2", Day(11));
+    PutJewish("J3", Day(12));
+    Put("Jewish.DB", {{"OrderNo", "J1"}, {"Stone", "Stone J1"}, {"Position", "Left"}});
+    Put("Jewish.DB", {{"OrderNo", "J2"}, {"Stone", euros}, {"Position", "Left"}});
+    Put("Jewish.DB", {{"OrderNo", "J3"}, {"Stone", "Stone J3"}, {"Position", "Left"}});
+    Start();
+    const std::vector<std::string> all{"J1=Stone J1 Left", "J2=" + euros, "J3=Stone J3 Left"};
+    EXPECT_EQ(TopMemorials(), all);
+    boxes.clear();
+
+    // The office deletes the first job's Jewish.DB row: no error, the job shows no memorial.
+    Jobsdb({"delete", "Jewish.DB", "OrderNo=J1"});
+    const std::vector<std::string> rest{"J1=", "J2=" + euros, "J3=Stone J3 Left"};
+    for (int tick = 0; tick < 2; ++tick) {
+        system->AdvanceTime(5000);
+        EXPECT_EQ(TopMemorials(), rest);
+    }
+    EXPECT_TRUE(boxes.empty()) << boxes[0].text;
+
+    // One tick's rewrite fails: it is reported, and the ticks after it show every row again.
+    engine::FaultInjector::FailOperation("ModifyRecord", engine::esIOError);
+    system->AdvanceTime(5000);
+    engine::FaultInjector::Reset();
+    system->AdvanceTime(100);
+    ASSERT_EQ(boxes.size(), 1u);
+    system->AdvanceTime(5000);
+    EXPECT_EQ(TopMemorials(), rest);
+    EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+} // namespace ws::test

@@ -291,3 +291,100 @@ TEST_F(DataSetEditTest, ACalculationMayLocateEditAndPostAnotherView) {
     EXPECT_EQ(m_View->State(), dsBrowse);
     EXPECT_EQ(EngineRows(), before);
 }
+
+namespace {
+
+// Whether another cursor of this process finds the row with the code locked.
+bool LockedElsewhere(engine::hDatabase db, const std::string& table, const std::string& code) {
+    engine::hCursor cursor = 0;
+    EXPECT_EQ(
+        engine::OpenTable(db, table, "", "", engine::OpenMode::ReadWrite, engine::ShareMode::Shared, cursor),
+        engine::esOk);
+    engine::CursorProps props;
+    engine::GetCursorProps(cursor, props);
+    std::vector<std::uint8_t> record(props.recordSize);
+    engine::EngineStatus status = engine::esRecordNotFound;
+    while (engine::GetNextRecord(cursor, engine::LockType::None, record.data()) == engine::esOk) {
+        engine::Value value;
+        engine::GetValue(cursor, iCode, record.data(), value);
+        if (value != engine::Value{code})
+            continue;
+        status = engine::GetRecord(cursor, engine::LockType::Write, record.data());
+        break;
+    }
+    engine::RelRecordLock(cursor, true);
+    engine::CloseCursor(cursor);
+    EXPECT_TRUE(status == engine::esOk || status == engine::esRecordLocked) << status;
+    return status == engine::esRecordLocked;
+}
+
+} // namespace
+
+TEST_F(DataSetEditTest, ACalculationFailingInEditFreesTheRowAndKeepsItAsShown) {
+    for (const char* name : {"Code", "Name"}) {
+        auto* field = new TStringField(m_View.get());
+        field->SetFieldName(name);
+        field->SetDataSet(m_View.get());
+    }
+    auto* label = new TStringField(m_View.get());
+    label->SetFieldName("Label");
+    label->SetCalculated(true);
+    label->SetDataSet(m_View.get());
+    bool fail = false;
+    m_View->OnCalcFields = [&](TDataSet*) {
+        if (fail)
+            throw EDatabaseError("calculation failed");
+        label->SetAsString("<" + Field("Name")->AsString() + ">");
+    };
+    m_View->Open();
+    m_View->Next();
+    fail = true;
+    EXPECT_THROW(m_View->Edit(), EDatabaseError);
+    EXPECT_EQ(m_View->State(), dsBrowse);
+    EXPECT_FALSE(LockedElsewhere(m_Db, "Items.DB", "B")) << "the view in Browse still holds the row";
+    EXPECT_EQ(Field("Code")->AsString(), "B");
+    EXPECT_EQ(label->AsString(), "<Beta>");
+
+    fail = false;
+    m_View->Edit();
+    EXPECT_TRUE(LockedElsewhere(m_Db, "Items.DB", "B"));
+    m_View->Post();
+    EXPECT_FALSE(LockedElsewhere(m_Db, "Items.DB", "B"));
+}
+
+TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
+    // A unique index makes the engine refuse the write inside its transaction, after which it
+    // has already let the row's lock go.
+    engine::TableSpec spec = ItemsSpec();
+    spec.name = "Unique.DB";
+    spec.indexes = {{"iCode", {iCode}, false, true, 0}};
+    ASSERT_EQ(engine::CreateTable(m_Db, spec), engine::esOk);
+    auto view = NewView("Unique");
+    view->SetTableName("Unique.DB");
+    view->Open();
+    for (const char* code : {"A", "B"}) {
+        view->Insert();
+        view->FieldNamed("Code")->SetAsString(code);
+        view->FieldNamed("Name")->SetAsString(std::string("Name ") + code);
+        view->Post();
+    }
+    const auto before = TableBytes("Unique.DB");
+    ASSERT_TRUE(view->Locate("Code", "B"));
+    view->Edit();
+    view->FieldNamed("Code")->SetAsString("A");
+    EXPECT_THROW(view->Post(), EDBEngineError);
+    EXPECT_EQ(view->State(), dsEdit);
+    EXPECT_FALSE(LockedElsewhere(m_Db, "Unique.DB", "B"));
+
+    view->Cancel();
+    EXPECT_EQ(view->State(), dsBrowse);
+    EXPECT_EQ(view->FieldNamed("Code")->AsString(), "B");
+    EXPECT_EQ(view->FieldNamed("Name")->AsString(), "Name B");
+    view->Edit();
+    view->FieldNamed("Name")->SetAsString("Changed");
+    view->Post();
+    view->Refresh();
+    EXPECT_EQ(view->FieldNamed("Name")->AsString(), "Changed");
+    EXPECT_NE(TableBytes("Unique.DB"), before);
+    EXPECT_FALSE(LockedElsewhere(m_Db, "Unique.DB", "B"));
+}

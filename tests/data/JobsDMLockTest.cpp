@@ -3,6 +3,7 @@
 #include "data/DBError.h"
 #include "data/DataLink.h"
 #include "data/DataSource.h"
+#include "engine/Engine.h"
 
 using namespace ws;
 using namespace ws::test;
@@ -51,6 +52,35 @@ protected:
         return rows;
     }
 
+    // Order numbers of the Jewish.DB rows some cursor holds locked, as a second cursor of this
+    // process finds them.
+    Names LockedJewishRows() {
+        engine::hDatabase db = 0;
+        EXPECT_EQ(engine::OpenDatabase(m_Dir, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, db),
+                  engine::esOk);
+        engine::hCursor cursor = 0;
+        EXPECT_EQ(engine::OpenTable(db, "Jewish.DB", "", "", engine::OpenMode::ReadWrite,
+                                    engine::ShareMode::Shared, cursor),
+                  engine::esOk);
+        engine::CursorProps props;
+        engine::GetCursorProps(cursor, props);
+        std::vector<std::uint8_t> record(props.recordSize);
+        Names locked;
+        while (engine::GetNextRecord(cursor, engine::LockType::None, record.data()) == engine::esOk) {
+            engine::Value orderNo;
+            engine::GetValue(cursor, 1, record.data(), orderNo);
+            const engine::EngineStatus status =
+                engine::GetRecord(cursor, engine::LockType::Write, record.data());
+            EXPECT_TRUE(status == engine::esOk || status == engine::esRecordLocked) << status;
+            if (status == engine::esRecordLocked)
+                locked.push_back(std::get<std::string>(orderNo));
+            engine::RelRecordLock(cursor, true);
+        }
+        engine::CloseCursor(cursor);
+        engine::CloseDatabase(db);
+        return locked;
+    }
+
     TDataLink m_Link;
     std::map<std::string, int> m_Rewrites;
 };
@@ -94,7 +124,7 @@ TEST_F(JewishRowsTest, ARowLockedElsewhereIsShownNotRewrittenAndReportedOncePerL
     EXPECT_EQ(TopList(), kAllShown);
 }
 
-TEST_F(JewishRowsTest, OtherFailuresOfTheRewriteStillReachTheCaller) {
+TEST_F(JewishRowsTest, AFailedRewriteIsReportedAndTheNextTickShowsEverything) {
     engine::FaultInjector::FailOperation("ModifyRecord", engine::esIOError);
     try {
         JobsDM->JobsTable()->Refresh();
@@ -103,10 +133,67 @@ TEST_F(JewishRowsTest, OtherFailuresOfTheRewriteStillReachTheCaller) {
         EXPECT_EQ(e.ErrorCode(), engine::esIOError);
     }
     EXPECT_TRUE(JobsDM->UnreportedLockErrors().empty());
+    // The view is back in Browse and the office can change the job.
+    EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+    EXPECT_EQ(LockedJewishRows(), Names{});
     engine::FaultInjector::Reset();
-    JobsDM->JewishTable()->Cancel();
+    for (int tick = 0; tick < 2; ++tick) {
+        JobsDM->JobsTable()->Refresh();
+        EXPECT_EQ(TopList(), kAllShown);
+    }
+}
+
+TEST_F(JewishRowsTest, AJewishRowDeletedByTheOfficeLeavesItsJobWithoutAMemorial) {
+    Jobsdb({"delete", "Jewish.DB", "OrderNo=J1"});
+    for (int tick = 0; tick < 2; ++tick) {
+        JobsDM->JobsTable()->Refresh();
+        EXPECT_EQ(TopList(), (Names{"J1=", "J2=Stone J2 P", "J3=Stone J3 P"}));
+        EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+    }
+    EXPECT_EQ(LockedJewishRows(), Names{});
+    EXPECT_TRUE(JobsDM->UnreportedLockErrors().empty());
+
+    // Deleted in the moment between finding the row and locking it: not found either.
+    bool deleted = false;
+    JobsDM->JewishTable()->AfterScroll = [&](TDataSet* view) {
+        if (!deleted && view->FieldNamed("OrderNo")->AsString() == "J2") {
+            deleted = true;
+            Jobsdb({"delete", "Jewish.DB", "OrderNo=J2"});
+        }
+    };
     JobsDM->JobsTable()->Refresh();
-    EXPECT_EQ(TopList(), kAllShown);
+    ASSERT_TRUE(deleted);
+    EXPECT_EQ(TopList(), (Names{"J1=", "J2=", "J3=Stone J3 P"}));
+    EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+    EXPECT_EQ(LockedJewishRows(), Names{});
+    EXPECT_EQ(Jobsdb({"dump", "Jewish.DB"}).find("J2"), std::string::npos);
+}
+
+// Every engine call of a tick failing in turn: whatever failed, the Jewish view is left in
+// Browse with no row locked, and the next tick shows the list exactly.
+TEST_F(JewishRowsTest, AFaultAtAnyEngineCallOfATickIsRecoveredByTheNextTick) {
+    const std::string jewishBefore = Jobsdb({"dump", "Jewish.DB"});
+    int failed = 0;
+    int quiet = 0; // ticks in a row that met no fault: k is past the tick's last call
+    for (int k = 1; k < 1000 && quiet < 10; ++k) {
+        SCOPED_TRACE("engine call " + std::to_string(k));
+        engine::FaultInjector::FailNthCall(k, engine::esIOError);
+        bool threw = false;
+        try {
+            JobsDM->JobsTable()->Refresh();
+        } catch (const Exception&) {
+            threw = true;
+        }
+        engine::FaultInjector::Reset();
+        EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
+        EXPECT_EQ(LockedJewishRows(), Names{});
+        JobsDM->JobsTable()->Refresh();
+        EXPECT_EQ(TopList(), kAllShown);
+        failed += threw ? 1 : 0;
+        quiet = threw ? 0 : quiet + 1;
+    }
+    EXPECT_GT(failed, 20);
+    EXPECT_EQ(Jobsdb({"dump", "Jewish.DB"}), jewishBefore);
 }
 
 using JobsDMSoakTest = JobsDbTest;

@@ -347,3 +347,33 @@ TEST(DataModule, OnCreateRunsOnceEveryComponentHasLoaded) {
     module.reset();
     ProbeDM = nullptr;
 }
+
+TEST_F(JobsDMTest, DerivedTextsOfNonAsciiLettersAreCutByCharacters) {
+    const auto repeat = [](const std::string& text, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i)
+            out += text;
+        return out;
+    };
+    const std::string euro = "\u20AC";
+    const std::string shin = "\u05E9";
+    PutJob("J-EURO", "2026-03-01", {{"IsActive", "True"}, {"IsJewish", "True"}});
+    PutJob("J-SHIN", "2026-03-02", {{"IsActive", "True"}, {"IsJewish", "True"}});
+    // Full-size texts: 80 characters of three and of two bytes each.
+    Put("Jewish.DB", {{"OrderNo", "J-EURO"}, {"Stone", repeat(euro, 80)}, {"Position", "P"}});
+    Put("Jewish.DB", {{"OrderNo", "J-SHIN"}, {"Stone", repeat(shin, 41)}, {"Position", repeat(shin, 39)}});
+    PutJob("I-1", "2026-03-03",
+           {{"IsActive", "True"}, {"IsInterment", "True"}, {"Location", repeat(shin, 78)}, {"Section", "B"}});
+    Put("RNR.DB", {{"OrderNo", "I-1"}, {"CurrentLocation", repeat(shin, 40)}, {"Name", repeat(euro, 80)}});
+    const std::string jewishBefore = Jobsdb({"dump", "Jewish.DB"});
+    TJobsDM* dm = CreateJobsDM(nullptr);
+    ApplyBoardFilters();
+    EXPECT_EQ(Column(*dm->JobsTable(), "Memorial"),
+              Names({repeat(euro, 80), repeat(shin, 41) + " " + repeat(shin, 38)}));
+    EXPECT_EQ(Column(*dm->Jobs2Table(), "Site"), Names({repeat(shin, 15)}));
+    EXPECT_EQ(Column(*dm->Jobs2Table(), "CurentLocation"), Names({repeat(shin, 40)}));
+    EXPECT_EQ(Column(*dm->Jobs2Table(), "NameOnStone"), Names({repeat(euro, 80)}));
+    EXPECT_EQ(Column(*dm->Jobs2Table(), "Cem"), Names({repeat(shin, 78) + " S"}));
+    TComponent::Free(JobsDM);
+    EXPECT_EQ(Jobsdb({"dump", "Jewish.DB"}), jewishBefore) << "the rewrite changed a row";
+}

@@ -78,7 +78,7 @@ TEST_F(CursorTest, RawFieldBytesFollowTheFieldDescriptions) {
     EXPECT_EQ(PutField(cursor, fName, record.data(), "Twenty-one characters"), esValueTooLong);
     ASSERT_EQ(PutField(cursor, fAddress, record.data(), "memo through PutField"), esOk);
     ASSERT_EQ(InsertRecord(cursor, LockType::None, record.data()), esOk);
-    char name[21] = {};
+    char name[4 * 20 + 1] = {}; // up to four bytes a character and a zero
     bool isBlank = true;
     ASSERT_EQ(GetField(cursor, fName, record.data(), name, isBlank), esOk);
     EXPECT_FALSE(isBlank);
@@ -513,6 +513,114 @@ TEST_F(CursorTest, InsertCopiesMemosOfACopiedRowAndDeleteOnlyOnce) {
     EXPECT_EQ(ModifyRecord(other, stale.data(), true), esRecordDeleted);
     EXPECT_EQ(ModifyRecord(third, unchanged.data(), true), esOk);
     EXPECT_EQ(ReadNames(cursor), (Names{"Source"}));
+}
+
+} // namespace ws::engine::test
+
+namespace ws::engine::test {
+
+namespace {
+
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i)
+        out += text;
+    return out;
+}
+
+// What the table file holds in the Name column of the first row, read with SQLite directly.
+std::string StoredName(const std::string& path) {
+    sqlite3* raw = nullptr;
+    EXPECT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(raw, "SELECT Name FROM records ORDER BY rowid", -1, &stmt, nullptr);
+    std::string name = "<no row>";
+    if (sqlite3_step(stmt) == SQLITE_ROW)
+        name.assign(static_cast<const char*>(sqlite3_column_blob(stmt, 0)),
+                    static_cast<std::size_t>(sqlite3_column_bytes(stmt, 0)));
+    sqlite3_finalize(stmt);
+    sqlite3_close(raw);
+    return name;
+}
+
+void StoreName(const std::string& path, const std::string& name) {
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(raw, "UPDATE records SET Name = ?", -1, &stmt, nullptr);
+    sqlite3_bind_text(stmt, 1, name.data(), static_cast<int>(name.size()), SQLITE_TRANSIENT);
+    EXPECT_EQ(sqlite3_step(stmt), SQLITE_DONE);
+    sqlite3_finalize(stmt);
+    sqlite3_close(raw);
+}
+
+} // namespace
+
+// Name holds 20 characters. Euro signs take 3 bytes, Hebrew letters 2, the emoji 4.
+TEST_F(CursorTest, TextSizesCountCharactersAndNothingIsCutInsideOne) {
+    const hCursor cursor = Open("iName");
+    auto record = NewRecord(cursor);
+    for (const std::string& text :
+         {Repeat("€", 20), Repeat("ש", 20), Repeat("😀", 20), "a" + Repeat("€", 19)}) {
+        SCOPED_TRACE(text);
+        ASSERT_EQ(PutValue(cursor, fName, record.data(), text), esOk);
+        EXPECT_EQ(NameOf(cursor, record), text);
+        EXPECT_EQ(PutValue(cursor, fName, record.data(), text + "x"), esValueTooLong);
+        EXPECT_EQ(PutField(cursor, fName, record.data(), (text + "€").c_str()), esValueTooLong);
+    }
+    ASSERT_EQ(PutValue(cursor, fName, record.data(), Repeat("€", 20)), esOk);
+    ASSERT_EQ(InsertRecord(cursor, LockType::None, record.data()), esOk);
+    EXPECT_EQ(StoredName(TablePath()), Repeat("€", 20));
+
+    // Another program stores longer texts: they read cut after 20 characters, and a rewrite of
+    // the row keeps what is stored.
+    const std::vector<std::pair<std::string, std::string>> stored{
+        {Repeat("€", 27), Repeat("€", 20)},
+        {Repeat("ש", 41), Repeat("ש", 20)},
+        {Repeat("abc", 7) + "€", Repeat("abc", 6) + "ab"},
+        // Bytes that are no UTF-8 count one character each and are kept as they are.
+        {std::string(25, '\xFF'), std::string(20, '\xFF')},
+        {Repeat("€", 19) + "\xE2\x82" + "x", Repeat("€", 19) + "\xE2"},
+    };
+    for (const auto& [text, shown] : stored) {
+        SCOPED_TRACE(text);
+        StoreName(TablePath(), text);
+        ASSERT_EQ(ForceReread(cursor), esOk);
+        ASSERT_EQ(SetToBegin(cursor), esOk);
+        ASSERT_EQ(GetNextRecord(cursor, LockType::Write, record.data()), esOk);
+        EXPECT_EQ(NameOf(cursor, record), shown);
+        ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 7), esOk);
+        ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
+        EXPECT_EQ(StoredName(TablePath()), text);
+    }
+    // A short text that is not UTF-8 is read and written back byte for byte.
+    const std::string broken = "ab\xE2\x82"
+                               "c\x80";
+    StoreName(TablePath(), broken);
+    ASSERT_EQ(ForceReread(cursor), esOk);
+    ASSERT_EQ(SetToBegin(cursor), esOk);
+    ASSERT_EQ(GetNextRecord(cursor, LockType::Write, record.data()), esOk);
+    EXPECT_EQ(NameOf(cursor, record), broken);
+    ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
+    EXPECT_EQ(StoredName(TablePath()), broken);
+
+    // Keys of 20 three-byte characters survive in bookmarks: a deleted row's neighbour is found.
+    StoreName(TablePath(), Repeat("€", 20));
+    ASSERT_EQ(ForceReread(cursor), esOk);
+    AddJob(cursor, Repeat("€", 19) + "a", 738001, true, "O1");
+    AddJob(cursor, Repeat("€", 19) + "😀", 738002, true, "O2");
+    ASSERT_TRUE(Seek(cursor, Repeat("€", 20), record));
+    CursorProps props;
+    ASSERT_EQ(GetCursorProps(cursor, props), esOk);
+    std::vector<std::uint8_t> bookmark(props.bookmarkSize);
+    ASSERT_EQ(GetBookMark(cursor, bookmark.data()), esOk);
+    ASSERT_EQ(DeleteRecord(cursor), esOk);
+    ASSERT_EQ(SetToBegin(cursor), esOk);
+    EXPECT_EQ(SetToBookMark(cursor, bookmark.data()), esNeighbourPositioned);
+    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
+    EXPECT_EQ(NameOf(cursor, record), Repeat("€", 19) + "😀");
+    ASSERT_EQ(GetPriorRecord(cursor, LockType::None, record.data()), esOk);
+    EXPECT_EQ(NameOf(cursor, record), Repeat("€", 19) + "a");
 }
 
 } // namespace ws::engine::test

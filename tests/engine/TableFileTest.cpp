@@ -47,8 +47,8 @@ TEST_F(TableFileTest, FieldDescriptionsRoundTripEveryType) {
         EXPECT_EQ(fields[i].subtype, tableSpec.fields[i].subtype);
         EXPECT_EQ(fields[i].size, tableSpec.fields[i].size);
     }
-    EXPECT_TRUE(fields[0].readOnly); // autoincrement
-    EXPECT_EQ(fields[fName - 1].length, 21);
+    EXPECT_TRUE(fields[0].readOnly);                 // autoincrement
+    EXPECT_EQ(fields[fName - 1].length, 4 * 20 + 1); // 20 characters of UTF-8 and a zero
     EXPECT_EQ(fields[fDueDate - 1].length, 4);
     EXPECT_EQ(fields[fIsActive - 1].length, 2);
 

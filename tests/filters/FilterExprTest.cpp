@@ -269,6 +269,19 @@ TEST(Constants, LongTextIsCutTo255Characters) {
     const std::uint16_t c = v.Operand(0, 1);
     EXPECT_EQ(v.Operand(c, 1), 256);
     EXPECT_EQ(v.Text(v.Operand(c, 2)), std::string(255, 'x'));
+
+    // Characters, not bytes: 300 euro signs (3 bytes each) keep 255 whole ones.
+    std::string euros;
+    for (int i = 0; i < 300; ++i)
+        euros += "\u20AC";
+    BufferView e(Build(TypedFields(), "Name = '" + euros + "'"));
+    const std::uint16_t ec = e.Operand(0, 1);
+    EXPECT_EQ(e.Operand(ec, 1), 3 * 255 + 1);
+    EXPECT_EQ(e.Text(e.Operand(ec, 2)), euros.substr(0, 3 * 255));
+    // A prefix compares the bytes of the whole characters it has.
+    CompareNode prefix = ReadCompare(Build(TypedFields(), "Name = '" + euros.substr(0, 3 * 200) + "*'"));
+    EXPECT_EQ(prefix.text, euros.substr(0, 3 * 200));
+    EXPECT_EQ(prefix.partial, 3 * 200);
 }
 
 TEST(Constants, OutOfRangeAndUnsupportedTypesAreRefused) {
