@@ -1,9 +1,12 @@
 // Thirty days of the wall screen as the workshop runs it: the timer starts it each morning at six,
 // it refreshes every five seconds and closes itself each night, while the office enters, changes,
-// invoices, finishes and removes jobs along the way. Its memory must not grow over a day nor from
-// day to day, and every table must keep exactly what the office left in it.
+// invoices, finishes and removes jobs along the way. After each change the next tick shows every
+// list's rows as the board model reads them from the table files; its memory must not grow over a
+// day nor from day to day, and every table must keep exactly what the office left in it.
 
+#include "app/BoardComparison.h"
 #include "app/BoardFixture.h"
+#include "app/BoardModel.h"
 #include "ui/Timer.h"
 
 #include <cstddef>
@@ -98,10 +101,20 @@ protected:
                " | Interment(Bottom) : " + std::to_string(counts[2]);
     }
 
+    // The board shows what the tables hold: the header, and each list's place and painted rows.
+    void ExpectBoardAsTheModelSays(const std::string& what) {
+        const BoardDifferences differences =
+            CompareBoard(*ActiveJobsForm, m_Model->Compute(DateTimeToMSecs(system->Now())));
+        EXPECT_TRUE(differences.Empty()) << what << ", at " << FormatIso(system->Now()) << ":\n"
+                                         << differences.Text();
+    }
+
     // After a change the next tick shows it.
     void ExpectBoardWithinATick(const std::string& what) {
         system->AdvanceTime(TickMs());
         EXPECT_EQ(Header(), ExpectedHeader()) << what;
+        m_Model->Tick();
+        ExpectBoardAsTheModelSays(what);
     }
 
     // The office's day: a job of each kind comes in, yesterday's Jewish stone is changed, the
@@ -174,10 +187,12 @@ protected:
 
     std::map<std::string, Job> m_Jobs;
     std::map<std::string, std::string> m_Office;
+    std::unique_ptr<model::BoardModel> m_Model;
 };
 
 TEST_F(LongRun, ThirtyDaysOfTicksWithTheOfficeAtWork) {
     PutBands({"clRed", "clMaroon", "clPurple", "clBlue", "clGreen"});
+    m_Model = std::make_unique<model::BoardModel>(m_Dir);
     for (const char* table : kTables)
         m_Office[table] = Jobsdb({"dump", table});
 
@@ -194,6 +209,8 @@ TEST_F(LongRun, ThirtyDaysOfTicksWithTheOfficeAtWork) {
         MakeProgram(At("06:00:00.000", day));
         Start();
         ASSERT_EQ(Header(), ExpectedHeader());
+        EXPECT_EQ(m_Model->StartProgram(), std::nullopt);
+        ExpectBoardAsTheModelSays("the morning start");
         RunUntil("08:00:00.000", day);
         heap[static_cast<std::size_t>(day)].morning = LiveHeapBytes();
 

@@ -10,11 +10,19 @@
 #include "ui/Application.h"
 #include "ui/Label.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
+
+extern char** environ;
 
 namespace ws::tools {
 
@@ -264,6 +272,51 @@ void WriteText(const std::string& path, const std::string& text) {
         throw EOSError("Cannot write " + path);
 }
 
+// Runs the between-ticks command through /bin/sh with TICK and AT set; its output goes to standard
+// error, so that it never mixes with an account written to standard output. Returns an empty
+// text when it succeeded, else what went wrong.
+std::string RunBetweenTicks(const std::string& command, int tick, TDateTime at) {
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("TICK=", 0) != 0 && entry.rfind("AT=", 0) != 0)
+            environment.push_back(entry);
+    }
+    environment.push_back("TICK=" + std::to_string(tick));
+    environment.push_back("AT=" + FormatIso(at));
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string shell = "/bin/sh", dashC = "-c", text = command;
+    char* argv[] = {shell.data(), dashC.data(), text.data(), nullptr};
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    std::cout.flush();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        return "cannot run /bin/sh: " + std::string(std::strerror(spawned));
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return "cannot wait for /bin/sh: " + std::string(std::strerror(errno));
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return {};
+    const std::string how = WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                              : "signal " + std::to_string(WTERMSIG(status));
+    return "the command before tick " + std::to_string(tick) + " failed (" + how + "): " + command;
+}
+
+// "DIR/tick-0001.json" for tick 1; more digits once four are not enough.
+std::string TickFile(const std::string& dir, int tick) {
+    return dir + "/" + Format("tick-%04d.json", tick);
+}
+
 // The alias YardData names the given directory for this run only.
 class SessionAlias {
 public:
@@ -289,6 +342,12 @@ private:
 } // namespace
 
 int RunSnapshot(const SnapshotOptions& options) {
+    if (!options.jsonDir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.jsonDir, ec);
+        if (ec)
+            throw EOSError("Cannot create " + options.jsonDir + ": " + ec.message());
+    }
     SessionAlias alias(options.dir);
     platform::HeadlessOptions headless;
     headless.start = options.at;
@@ -300,20 +359,47 @@ int RunSnapshot(const SnapshotOptions& options) {
     Account account;
     system.SetMessageBoxResponder(
         [&account](const platform::MessageBoxRequest& request) { account.messages.push_back(request); });
+    std::string failure; // of the between-ticks command, or of writing a tick's account
+    bool toolFailed = false;
     {
         TApplication application(system);
         account.exitCode = application.Execute([&] {
             StartWallScreen();
             Application->ShowMainFormAtStart();
             system.ProcessMessages();
-            for (int i = 0; i < options.ticks && !system.Terminated(); ++i)
+            for (int tick = 1; tick <= options.ticks && !system.Terminated(); ++tick) {
+                if (!options.betweenTicks.empty()) {
+                    const TDateTime at = MSecsToDateTime(DateTimeToMSecs(system.Now()) + kTickMs);
+                    failure = RunBetweenTicks(options.betweenTicks, tick, at);
+                    if (!failure.empty())
+                        return;
+                }
                 system.AdvanceTime(kTickMs);
+                if (!options.jsonDir.empty()) {
+                    // What the window shows after this tick, with the messages so far.
+                    Account after;
+                    Capture(system, std::string(), after);
+                    after.messages = account.messages;
+                    after.exited = system.Terminated();
+                    try {
+                        WriteText(TickFile(options.jsonDir, tick), ToJson(after));
+                    } catch (const std::exception& e) {
+                        failure = e.what();
+                        toolFailed = true;
+                        return;
+                    }
+                }
+            }
             if (options.holdMs > 0)
                 Hold(system, options.holdMs);
             Capture(system, options.png, account);
         });
         account.exited = system.Terminated() || account.exitCode != 0;
     }
+    if (toolFailed)
+        throw EOSError(failure);
+    if (!failure.empty())
+        throw EBetweenTicksFailed(failure);
     WriteText(options.json, ToJson(account));
     return account.exitCode;
 }

@@ -3,6 +3,7 @@
 //
 //   wallscreen-snapshot --at "YYYY-MM-DD HH:MM:SS.mmm" [--dir DIR] [--ticks N] [--png FILE]
 //                       [--json FILE] [--minimized] [--hold MS]
+//                       [--between-ticks CMD] [--json-dir DIR]
 //
 // The account's format is described in docs/snapshot-format.md. The exit code is the program's.
 
@@ -18,7 +19,8 @@ namespace {
 [[noreturn]] void Usage(const std::string& problem) {
     std::cerr << "wallscreen-snapshot: " << problem << "\n"
               << "usage: wallscreen-snapshot --at \"YYYY-MM-DD HH:MM:SS.mmm\" [--dir DIR] [--ticks N]\n"
-              << "                           [--png FILE] [--json FILE] [--minimized] [--hold MS]\n";
+              << "                           [--png FILE] [--json FILE] [--minimized] [--hold MS]\n"
+              << "                           [--between-ticks CMD] [--json-dir DIR]\n";
     std::exit(2);
 }
 
@@ -57,6 +59,14 @@ ws::tools::SnapshotOptions ParseOptions(int argc, char** argv) {
             options.png = value;
         } else if (arg == "--json") {
             options.json = value;
+        } else if (arg == "--between-ticks") {
+            if (value.empty())
+                Usage("--between-ticks wants a command");
+            options.betweenTicks = value;
+        } else if (arg == "--json-dir") {
+            if (value.empty())
+                Usage("--json-dir wants a directory");
+            options.jsonDir = value;
         } else if (arg == "--hold") {
             options.holdMs = WholeNumber(arg, value, 3'600'000);
         } else {
@@ -74,6 +84,9 @@ int main(int argc, char** argv) {
     const ws::tools::SnapshotOptions options = ParseOptions(argc, argv);
     try {
         return ws::tools::RunSnapshot(options);
+    } catch (const ws::tools::EBetweenTicksFailed& e) {
+        std::cerr << "wallscreen-snapshot: " << e.what() << "\n";
+        return 1;
     } catch (const std::exception& e) {
         std::cerr << "wallscreen-snapshot: " << e.what() << "\n";
         return 3;
