@@ -643,8 +643,7 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
         std::vector<std::uint8_t> row(static_cast<std::size_t>(RecordSize()));
         bool answered = false;
         bool found = false;
-        Check(ReadFirstEqual(m_Cursor, static_cast<std::uint16_t>(fields[0]->FieldNo()), values[0],
-                             row.data(), answered, found));
+        Check(ReadFirstEqual(m_Cursor, Desc(*fields[0]).number, values[0], row.data(), answered, found));
         if (answered)
             return found;
     }
