@@ -651,6 +651,18 @@ void TEngineDataSet::DropStaleLookupFilters() {
 
 bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
                                     const std::vector<std::string>& values, TLocateOptions options) {
+    // One exact, case-sensitive string key: the engine answers from the map it keeps of that
+    // field's values, the same first row the scan below would find.
+    if (fields.size() == 1 && fields[0]->DataType() == ftString &&
+        !options.Contains(TLocateOption::loCaseInsensitive) &&
+        !options.Contains(TLocateOption::loPartialKey)) {
+        std::vector<std::uint8_t> row(static_cast<std::size_t>(RecordSize()));
+        bool answered = false;
+        bool found = false;
+        Check(ReadFirstEqual(m_Cursor, Desc(*fields[0]).number, values[0], row.data(), answered, found));
+        if (answered)
+            return found;
+    }
     // The lookup is an expression filter of its own, built like a filter text would be:
     // exact comparisons, never partial except for the last key when asked.
     const TExprFields exprFields = ExprFields();

@@ -235,6 +235,7 @@ void Cursor::Disconnect(bool checkpoint) {
     if (!m_Connected)
         return;
     m_Statements.clear();
+    m_KeyMaps.clear();
     if (checkpoint) {
         // Copy the old file's log into it and empty the log, so that the file now under the name
         // does not start from the old file's pages (the log is found by name).
@@ -851,6 +852,103 @@ EngineStatus Cursor::SetToCursor(const Cursor& source) {
     if (!found || !passes)
         return Errors::Fail(esRecordDeleted);
     m_Position = {Where::Row, key, source.m_Position.rowId, true};
+    return esOk;
+}
+
+// ---- keyed lookups without an index ------------------------------------------------------------
+
+EngineStatus Cursor::DataVersion(std::int64_t& version) {
+    Statement* stmt = Cached("PRAGMA data_version");
+    if (!stmt)
+        return m_PrepareStatus;
+    const int rc = stmt->Step();
+    version = rc == SQLITE_ROW ? stmt->Int(0) : -1;
+    stmt->Reset();
+    return rc == SQLITE_ROW ? esOk : Storage(rc);
+}
+
+std::string Cursor::FieldText(const FieldDesc& field, const std::uint8_t* record) {
+    Value value;
+    if (GetValue(field.number, record, value) != esOk)
+        return {};
+    const auto* text = std::get_if<std::string>(&value);
+    return text ? *text : std::string();
+}
+
+EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
+    // The rows in the order a scan meets them; the first of each text wins. Texts are taken as the
+    // record buffer holds them, so they compare exactly as an equality filter compares them.
+    map.first.clear();
+    const FieldDesc& field = m_Schema.Fields()[fieldNo - 1u];
+    Statement* stmt = Cached("SELECT " + SelectList() + FromClause() + " WHERE 1" + OrderBy(false));
+    if (!stmt)
+        return m_PrepareStatus;
+    std::vector<std::uint8_t> record(m_Schema.RecordSize());
+    int rc = 0;
+    while ((rc = stmt->Step()) == SQLITE_ROW) {
+        if (stmt->IsNull(m_Columns[fieldNo - 1u]))
+            continue;
+        DecodeField(*stmt, fieldNo - 1u, record.data());
+        map.first.try_emplace(FieldText(field, record.data()), stmt->Int(0));
+    }
+    stmt->Reset();
+    if (rc != SQLITE_DONE) {
+        map.first.clear();
+        map.dataVersion = -1;
+        return Storage(rc);
+    }
+    return esOk;
+}
+
+EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
+                                    bool& answered, bool& found) {
+    answered = false;
+    found = false;
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    // Any active filter decides rows the map knows nothing of; a text the field cannot hold whole
+    // is left to the scan's own comparison.
+    const bool filtered =
+        std::any_of(m_Filters.begin(), m_Filters.end(), [](const Filter& f) { return f.active; });
+    if (filtered || !IsText(*field) || text.empty() || text.size() > field->size ||
+        text.find('\0') != std::string::npos)
+        return esOk;
+    if (EngineStatus s = Live())
+        return s;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::int64_t version = 0;
+        if (EngineStatus s = DataVersion(version))
+            return s;
+        const std::int64_t changes = sqlite3_total_changes64(m_Db.Handle());
+        KeyMap& map = m_KeyMaps[fieldNo];
+        if (map.index != m_Index || map.dataVersion != version || map.changes != changes) {
+            if (EngineStatus s = BuildKeyMap(fieldNo, map))
+                return s;
+            map.index = m_Index;
+            map.dataVersion = version;
+            map.changes = changes;
+        }
+        const auto it = map.first.find(text);
+        if (it == map.first.end()) {
+            answered = true;
+            SetToEnd();
+            return esOk;
+        }
+        bool exists = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (EngineStatus s = FetchRow(it->second, exists, passes, key))
+            return s;
+        if (exists && FieldText(*field, m_Scratch.data()) == text) {
+            answered = true;
+            found = true;
+            m_Position = {Where::Row, key, it->second, true};
+            return FinishRead(LockType::None, record);
+        }
+        // Another program committed between the two reads: build the map again.
+        map.dataVersion = -1;
+    }
     return esOk;
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ws::engine {
@@ -52,6 +53,14 @@ public:
     EngineStatus SetToCursor(const Cursor& source);
     EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
                             std::uint8_t* record);
+    // The first row, in the order of the active index, whose string field equals text exactly
+    // (case-sensitive, a blank field never equals): what a scan through an equality filter would
+    // find, answered from a map of the field's values the cursor keeps for itself and builds again
+    // whenever the file changed. answered is false when the cursor cannot answer this way (active
+    // filters, an empty or over-long text): the caller scans instead. Not found leaves the cursor
+    // after the last row, as a scan would.
+    EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
+                                bool& answered, bool& found);
 
     EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest, bool& isBlank) const;
     EngineStatus PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source);
@@ -107,6 +116,16 @@ private:
         std::function<bool(Statement&)> within;
     };
 
+    // For ReadFirstEqual: each text of one field mapped to the first row holding it, valid while
+    // the file is unchanged (data version for other connections' commits, the connection's own
+    // change count for its own) and the order is the same.
+    struct KeyMap {
+        const IndexDesc* index = nullptr;
+        std::int64_t dataVersion = -1;
+        std::int64_t changes = -1;
+        std::unordered_map<std::string, std::int64_t> first;
+    };
+
     struct FileId {
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
@@ -136,6 +155,9 @@ private:
     void Unlock(std::int64_t rowId, bool dropped);
     bool FieldChanged(const FieldDesc& field, const std::uint8_t* record,
                       const std::uint8_t* reference) const;
+    EngineStatus DataVersion(std::int64_t& version);
+    EngineStatus BuildKeyMap(std::uint16_t fieldNo, KeyMap& map);
+    std::string FieldText(const FieldDesc& field, const std::uint8_t* record);
     void DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const;
     std::uint16_t IndexTag() const;
     bool HasRowFilters() const;
@@ -188,6 +210,7 @@ private:
     // The row whose lock the engine let go of itself (modify, delete, row gone): releasing it
     // again is harmless.
     std::optional<std::int64_t> m_DroppedLock;
+    std::map<std::uint16_t, KeyMap> m_KeyMaps;
 };
 
 } // namespace ws::engine

@@ -461,6 +461,14 @@ EngineStatus GetRecordForKey(hCursor cursor, std::uint16_t fieldCount, std::uint
                       [&](Cursor& c) { return c.ReadForKey(fieldCount, partialLength, keyRecord, record); });
 }
 
+EngineStatus ReadFirstEqual(hCursor cursor, std::uint16_t fieldNo, const std::string& text,
+                            std::uint8_t* record, bool& answered, bool& found) {
+    answered = false;
+    found = false;
+    return WithCursor("ReadFirstEqual", cursor,
+                      [&](Cursor& c) { return c.ReadFirstEqual(fieldNo, text, record, answered, found); });
+}
+
 // ---- values --------------------------------------------------------------------------------------
 
 EngineStatus GetField(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t* record, void* dest,

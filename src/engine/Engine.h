@@ -70,6 +70,12 @@ EngineStatus SetToCursor(hCursor dest, hCursor source);
 // partial length, the last of them, a string, only has to begin with that many characters.
 EngineStatus GetRecordForKey(hCursor cursor, std::uint16_t fieldCount, std::uint16_t partialLength,
                              const std::uint8_t* keyRecord, std::uint8_t* record);
+// The first row, in the cursor's order, whose string field equals text exactly (case-sensitive),
+// found without a scan while the file is unchanged; answered is false when the cursor has active
+// filters or the text is empty or longer than the field, and the caller should scan. Not found
+// leaves the cursor after the last row.
+EngineStatus ReadFirstEqual(hCursor cursor, std::uint16_t fieldNo, const std::string& text,
+                            std::uint8_t* record, bool& answered, bool& found);
 
 // ---- values --------------------------------------------------------------------------------------
 // dest / source hold the field's value bytes (FieldDesc::length): strings as UTF-8 of at most

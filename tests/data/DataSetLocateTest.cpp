@@ -1,6 +1,8 @@
 #include "DataSetTestSupport.h"
 #include "data/DBError.h"
 
+#include <sqlite3.h>
+
 using namespace ws;
 using namespace ws::test;
 
@@ -18,6 +20,15 @@ protected:
     }
 
     std::string Name(TDataSet& view) { return view.FieldNamed("Name")->AsString(); }
+
+    // Changes Items.DB as another program would: its own connection, straight SQL.
+    void OtherProgram(const std::string& sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((m_Dir + "/Items.DB").c_str(), &db), SQLITE_OK);
+        sqlite3_busy_timeout(db, 2000);
+        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
 };
 
 } // namespace
@@ -99,4 +110,45 @@ TEST_F(DataSetLocateTest, OptionsAndUnknownFields) {
     } catch (const EDatabaseError& e) {
         EXPECT_STREQ(e.what(), "Items: Field 'Colour' not found");
     }
+}
+
+TEST_F(DataSetLocateTest, ALookupWithoutAnIndexSeesEveryChangeAtTheNextCall) {
+    // Name has no index: the engine answers from what it knows of the field's values. Each
+    // change, by another program or through the view itself, must show at the very next call.
+    auto view = NewView("Items");
+    view->Open();
+    const auto code = [&view] { return view->FieldNamed("Code")->AsString(); };
+    EXPECT_TRUE(view->Locate("Name", "Second"));
+    EXPECT_EQ(code(), "AB12");
+    EXPECT_FALSE(view->Locate("Name", "second"));
+
+    OtherProgram("INSERT INTO records (Code, Name) VALUES ('dup', 'Second')");
+    EXPECT_TRUE(view->Locate("Name", "Second"));
+    EXPECT_EQ(code(), "AB12") << "the first row holding the key wins";
+    OtherProgram("UPDATE records SET Name = 'Gone' WHERE Code = 'AB12'");
+    EXPECT_TRUE(view->Locate("Name", "Second"));
+    EXPECT_EQ(code(), "dup");
+    EXPECT_TRUE(view->Locate("Name", "Gone"));
+    EXPECT_EQ(code(), "AB12");
+    OtherProgram("DELETE FROM records WHERE Code = 'dup'");
+    EXPECT_FALSE(view->Locate("Name", "Second"));
+
+    // A change written through the view's own connection.
+    ASSERT_TRUE(view->Locate("Name", "Star"));
+    view->Edit();
+    view->FieldNamed("Name")->SetAsString("Mine");
+    view->Post();
+    EXPECT_FALSE(view->Locate("Name", "Star"));
+    EXPECT_TRUE(view->Locate("Name", "Mine"));
+    EXPECT_EQ(code(), "xy*");
+
+    // A filtered view finds only rows that pass its filter.
+    view->SetFilter("Code <> 'ab12'");
+    view->SetFiltered(true);
+    EXPECT_FALSE(view->Locate("Name", "First"));
+    view->SetFiltered(false);
+    EXPECT_TRUE(view->Locate("Name", "First"));
+    EXPECT_EQ(code(), "ab12");
+    // A key longer than the field is never found.
+    EXPECT_FALSE(view->Locate("Name", std::string(30, 'F')));
 }
