@@ -355,10 +355,10 @@ TEST_F(DataSetEditTest, ACalculationFailingInEditFreesTheRowAndKeepsItAsShown) {
 TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
     // A unique index makes the engine refuse the write inside its transaction. The view stays in
     // Edit and keeps the row locked until it is cancelled.
-    engine::TableSpec spec = ItemsSpec();
-    spec.name = "Unique.DB";
-    spec.indexes = {{"iCode", {iCode}, false, true, 0}};
-    ASSERT_EQ(engine::CreateTable(m_Db, spec), engine::esOk);
+    engine::TableSpec table = ItemsSpec();
+    table.name = "Unique.DB";
+    table.indexes = {{"iCode", {iCode}, false, true, 0}};
+    ASSERT_EQ(engine::CreateTable(m_Db, table), engine::esOk);
     auto view = NewView("Unique");
     view->SetTableName("Unique.DB");
     view->Open();

@@ -66,8 +66,8 @@ protected:
 
     // Numbers.DB: an autoincrement Index, a 16-bit Small and a 32-bit Qty.
     void MakeNumbersTable() {
-        engine::TableSpec spec;
-        spec.name = "Numbers.DB";
+        engine::TableSpec table;
+        table.name = "Numbers.DB";
         const auto field = [](const char* name, engine::FieldType type,
                               engine::FieldSubtype subtype = engine::FieldSubtype::None) {
             engine::FieldDesc f;
@@ -76,9 +76,9 @@ protected:
             f.subtype = subtype;
             return f;
         };
-        spec.fields = {field("Index", engine::FieldType::Int32, engine::FieldSubtype::AutoInc),
-                       field("Small", engine::FieldType::Int16), field("Qty", engine::FieldType::Int32)};
-        ASSERT_EQ(engine::CreateTable(m_Db, spec), engine::esOk);
+        table.fields = {field("Index", engine::FieldType::Int32, engine::FieldSubtype::AutoInc),
+                        field("Small", engine::FieldType::Int16), field("Qty", engine::FieldType::Int32)};
+        ASSERT_EQ(engine::CreateTable(m_Db, table), engine::esOk);
         engine::hCursor cursor = 0;
         ASSERT_EQ(engine::OpenTable(m_Db, "Numbers.DB", "", "", engine::OpenMode::ReadWrite,
                                     engine::ShareMode::Shared, cursor),
