@@ -202,6 +202,10 @@ EngineStatus Cursor::Connect() {
         m_Db.Close();
         return s;
     }
+    // Pages are read through a mapping of the file rather than copied in by a system call each:
+    // a scan meets most pages of the file, and the connection's page cache is dropped whenever
+    // anyone commits. A storage layer without mappings ignores this.
+    m_Db.Exec("PRAGMA mmap_size=268435456");
     if (!m_ReadOnly && !m_Schema.HasRowGuard()) {
         // Files made before the row-id guard get it at their first read/write open. Should the
         // file stay busy past the wait, the next insert tries again; nothing else needs it.
