@@ -91,6 +91,17 @@ OpenFiles& Files() {
     return *files;
 }
 
+// The one cursor of the process whose stepping read may stay open between calls.
+struct Stepping {
+    std::mutex mutex;
+    Cursor* cursor = nullptr;
+};
+
+Stepping& CurrentStep() {
+    static Stepping* stepping = new Stepping;
+    return *stepping;
+}
+
 } // namespace
 
 hCursor RecordBuffer::CursorHandle() const {
@@ -112,6 +123,8 @@ Cursor::Cursor(hCursor handle, std::string tablePath) : m_Handle(handle), m_Tabl
 }
 
 Cursor::~Cursor() {
+    EndStep();
+    m_StepStatements.clear();
     if (m_Locks) {
         m_Locks->UnlockAll(m_Handle);
         if (m_TableOpened)
@@ -189,6 +202,12 @@ EngineStatus Cursor::Connect() {
         m_Db.Close();
         return s;
     }
+    // Room for the pages of a large table (64 MiB; taken only as pages are read): a walk through
+    // an index meets a row page for every entry, and with the default cache of 2 MiB every walk
+    // over a table of 100,000 orders read most of its pages again. The cache is emptied whenever
+    // anyone commits. Not a memory mapping: a file cut short in place while mapped would kill the
+    // process instead of failing a read.
+    m_Db.Exec("PRAGMA cache_size=-65536");
     if (!m_ReadOnly && !m_Schema.HasRowGuard()) {
         // Files made before the row-id guard get it at their first read/write open. Should the
         // file stay busy past the wait, the next insert tries again; nothing else needs it.
@@ -234,8 +253,14 @@ EngineStatus Cursor::InstallRowGuard() {
 void Cursor::Disconnect(bool checkpoint) {
     if (!m_Connected)
         return;
+    EndStep();
+    m_StepStatements.clear();
     m_Statements.clear();
     m_KeyMaps.clear();
+    m_CountMemo = {};
+    m_ProbeStatement = Statement();
+    m_Probe.Close();
+    m_ProbeOpen = false;
     if (checkpoint) {
         // Copy the old file's log into it and empty the log, so that the file now under the name
         // does not start from the old file's pages (the log is found by name).
@@ -250,8 +275,10 @@ EngineStatus Cursor::Live() {
         return Errors::Fail(m_Broken, "Table: " + m_TablePath);
     FileId now;
     const bool exists = IdentifyFile(m_TablePath, now);
-    if (m_Connected && exists && now == m_FileId)
+    if (m_Connected && exists && now == m_FileId) {
+        CheckStep();
         return esOk;
+    }
     {
         // The file under the name is not the one we read (or none is): every cursor of this
         // process lets go of the old one first; one of them empties its log.
@@ -266,6 +293,9 @@ EngineStatus Cursor::Live() {
         }
         auto writer = std::find_if(stale.begin(), stale.end(), [](Cursor* c) { return !c->m_ReadOnly; });
         Cursor* checkpointer = writer != stale.end() ? *writer : stale.empty() ? nullptr : stale.front();
+        // No read of the old file may hold its snapshot while the log is emptied.
+        for (Cursor* cursor : stale)
+            cursor->EndStep();
         for (Cursor* cursor : stale)
             cursor->Disconnect(cursor == checkpointer);
     }
@@ -277,6 +307,7 @@ EngineStatus Cursor::Live() {
 }
 
 void Cursor::ResetStatements() {
+    EndStep();
     for (auto& [sql, stmt] : m_Statements)
         stmt.Reset();
 }
@@ -333,6 +364,8 @@ EngineStatus Cursor::SwitchToIndex(const std::string& indexName) {
             return Errors::Fail(esUnknownIndex, "Index '" + indexName + "' of table " + m_TablePath);
     }
     m_Index = index;
+    EndStep();
+    m_StepStatements.clear();
     m_Statements.clear();
     if (m_Position.where != Where::Row)
         return esOk;
@@ -573,39 +606,174 @@ std::vector<Cursor::Segment> Cursor::SegmentsFrom(Direction direction) const {
     return segments;
 }
 
+Statement* Cursor::SegmentStatement(const Segment& segment, std::map<std::string, Statement>& cache) {
+    std::vector<SqlValue> params = segment.params;
+    const std::string sql = "SELECT " + SelectList() + FromClause() + " WHERE " + segment.where +
+                            FilterSql(params) + OrderBy(segment.descending);
+    Statement* stmt = nullptr;
+    if (auto it = cache.find(sql); it != cache.end()) {
+        stmt = &it->second;
+    } else {
+        int rc = 0;
+        Statement prepared = m_Db.Prepare(sql, &rc);
+        if (rc != SQLITE_OK) {
+            m_PrepareStatus = Storage(rc);
+            return nullptr;
+        }
+        stmt = &cache.emplace(sql, std::move(prepared)).first->second;
+    }
+    for (std::size_t i = 0; i < params.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), params[i]);
+    return stmt;
+}
+
+EngineStatus Cursor::StepSegment(Statement& stmt, const Segment& segment, std::int64_t& rowId,
+                                 bool& stopped) {
+    stopped = false;
+    int rc = 0;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        if (segment.within && !segment.within(stmt)) {
+            stopped = true;
+            break;
+        }
+        m_TestRow = &stmt;
+        m_TestDecoded = false;
+        if (!PassesFilters())
+            continue;
+        TestRowData();
+        rowId = stmt.Int(0);
+        m_Position = {Where::Row, KeyOf(stmt), rowId, true};
+        m_TestRow = nullptr;
+        return esOk;
+    }
+    m_TestRow = nullptr;
+    stmt.Reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        return Storage(rc);
+    return esRecordNotFound;
+}
+
 EngineStatus Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
     for (const Segment& segment : segments) {
-        std::vector<SqlValue> params = segment.params;
-        const std::string sql = "SELECT " + SelectList() + FromClause() + " WHERE " + segment.where +
-                                FilterSql(params) + OrderBy(segment.descending);
-        Statement* stmt = Cached(sql);
+        Statement* stmt = SegmentStatement(segment, m_Statements);
         if (!stmt)
             return m_PrepareStatus;
-        for (std::size_t i = 0; i < params.size(); ++i)
-            stmt->Bind(static_cast<int>(i + 1), params[i]);
-        int rc = 0;
-        while ((rc = stmt->Step()) == SQLITE_ROW) {
-            if (segment.within && !segment.within(*stmt))
-                break;
-            m_TestRow = stmt;
-            m_TestDecoded = false;
-            const bool pass = PassesFilters();
-            if (!pass)
-                continue;
-            TestRowData();
-            rowId = stmt->Int(0);
-            m_Position = {Where::Row, KeyOf(*stmt), rowId, true};
-            m_TestRow = nullptr;
+        bool stopped = false;
+        const EngineStatus s = StepSegment(*stmt, segment, rowId, stopped);
+        if (s == esOk) {
             stmt->Reset();
             return esOk;
         }
-        m_TestRow = nullptr;
-        stmt->Reset();
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-            return Storage(rc);
-        if (segment.within && rc == SQLITE_ROW)
+        if (s != esRecordNotFound)
+            return s;
+        if (stopped)
             break;
     }
+    return esRecordNotFound;
+}
+
+// ---- the stepping read --------------------------------------------------------------------------
+
+bool Cursor::ProbeVersion(std::int64_t& version) {
+    version = -1;
+    if (!m_ProbeOpen) {
+        if (m_Probe.Open(m_TablePath, true) != SQLITE_OK) {
+            m_Probe.Close();
+            return false;
+        }
+        int rc = 0;
+        m_ProbeStatement = m_Probe.Prepare("PRAGMA data_version", &rc);
+        if (rc != SQLITE_OK) {
+            m_ProbeStatement = Statement();
+            m_Probe.Close();
+            return false;
+        }
+        m_ProbeOpen = true;
+    }
+    const int rc = m_ProbeStatement.Step();
+    if (rc == SQLITE_ROW)
+        version = m_ProbeStatement.Int(0);
+    m_ProbeStatement.Reset();
+    return rc == SQLITE_ROW;
+}
+
+void Cursor::EndStep() {
+    if (m_Step.statement)
+        m_Step.statement->Reset();
+    m_Step = Step();
+    std::lock_guard lock(CurrentStep().mutex);
+    if (CurrentStep().cursor == this)
+        CurrentStep().cursor = nullptr;
+}
+
+void Cursor::CheckStep() {
+    if (!m_Step.open)
+        return;
+    std::int64_t version = -1;
+    if (!ProbeVersion(version) || version != m_Step.dataVersion ||
+        sqlite3_total_changes64(m_Db.Handle()) != m_Step.changes)
+        EndStep();
+}
+
+bool Cursor::StepFollowsOn(Direction direction) const {
+    return m_Step.open && m_Step.direction == direction && m_Step.index == m_Index &&
+           m_Step.filters == m_FilterChanges && m_Position.where == Where::Row &&
+           m_Position.rowId == m_Step.rowId && m_Position.key == m_Step.key;
+}
+
+EngineStatus Cursor::ReadOn(Direction direction, std::int64_t& rowId) {
+    if (!StepFollowsOn(direction)) {
+        // No snapshot may be held while the version is taken: the read then sees at least what
+        // that version says.
+        EndStep();
+        Step step;
+        step.direction = direction;
+        step.index = m_Index;
+        step.filters = m_FilterChanges;
+        step.segments = SegmentsFrom(direction);
+        step.open = ProbeVersion(step.dataVersion);
+        step.changes = sqlite3_total_changes64(m_Db.Handle());
+        m_Step = std::move(step);
+        if (m_Step.open) {
+            // Another cursor's open read lets go of its snapshot, unless we are inside its scan.
+            std::lock_guard lock(CurrentStep().mutex);
+            Cursor* other = CurrentStep().cursor;
+            if (other && other != this && other->m_TestRow == nullptr) {
+                if (other->m_Step.statement)
+                    other->m_Step.statement->Reset();
+                other->m_Step = Step();
+            }
+            CurrentStep().cursor = this;
+        }
+    }
+    while (!m_Step.segments.empty()) {
+        const Segment& segment = m_Step.segments.front();
+        if (!m_Step.statement) {
+            m_Step.statement = SegmentStatement(segment, m_StepStatements);
+            if (!m_Step.statement) {
+                EndStep();
+                return m_PrepareStatus;
+            }
+        }
+        bool stopped = false;
+        const EngineStatus s = StepSegment(*m_Step.statement, segment, rowId, stopped);
+        if (s == esOk) {
+            if (!m_Step.open) {
+                EndStep(); // nothing can tell whether the file changes meanwhile: read afresh next time
+            } else {
+                m_Step.rowId = rowId;
+                m_Step.key = m_Position.key;
+            }
+            return esOk;
+        }
+        m_Step.statement = nullptr; // reset by StepSegment
+        if (s != esRecordNotFound) {
+            EndStep();
+            return s;
+        }
+        m_Step.segments.erase(m_Step.segments.begin());
+    }
+    EndStep();
     return esRecordNotFound;
 }
 
@@ -703,7 +871,7 @@ EngineStatus Cursor::Read(Direction direction, LockType lock, std::uint8_t* reco
     if (m_Position.where == (next ? Where::End : Where::Begin))
         return Errors::Fail(next ? esEOF : esBOF);
     std::int64_t rowId = 0;
-    const EngineStatus s = RunSegments(SegmentsFrom(direction), rowId);
+    const EngineStatus s = ReadOn(direction, rowId);
     if (s == esRecordNotFound) {
         next ? SetToEnd() : SetToBegin();
         return Errors::Fail(next ? esEOF : esBOF);
@@ -1537,11 +1705,28 @@ bool Cursor::HoldsLock() const {
 
 // ---- counting, filters, re-reading --------------------------------------------------------------
 
-// Counts are taken anew at every call, from the file as committed then.
+// Counts are exact at every call, from the file as committed then. A count is taken again only
+// when something was committed to the file (by any connection) or the filters changed since the
+// last: row callbacks can answer differently at any time, so a cursor with one counts every time.
 EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     count = 0;
     if (EngineStatus s = Live())
         return s;
+    const bool remember = !HasCallbackFilters();
+    std::int64_t version = -1;
+    std::int64_t changes = -1;
+    if (remember) {
+        if (EngineStatus s = DataVersion(version))
+            return s;
+        changes = sqlite3_total_changes64(m_Db.Handle());
+        const CountMemo& memo = m_CountMemo;
+        if (memo.valid && memo.dataVersion == version && memo.changes == changes &&
+            memo.filters == m_FilterChanges) {
+            count = memo.count;
+            return esOk;
+        }
+    }
+    m_CountMemo.valid = false;
     std::vector<SqlValue> params;
     const bool rowFilters = HasRowFilters();
     const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
@@ -1565,6 +1750,8 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     stmt->Reset();
     if (rc != SQLITE_DONE)
         return Storage(rc);
+    if (remember)
+        m_CountMemo = {true, version, changes, m_FilterChanges, count};
     return esOk;
 }
 
@@ -1595,6 +1782,7 @@ EngineStatus Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledF
                                [](std::uint16_t p, const Filter& f) { return p < f.priority; });
     filter = entry.handle;
     m_Filters.insert(at, std::move(entry));
+    ++m_FilterChanges;
     return esOk;
 }
 
@@ -1602,6 +1790,7 @@ EngineStatus Cursor::ActivateFilter(hFilter filter, bool active) {
     for (Filter& entry : m_Filters) {
         if (entry.handle == filter) {
             entry.active = active;
+            ++m_FilterChanges;
             return esOk;
         }
     }
@@ -1614,6 +1803,7 @@ EngineStatus Cursor::DropFilter(hFilter filter) {
     if (it == m_Filters.end())
         return Errors::Fail(esUnknownFilter);
     m_Filters.erase(it);
+    ++m_FilterChanges;
     return esOk;
 }
 

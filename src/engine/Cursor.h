@@ -126,6 +126,37 @@ private:
         std::unordered_map<std::string, std::int64_t> first;
     };
 
+    // A read of the next (or prior) rows left stepping between calls, so that a view filling its
+    // row window walks the order once instead of starting a statement at every row. It goes on
+    // only while nothing was committed to the file since it began (data version of a connection
+    // of its own, which no open statement holds back) and the caller reads on from the row it
+    // gave last in the same direction, with the same index and filters; else it is ended and the
+    // read starts afresh. It holds the connection's read snapshot between calls, so at most one
+    // cursor of the process keeps one open.
+    struct Step {
+        bool open = false;
+        Direction direction = Direction::Next;
+        const IndexDesc* index = nullptr;
+        std::uint64_t filters = 0;
+        std::int64_t dataVersion = -1;
+        std::int64_t changes = -1;
+        // The segments still to read, the first of them stepping in statement.
+        std::vector<Segment> segments;
+        Statement* statement = nullptr;
+        // The row it gave last.
+        std::int64_t rowId = 0;
+        std::vector<SqlValue> key;
+    };
+
+    // The last exact count, valid while the file and the filters are as they were.
+    struct CountMemo {
+        bool valid = false;
+        std::int64_t dataVersion = -1;
+        std::int64_t changes = -1;
+        std::uint64_t filters = 0;
+        std::uint32_t count = 0;
+    };
+
     struct FileId {
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
@@ -149,6 +180,20 @@ private:
     std::string FilterSql(std::vector<SqlValue>& params) const;
     std::vector<Segment> SegmentsFrom(Direction direction) const;
     EngineStatus RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
+    // Prepares a segment's statement (from cache) and binds its parameters and the filters'.
+    Statement* SegmentStatement(const Segment& segment, std::map<std::string, Statement>& cache);
+    // Steps a segment's statement to its next row passing every filter: esOk on one (the cursor
+    // on it, the statement left there), esRecordNotFound once it has none (reset; stopped says
+    // the segment's own bound ended it), else a storage error (reset).
+    EngineStatus StepSegment(Statement& stmt, const Segment& segment, std::int64_t& rowId, bool& stopped);
+    // Next or prior through the stepping read: continued when it follows on, else begun afresh.
+    EngineStatus ReadOn(Direction direction, std::int64_t& rowId);
+    bool StepFollowsOn(Direction direction) const;
+    void EndStep();
+    // Ends the stepping read when anything was committed to the file since it began.
+    void CheckStep();
+    // The file's data version seen through the probe connection; false when it cannot be asked.
+    bool ProbeVersion(std::int64_t& version);
     // Reads one row by id into m_Scratch; passes says whether it passes every active filter,
     // those said in SQL included.
     EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
@@ -211,6 +256,16 @@ private:
     // again is harmless.
     std::optional<std::int64_t> m_DroppedLock;
     std::map<std::uint16_t, KeyMap> m_KeyMaps;
+    // Raised by every change of the filters (added, switched on or off, dropped).
+    std::uint64_t m_FilterChanges = 0;
+    CountMemo m_CountMemo;
+    Step m_Step;
+    // The stepping read's statements, apart from the others so that no other read resets one.
+    std::map<std::string, Statement> m_StepStatements;
+    // A second connection that only asks the file's data version for the stepping read.
+    SqliteConnection m_Probe;
+    bool m_ProbeOpen = false;
+    Statement m_ProbeStatement; // declared after m_Probe: finalized before it closes
 };
 
 } // namespace ws::engine

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <set>
 #include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ws::engine::test {
 
@@ -51,6 +53,24 @@ public:
 private:
     sqlite3* m_Db = nullptr;
 };
+
+// Runs SQL on the table file from another process (a plain SQLite connection) and waits for it.
+void InAnotherProcess(const std::string& path, const std::string& sql) {
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        sqlite3* db = nullptr;
+        int rc = sqlite3_open(path.c_str(), &db);
+        sqlite3_busy_timeout(db, 5000);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        ::_exit(rc == SQLITE_OK ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << sql;
+}
 
 // An expression filter on IsActive = True, said in SQL or tested row by row.
 class ActiveEvaluator : public ExpressionEvaluator {
@@ -217,6 +237,143 @@ TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) 
     }
     office.Exec("DELETE FROM records WHERE Name LIKE 'Evans%'");
     EXPECT_EQ(counts(), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2}));
+}
+
+TEST_F(LiveTableTest, AnExactCountIsTakenAgainAfterAnyCommitAndAnyFilterChange) {
+    const hCursor cursor = Open("iDueDateA");
+    AddJob(cursor, "Adams", 738001);
+    AddJob(cursor, "Baker", 738002, false);
+    AddJob(cursor, "Carter", 738003);
+    const hFilter inSql = FilterActive(cursor, true);
+    const auto count = [](hCursor c) {
+        std::uint32_t n = 0;
+        EXPECT_EQ(GetExactRecordCount(c, n), esOk);
+        return n;
+    };
+    EXPECT_EQ(count(cursor), 2u);
+    EXPECT_EQ(count(cursor), 2u);
+    // Committed by another process, by another connection of this one, by another cursor and by
+    // the cursor itself: each is seen by the next count.
+    InAnotherProcess(TablePath(), "UPDATE records SET IsActive = 1 WHERE Name = 'Baker'");
+    EXPECT_EQ(count(cursor), 3u);
+    InAnotherProcess(TablePath(), "UPDATE records SET IsActive = 0 WHERE Name = 'Baker'");
+    EXPECT_EQ(count(cursor), 2u);
+    Raw(TablePath()).Exec("DELETE FROM records WHERE Name = 'Adams'");
+    EXPECT_EQ(count(cursor), 1u);
+    AddJob(Open(), "Davis", 738004);
+    EXPECT_EQ(count(cursor), 2u);
+    AddJob(cursor, "Evans", 738005);
+    EXPECT_EQ(count(cursor), 3u);
+    auto record = NewRecord(cursor);
+    ASSERT_EQ(SetToBegin(cursor), esOk);
+    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
+    ASSERT_EQ(DeleteRecord(cursor), esOk);
+    EXPECT_EQ(count(cursor), 2u);
+
+    // Switched off, on, another added, dropped.
+    ASSERT_EQ(DeactivateFilter(cursor, inSql), esOk);
+    EXPECT_EQ(count(cursor), 3u);
+    ASSERT_EQ(ActivateFilter(cursor, inSql), esOk);
+    EXPECT_EQ(count(cursor), 2u);
+    const hFilter byRow = FilterActive(cursor, false);
+    ASSERT_EQ(DropFilter(cursor, inSql), esOk);
+    EXPECT_EQ(count(cursor), 2u);
+    ASSERT_EQ(DropFilter(cursor, byRow), esOk);
+    EXPECT_EQ(count(cursor), 3u);
+
+    // A row callback may answer differently without any commit: such a cursor counts every time.
+    bool wanted = true;
+    hFilter callback = 0;
+    ASSERT_EQ(AddFilterCallback(
+                  cursor, 1, [&wanted](const RecordBuffer&) { return wanted; }, callback),
+              esOk);
+    ASSERT_EQ(ActivateFilter(cursor, callback), esOk);
+    EXPECT_EQ(count(cursor), 3u);
+    wanted = false;
+    EXPECT_EQ(count(cursor), 0u);
+}
+
+TEST_F(LiveTableTest, AReadGoingOnThroughTheRowsSeesWhatWasCommittedBetweenTwoOfItsCalls) {
+    // Going forward then back, each step checked against a fresh cursor on the same position:
+    // what any read from there gives at that moment.
+    for (const bool inSql : {true, false}) {
+        SCOPED_TRACE(inSql ? "filter said in SQL" : "filter tested row by row");
+        const hCursor cursor = Open("iDueDateA");
+        const char* const names[] = {"Adams", "Baker",  "Carter", "Davis",
+                                     "Evans", "Fisher", "Grant",  "Hughes"};
+        for (int i = 0; i < 8; ++i)
+            AddJob(cursor, names[i], 738001 + i, i != 6);
+        FilterActive(cursor, inSql);
+        auto record = NewRecord(cursor);
+        const auto next = [&](EngineStatus expected = esOk) {
+            EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), expected);
+            return expected == esOk ? NameOf(cursor, record) : std::string();
+        };
+        const auto prior = [&] {
+            EXPECT_EQ(GetPriorRecord(cursor, LockType::None, record.data()), esOk);
+            return NameOf(cursor, record);
+        };
+        ASSERT_EQ(SetToBegin(cursor), esOk);
+        EXPECT_EQ(next(), "Adams");
+        EXPECT_EQ(next(), "Baker");
+        // Ahead of the read: a row inserted, the next one deleted, one moved behind it, one no
+        // longer passing the filter, one starting to pass it; behind it: a row moved ahead.
+        InAnotherProcess(TablePath(),
+                         "INSERT INTO records (Name, DueDate, IsActive) VALUES ('Bell', 738002, 1);"
+                         "DELETE FROM records WHERE Name = 'Carter';"
+                         "UPDATE records SET DueDate = 738000 WHERE Name = 'Davis';"
+                         "UPDATE records SET IsActive = 0 WHERE Name = 'Evans';"
+                         "UPDATE records SET IsActive = 1 WHERE Name = 'Grant';"
+                         "UPDATE records SET DueDate = 738007 WHERE Name = 'Adams'");
+        EXPECT_EQ(next(), "Bell");
+        const auto bell = Bookmark(cursor);
+        EXPECT_EQ(next(), "Fisher");
+        // Unchanged between these calls: read on from where it was.
+        EXPECT_EQ(next(), "Adams");
+        // The current row read in between, and a bookmark gone back to, do not disturb it.
+        ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
+        const auto here = Bookmark(cursor);
+        ASSERT_EQ(SetToBookMark(cursor, here.data()), esOk);
+        // Gone back to an earlier row: read on from there.
+        ASSERT_EQ(SetToBookMark(cursor, bell.data()), esOk);
+        EXPECT_EQ(next(), "Fisher");
+        EXPECT_EQ(next(), "Adams");
+        // Another connection of this process and another cursor commit.
+        Raw(TablePath()).Exec("UPDATE records SET DueDate = 738010 WHERE Name = 'Grant'");
+        EXPECT_EQ(next(), "Hughes");
+        AddJob(Open(), "Irwin", 738009);
+        EXPECT_EQ(next(), "Irwin");
+        // The cursor's own writes: an insert (the cursor goes onto the new row) and a modify.
+        AddJob(cursor, "Jones", 738011);
+        EXPECT_EQ(prior(), "Grant");
+        EXPECT_EQ(prior(), "Irwin");
+        ASSERT_EQ(PutValue(cursor, fDueDate, record.data(), DayNumber{737990}), esOk);
+        ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
+        EXPECT_EQ(next(), "Davis");
+        // Backwards from the end.
+        ASSERT_EQ(SetToEnd(cursor), esOk);
+        EXPECT_EQ(prior(), "Jones");
+        EXPECT_EQ(prior(), "Grant");
+        InAnotherProcess(TablePath(), "UPDATE records SET IsActive = 0 WHERE Name = 'Adams'");
+        EXPECT_EQ(prior(), "Hughes");
+        EXPECT_EQ(prior(), "Fisher");
+        // Another cursor's read in between.
+        const hCursor other = Open("iDueDateA");
+        EXPECT_EQ(prior(), "Bell");
+        EXPECT_EQ(ReadNames(other).size(), 10u);
+        EXPECT_EQ(prior(), "Baker");
+        // Back to where Adams was, which no longer passes the filter.
+        ASSERT_EQ(SetToBookMark(cursor, here.data()), esNeighbourPositioned);
+        EXPECT_EQ(next(), "Hughes");
+        EXPECT_EQ(next(), "Grant");
+        EXPECT_EQ(next(), "Jones");
+        next(esEOF);
+        EXPECT_EQ(ReadNames(cursor),
+                  (Names{"Irwin", "Davis", "Baker", "Bell", "Fisher", "Hughes", "Grant", "Jones"}));
+        ASSERT_EQ(CloseCursor(cursor), esOk);
+        ASSERT_EQ(CloseCursor(other), esOk);
+        Raw(TablePath()).Exec("DELETE FROM records");
+    }
 }
 
 TEST_F(LiveTableTest, RowIdsAreNeverGivenTwiceWithOrWithoutAnAutoincrementField) {
