@@ -194,21 +194,35 @@ bool TCustomGrid::MouseCell(TPoint at, int& col, int& row) const {
     return false;
 }
 
+std::vector<int> TCustomGrid::ColumnLefts() const {
+    std::vector<int> lefts(m_ColWidths.size(), kOffView);
+    int x = 0;
+    for (int c = 0; c < ColCount(); ++c) {
+        if (c >= m_FixedCols && c < m_LeftCol)
+            continue;
+        lefts[static_cast<std::size_t>(c)] = x;
+        x += ColWidths(c) + VertLineWidth(c);
+    }
+    return lefts;
+}
+
 void TCustomGrid::Paint(TCanvas& canvas) {
     PaintBackground(canvas);
-    const int clientBottom = BorderWidth + ClientHeight();
-    for (int r = 0; r < RowCount(); ++r) {
-        const int top = RowTop(r);
-        if (top == kOffView || BorderWidth + top >= clientBottom)
+    // Row tops grow down the grid: the walk ends at the first row that begins below the client.
+    const std::vector<int> lefts = ColumnLefts();
+    int top = 0;
+    for (int r = 0; r < RowCount() && top < ClientHeight(); ++r) {
+        if (r >= m_FixedRows && r < m_TopRow)
             continue;
         for (int c = 0; c < ColCount(); ++c) {
-            TRect cell = CellRect(c, r);
-            if (cell.right <= cell.left)
+            const int left = lefts[static_cast<std::size_t>(c)];
+            if (left == kOffView || ColWidths(c) <= 0)
                 continue;
-            cell = TRect{cell.left + BorderWidth, cell.top + BorderWidth, cell.right + BorderWidth,
-                         cell.bottom + BorderWidth};
+            const TRect cell{left + BorderWidth, top + BorderWidth, left + ColWidths(c) + BorderWidth,
+                             top + RowHeights(r) + BorderWidth};
             DrawCell(canvas, c, r, cell);
         }
+        top += RowHeights(r) + HorzLineWidth(r);
     }
     PaintLines(canvas);
     PaintBorder(canvas);
@@ -235,12 +249,16 @@ void TCustomGrid::PaintLines(TCanvas& canvas) {
         canvas.MoveTo(BorderWidth + cell.right, BorderWidth);
         canvas.LineTo(BorderWidth + cell.right, bottom);
     }
-    for (int r = 0; r < RowCount(); ++r) {
-        const TRect cell = CellRect(0, r);
-        if (cell.bottom <= cell.top || HorzLineWidth(r) == 0)
+    int top = 0;
+    for (int r = 0; r < RowCount() && top < ClientHeight(); ++r) {
+        if (r >= m_FixedRows && r < m_TopRow)
             continue;
-        canvas.MoveTo(BorderWidth, BorderWidth + cell.bottom);
-        canvas.LineTo(right, BorderWidth + cell.bottom);
+        const int rowBottom = top + RowHeights(r);
+        top = rowBottom + HorzLineWidth(r);
+        if (RowHeights(r) <= 0 || HorzLineWidth(r) == 0)
+            continue;
+        canvas.MoveTo(BorderWidth, BorderWidth + rowBottom);
+        canvas.LineTo(right, BorderWidth + rowBottom);
     }
 }
 

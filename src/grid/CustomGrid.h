@@ -77,6 +77,8 @@ protected:
 private:
     void PaintLines(TCanvas& canvas);
     int ColumnLeft(int col) const;
+    // The left edge of every column, kOffView (-1) for one scrolled out of view.
+    std::vector<int> ColumnLefts() const;
     int RowTop(int row) const;
 
     std::vector<int> m_ColWidths;

@@ -280,6 +280,9 @@ private:
     bool ColorIsWhite(TColor color) const;
     bool AllColumnsFit() const;
     void RecordPaintedCell(int dataRow, TwsPaintedCell cell);
+    void BeginPass(const TRect& region, const TRect& visible);
+    TRect PassCellRect(int col, int row) const;
+    void KeepUnrepaintedRows(std::vector<TwsPaintedRow> previous);
 
     TwsGridDataLink m_DataLink;
     TComponentRef<TDataSource> m_DataSource{this};
@@ -333,6 +336,17 @@ private:
     TwsCustomDrawGridCellInfo m_CellInfo;
     bool m_PaintingCell = false;
     std::vector<TwsPaintedRow> m_PaintedRows;
+    // The pass under way, worked out once at its start: the part of the client area it repaints
+    // (inside the window), the part inside the window, LastFullRow, and where each column and each
+    // row down to the region's bottom begins (-1 for one scrolled out of view).
+    struct TPass {
+        TRect Region;
+        TRect Visible;
+        int LastFullRow = 0;
+        std::vector<int> ColLefts;
+        std::vector<int> RowTops;
+    };
+    TPass m_Pass;
 
     bool m_Paged = false;
     int m_Page = 0;

@@ -20,8 +20,16 @@ using TDrawFlag = TGridDrawStateFlag;
 
 constexpr int kPlatformBorderHeight = 1;
 
+constexpr int kOffView = -1;
+
 bool IsEmpty(const TRect& r) {
     return r.right <= r.left || r.bottom <= r.top;
+}
+
+// What a cell's paint can touch: its rectangle, the pixel column left of it (a title's fill) and
+// the pixel rows above and below it (its row line, the fill of a cell without text).
+TRect PaintedExtent(const TRect& cell) {
+    return TRect{cell.left - 1, cell.top - 1, cell.right + 1, cell.bottom + 1};
 }
 
 TRect TextRect(const TRect& r, int dx, int dy, TAlignment alignment) {
@@ -195,6 +203,71 @@ void TwsCustomDBGrid::RecordPaintedCell(int dataRow, TwsPaintedCell cell) {
     m_PaintedRows.back().Cells.push_back(std::move(cell));
 }
 
+// ---- the pass's geometry ---------------------------------------------------------------------------------
+
+void TwsCustomDBGrid::BeginPass(const TRect& region, const TRect& visible) {
+    m_Pass.Region = region;
+    m_Pass.Visible = visible;
+    m_Pass.LastFullRow = LastFullRow();
+    m_Pass.ColLefts.assign(static_cast<std::size_t>(ColCount()), kOffView);
+    int x = 0;
+    for (int c = 0; c < ColCount(); ++c) {
+        if (c >= TCustomGrid::FixedCols() && c < LeftCol())
+            continue;
+        m_Pass.ColLefts[static_cast<std::size_t>(c)] = x;
+        x += ColWidths(c) + VertLineWidth(c);
+    }
+    // Rows that begin below the region cannot reach into it: their tops are never needed.
+    m_Pass.RowTops.clear();
+    int y = 0;
+    for (int r = 0; r < RowCount() && y < region.bottom; ++r) {
+        if (r >= FixedRows() && r < TopRow()) {
+            m_Pass.RowTops.push_back(kOffView);
+            continue;
+        }
+        m_Pass.RowTops.push_back(y);
+        y += RowHeights(r) + HorzLineWidth(r);
+    }
+}
+
+// CellRect from the pass's geometry; empty for a row that begins below the region.
+TRect TwsCustomDBGrid::PassCellRect(int col, int row) const {
+    if (col < 0 || row < 0 || static_cast<std::size_t>(col) >= m_Pass.ColLefts.size() ||
+        static_cast<std::size_t>(row) >= m_Pass.RowTops.size())
+        return {};
+    const int x = m_Pass.ColLefts[static_cast<std::size_t>(col)];
+    const int y = m_Pass.RowTops[static_cast<std::size_t>(row)];
+    if (x == kOffView || y == kOffView)
+        return {};
+    return TRect{x, y, x + ColWidths(col), y + RowHeights(row)};
+}
+
+// A pass that repaints only part of the grid leaves the other cells on the screen as the passes
+// before drew them; so the account keeps those, as long as they are still inside the window.
+void TwsCustomDBGrid::KeepUnrepaintedRows(std::vector<TwsPaintedRow> previous) {
+    bool kept = false;
+    for (TwsPaintedRow& old : previous) {
+        for (TwsPaintedCell& cell : old.Cells) {
+            if (PaintedExtent(cell.Rect).Intersects(m_Pass.Region) || !cell.Rect.Intersects(m_Pass.Visible))
+                continue;
+            auto row = std::find_if(m_PaintedRows.begin(), m_PaintedRows.end(),
+                                    [&](const TwsPaintedRow& r) { return r.DataRow == old.DataRow; });
+            if (row == m_PaintedRows.end())
+                row = m_PaintedRows.insert(m_PaintedRows.end(), TwsPaintedRow{old.DataRow, {}});
+            row->Cells.push_back(std::move(cell));
+            kept = true;
+        }
+    }
+    if (!kept)
+        return;
+    std::sort(m_PaintedRows.begin(), m_PaintedRows.end(),
+              [](const TwsPaintedRow& a, const TwsPaintedRow& b) { return a.DataRow < b.DataRow; });
+    for (TwsPaintedRow& row : m_PaintedRows)
+        std::stable_sort(
+            row.Cells.begin(), row.Cells.end(),
+            [](const TwsPaintedCell& a, const TwsPaintedCell& b) { return a.Rect.left < b.Rect.left; });
+}
+
 // ---- the pass --------------------------------------------------------------------------------------------
 
 void TwsCustomDBGrid::Paint(TCanvas& canvas) {
@@ -212,8 +285,32 @@ void TwsCustomDBGrid::Paint(TCanvas& canvas) {
 }
 
 void TwsCustomDBGrid::PaintClient(TCanvas& canvas) {
+    // The region being repainted, inside the window and the client area, in client coordinates;
+    // cells outside it are not painted, and rows below it are not even walked.
+    platform::Canvas& target = canvas.Handle();
+    const TPoint origin = target.Origin();
+    const TRect client{0, 0, ClientWidth(), ClientHeight()};
+    const TRect region = target.ClipRect().Offset(-origin.x, -origin.y).Intersect(client);
+    const platform::Image& image = target.Target();
+    const TRect visible =
+        TRect{0, 0, image.Width(), image.Height()}.Offset(-origin.x, -origin.y).Intersect(client);
+    BeginPass(region, visible);
+    std::vector<TwsPaintedRow> previous = std::move(m_PaintedRows);
     m_PaintedRows.clear();
-    m_ColumnLight.assign(static_cast<std::size_t>(ColCount()), true);
+    // A column's first data row sets its entry again when it is painted; one outside the region
+    // keeps the entry of the pass that drew what is on the screen.
+    if (m_ColumnLight.size() != static_cast<std::size_t>(ColCount()))
+        m_ColumnLight.assign(static_cast<std::size_t>(ColCount()), true);
+    for (int c = 0; c < ColCount(); ++c) {
+        const TRect first = PassCellRect(c, m_TitleOffset);
+        if (IsEmpty(first) || PaintedExtent(first).Intersects(region))
+            m_ColumnLight[static_cast<std::size_t>(c)] = true;
+    }
+    struct TKeep {
+        TwsCustomDBGrid& grid;
+        std::vector<TwsPaintedRow>& previous;
+        ~TKeep() { grid.KeepUnrepaintedRows(std::move(previous)); }
+    } keep{*this, previous};
     canvas.Brush().SetStyle(TBrushStyle::bsSolid);
     canvas.Handle().FillRect(TRect{0, 0, ClientWidth(), ClientHeight()}, Color());
     const bool active = m_DataLink.Active();
@@ -273,13 +370,17 @@ void TwsCustomDBGrid::PaintCells(TCanvas& canvas) {
 void TwsCustomDBGrid::PaintRegion(TCanvas& canvas, int firstCol, int endCol, int firstRow, int endRow,
                                   bool fixed) {
     const bool focused = GridFocused();
+    // Rows that begin below the region being repainted have no tops in the pass.
+    endRow = std::min(endRow, static_cast<int>(m_Pass.RowTops.size()));
     for (int row = firstRow; row < endRow; ++row) {
         for (int col = firstCol; col < endCol; ++col) {
-            const TRect rect = CellRect(col, row);
+            const TRect rect = PassCellRect(col, row);
             if (IsEmpty(rect) || rect.left >= ClientWidth())
                 break;
             if (rect.top >= ClientHeight())
                 return;
+            if (!PaintedExtent(rect).Intersects(m_Pass.Region))
+                continue;
             TGridDrawState state;
             if (fixed)
                 state.Include(TDrawFlag::gdFixed);
@@ -295,7 +396,7 @@ void TwsCustomDBGrid::PaintRegion(TCanvas& canvas, int firstCol, int endCol, int
 
 void TwsCustomDBGrid::PaintCell(TCanvas& canvas, int col, int row, TRect rect, TGridDrawState state) {
     const int dataRow = row - m_TitleOffset;
-    if (row > LastFullRow())
+    if (row > m_Pass.LastFullRow)
         return;
     if (dataRow >= 0 && m_DataLink.Active() && m_DataLink.RecordCount() > 0 &&
         dataRow >= m_DataLink.RecordCount())

@@ -168,6 +168,96 @@ TEST_F(GridPaintTest, OnlyWholeRowsArePaintedAndTheRestIsARaisedBand) {
     EXPECT_EQ(At(image, grid, x, grid.ClientHeight() - 1), Rgb(clBtnFace));
 }
 
+// The account of a pass, one line per cell, for comparing two passes.
+std::vector<std::string> Account(const TwsDBGrid& grid) {
+    std::vector<std::string> lines;
+    for (const TwsPaintedRow& row : grid.PaintedRows()) {
+        for (const TwsPaintedCell& cell : row.Cells)
+            lines.push_back(std::to_string(row.DataRow) + " " + cell.Field + " " + cell.Text + " " +
+                            std::to_string(cell.Font) + " " + std::to_string(cell.Brush) + " " +
+                            std::to_string(cell.Image) + " " + std::to_string(cell.Rect.left) + "," +
+                            std::to_string(cell.Rect.top) + "," + std::to_string(cell.Rect.right) + "," +
+                            std::to_string(cell.Rect.bottom));
+    }
+    return lines;
+}
+
+// Pixels of the window's area 'r' in which two images differ.
+int Differences(const platform::Image& a, const platform::Image& b, const TRect& r) {
+    int differ = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x)
+            differ += a.At(x, y) != b.At(x, y);
+    }
+    return differ;
+}
+
+// A grid that reaches far below the bottom of its window: what the window shows of it is painted
+// exactly as when the window shows it whole, and the rows below the window's edge are neither
+// painted (no colour calls for them) nor listed. The row the edge cuts through is.
+TEST_F(GridPaintTest, AGridReachingBelowItsWindowPaintsAndListsOnlyWhatTheWindowShows) {
+    TwsDBGrid& grid = MakeGrid(JobsDM->JobsDS(), 33 * 40);
+    const int records = grid.DataLink().RecordCount();
+    ASSERT_GE(records, 15);
+    int calls = 0;
+    grid.OnCalcCellColors = [&](TObject*, TField*, TGridDrawState, bool, TFont*, TBrush*) { ++calls; };
+    const platform::Image whole = Paint(grid);
+    ASSERT_EQ(grid.PaintedRows().size(), static_cast<std::size_t>(records));
+    const std::vector<std::string> wholeAccount = Account(grid);
+
+    constexpr int kWindowHeight = 300;
+    form->SetBounds(0, 0, 1094, kWindowHeight);
+    calls = 0;
+    const platform::Image& cut = Paint(grid);
+    EXPECT_EQ(
+        Differences(whole, cut, TRect{grid.Left(), grid.Top(), grid.Left() + grid.Width(), kWindowHeight}),
+        0);
+
+    const int clientTop = grid.Top() + TCustomGrid::BorderWidth;
+    std::vector<std::string> inside;
+    for (const std::string& line : wholeAccount) {
+        // The cell's top is the second number of its rectangle.
+        const std::string rect = line.substr(line.rfind(' ') + 1);
+        const int top = std::stoi(rect.substr(rect.find(',') + 1));
+        if (clientTop + top < kWindowHeight)
+            inside.push_back(line);
+    }
+    EXPECT_EQ(Account(grid), inside);
+    ASSERT_FALSE(grid.PaintedRows().empty());
+    const TRect last = grid.PaintedRows().back().Cells.front().Rect;
+    EXPECT_GT(clientTop + last.bottom, kWindowHeight) << "the row the window's edge cuts is listed";
+    EXPECT_LT(grid.PaintedRows().size(), static_cast<std::size_t>(records) / 2);
+    EXPECT_EQ(calls, static_cast<int>(inside.size()));
+}
+
+// A repaint of one cell's area paints that cell only; the pixels and the account stay what the
+// whole pass before gave.
+TEST_F(GridPaintTest, ARepaintOfOneCellPaintsOnlyThatCellAndKeepsTheAccount) {
+    TwsDBGrid& grid = MakeGrid(JobsDM->JobsDS(), 33 * 10);
+    std::vector<int> painted;
+    grid.OnCalcCellColors = [&](TObject*, TField*, TGridDrawState, bool, TFont*, TBrush*) {
+        painted.push_back(grid.DataLink().ActiveRecord());
+    };
+    const platform::Image whole = Paint(grid);
+    const std::vector<std::string> account = Account(grid);
+    ASSERT_GE(grid.PaintedRows().size(), 5u);
+
+    painted.clear();
+    const TRect cell = grid.CellRect(2, 4);
+    system->Invalidate(grid.Handle(), cell.Offset(TCustomGrid::BorderWidth, TCustomGrid::BorderWidth));
+    system->ProcessMessages();
+    EXPECT_EQ(painted, std::vector<int>{3});
+    EXPECT_EQ(Differences(whole, system->WindowImage(form->Handle()), grid.BoundsRect()), 0);
+    EXPECT_EQ(Account(grid), account);
+
+    // A repaint that misses the grid's cells (its border only) changes nothing either.
+    painted.clear();
+    system->Invalidate(grid.Handle(), TRect{0, 0, grid.Width(), 1});
+    system->ProcessMessages();
+    EXPECT_TRUE(painted.empty());
+    EXPECT_EQ(Account(grid), account);
+}
+
 TEST_F(GridPaintTest, ATitleWithATildeBreaksIntoALineCutOffBelow) {
     TwsDBGrid& grid = MakeGrid(JobsDM->JobsDS(), 33 * 4, Lines({"Name|26|Name|F", "DueDate|11|Due~Date|F"}));
     grid.TitleFont().SetColor(clBlue);
