@@ -275,8 +275,14 @@ EngineStatus PgCursor::LoadSchema() {
     if (!table.Ok() || table.Rows() != 1)
         return table.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(table);
     const std::string id = table.Text(0, 0);
-    m_LockSpace = static_cast<std::int32_t>(std::stol(id));
     m_RowIdColumn = table.Text(0, 1);
+    // Advisory locks are the server database's, whatever the schema: the data table's object id
+    // names the table among all of them.
+    PgResult oid = m_Db.Exec("SELECT to_regclass($1)::oid::bigint", {Quote(stored)});
+    if (!oid.Ok() || oid.Rows() != 1 || oid.IsNull(0, 0))
+        return oid.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(oid);
+    m_LockSpace = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::stoull(oid.Text(0, 0))));
+    m_TableId = id;
     TableSpec spec;
     spec.name = stored;
     PgResult fields = m_Db.Exec(
@@ -1406,7 +1412,7 @@ EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& check
         if (!m_Schema.Field(check.fieldNo))
             return Errors::Fail(esInvalidField);
     }
-    const std::string id = std::to_string(m_LockSpace);
+    const std::string id = m_TableId;
     std::vector<std::pair<std::string, std::vector<PgParam>>> statements = {
         {"BEGIN", {}}, {"DELETE FROM yard_checks WHERE table_id = $1", {id}}};
     for (const ValidityCheck& check : checks)

@@ -140,6 +140,7 @@ private:
     TableSchema m_Schema;
     std::string m_RowIdColumn;
     std::int32_t m_LockSpace = 0; // the advisory-lock key of the table
+    std::string m_TableId;        // its number in the engine's metadata tables
     const IndexDesc* m_Index = nullptr;
     bool m_ReadOnly = false;
     Position m_Position;
