@@ -5,9 +5,11 @@
 #include "engine/FaultInjector.h"
 #include "engine/PgConnection.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -103,6 +105,12 @@ protected:
             EngineExit();
         std::error_code ec;
         std::filesystem::remove_all(m_Dir, ec);
+        if (m_ConfigSet) {
+            if (m_OldConfig)
+                ::setenv("YARD_ENGINE_CONFIG", m_OldConfig->c_str(), 1);
+            else
+                ::unsetenv("YARD_ENGINE_CONFIG");
+        }
         if (!m_Schema.empty()) {
             PgConnection admin;
             if (admin.Connect(PgServer::Instance().ConnInfo()) == esOk)
@@ -111,6 +119,27 @@ protected:
     }
 
     std::string ServerConnInfo() const { return PgServer::Instance().ConnInfo(m_Schema); }
+
+    // What another process opens to reach this test's database: the directory, or for the server
+    // an alias of a configuration file this test writes and names in YARD_ENGINE_CONFIG.
+    std::string DatabaseForOthers() {
+        if (m_Driver == Driver::Desktop)
+            return m_Dir;
+        const std::string config = m_Dir + "/engine.ini";
+        FILE* file = std::fopen(config.c_str(), "w");
+        EXPECT_NE(file, nullptr);
+        if (file) {
+            std::fprintf(file, "[ServerTest]\nDRIVER=POSTGRES\nCONNINFO=%s\n", ServerConnInfo().c_str());
+            std::fclose(file);
+        }
+        if (!m_ConfigSet) {
+            const char* old = std::getenv("YARD_ENGINE_CONFIG");
+            m_OldConfig = old ? std::optional<std::string>(old) : std::nullopt;
+            m_ConfigSet = true;
+        }
+        ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
+        return "ServerTest";
+    }
 
     hCursor Open(const std::string& index = "", OpenMode mode = OpenMode::ReadWrite) {
         hCursor cursor = 0;
@@ -177,6 +206,8 @@ protected:
     hDatabase m_Db = 0;
     Driver m_Driver = Driver::Desktop;
     std::string m_Schema; // the server driver's schema
+    bool m_ConfigSet = false;
+    std::optional<std::string> m_OldConfig;
 };
 
 // A fixture whose tests run once on each driver (TEST_P, instantiated with OnBothDrivers).
