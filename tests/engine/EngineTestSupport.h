@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
@@ -66,6 +67,10 @@ inline TableSpec JobsSpec() {
 
 // Which driver serves a test's database: a directory of table files, or a database server.
 enum class Driver { Desktop, Server };
+
+inline void PrintTo(Driver driver, std::ostream* os) {
+    *os << (driver == Driver::Desktop ? "the desktop driver" : "the server driver");
+}
 
 inline std::string DriverName(const ::testing::TestParamInfo<Driver>& info) {
     return info.param == Driver::Desktop ? "Desktop" : "Server";
