@@ -52,6 +52,10 @@ PgConnection::~PgConnection() {
     Close();
 }
 
+bool PgConnection::Lost() const {
+    return m_Conn && PQstatus(m_Conn) == CONNECTION_BAD;
+}
+
 void PgConnection::Close() {
     if (m_Conn)
         PQfinish(m_Conn);
@@ -101,7 +105,8 @@ EngineStatus PgConnection::Connect(const std::string& conninfo) {
         return Errors::Fail(esIOError, "Database server: " + message);
     }
     // The server's notices ("already exists, skipping") are nobody's business on a wall screen.
-    PQsetNoticeProcessor(m_Conn, [](void*, const char*) {}, nullptr);
+    PQsetNoticeProcessor(
+        m_Conn, [](void*, const char*) {}, nullptr);
     // Texts are UTF-8 whatever the server's locale; numbers come back exactly.
     PQsetClientEncoding(m_Conn, "UTF8");
     PgResult set(PQexec(m_Conn, "SET extra_float_digits = 3"));

@@ -46,6 +46,8 @@ public:
     EngineStatus Connect(const std::string& conninfo);
     void Close();
     bool IsOpen() const { return m_Conn != nullptr; }
+    // The server went away or ended the session (a restart, a terminated backend).
+    bool Lost() const;
 
     PgResult Exec(const std::string& sql, const std::vector<PgParam>& params = {});
     // A failed statement as an engine status with the server's message as context.

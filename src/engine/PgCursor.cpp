@@ -251,6 +251,31 @@ PgCursor::PgCursor(hCursor handle, std::string conninfo, std::string tableName)
 
 PgCursor::~PgCursor() = default; // the session's end drops its locks
 
+// Every statement of the cursor goes through here. A session the server lost (restarted, ended
+// it) is replaced by a new one at the cursor's next statement: the call that met the loss failed
+// with it, the next one works again once the server is back. The old session's locks are gone
+// with it, the table's open lock is taken again.
+PgResult PgCursor::Exec(const std::string& sql, const std::vector<PgParam>& params) {
+    if (m_Db.Lost()) {
+        m_Locked.clear();
+        m_LockImages.clear();
+        m_DroppedLock.reset();
+        if (m_Db.Connect(m_ConnInfo) != esOk)
+            return PgResult();
+        PgResult lock = m_Db.Exec(std::string("SELECT ") +
+                                      (m_Exclusive ? "pg_try_advisory_lock" : "pg_try_advisory_lock_shared") +
+                                      "($1::int4, 0)",
+                                  {std::to_string(m_LockSpace)});
+        if (!lock.Ok() || lock.Text(0, 0) != "t") {
+            m_Db.Close();
+            return PgResult();
+        }
+    }
+    if (!m_Db.IsOpen() && m_Db.Connect(m_ConnInfo) != esOk)
+        return PgResult();
+    return m_Db.Exec(sql, params);
+}
+
 EngineStatus PgCursor::Failed(const PgResult& result) {
     return m_Db.Fail(result, "Table: " + m_TableName);
 }
@@ -271,21 +296,21 @@ EngineStatus PgCursor::LoadSchema() {
     if (stored.empty())
         return Errors::Fail(esTableNotFound, "Table: " + m_TableName);
     m_TableName = stored;
-    PgResult table = m_Db.Exec("SELECT id, rowid_column FROM yard_tables WHERE name = $1", {stored});
+    PgResult table = Exec("SELECT id, rowid_column FROM yard_tables WHERE name = $1", {stored});
     if (!table.Ok() || table.Rows() != 1)
         return table.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(table);
     const std::string id = table.Text(0, 0);
     m_RowIdColumn = table.Text(0, 1);
     // Advisory locks are the server database's, whatever the schema: the data table's object id
     // names the table among all of them.
-    PgResult oid = m_Db.Exec("SELECT to_regclass($1)::oid::bigint", {Quote(stored)});
+    PgResult oid = Exec("SELECT to_regclass($1)::oid::bigint", {Quote(stored)});
     if (!oid.Ok() || oid.Rows() != 1 || oid.IsNull(0, 0))
         return oid.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(oid);
     m_LockSpace = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::stoull(oid.Text(0, 0))));
     m_TableId = id;
     TableSpec spec;
     spec.name = stored;
-    PgResult fields = m_Db.Exec(
+    PgResult fields = Exec(
         "SELECT name, type, subtype, size, required FROM yard_fields WHERE table_id = $1 ORDER BY field_no",
         {id});
     if (!fields.Ok())
@@ -299,9 +324,9 @@ EngineStatus PgCursor::LoadSchema() {
         field.required = fields.Text(r, 4) == "t";
         spec.fields.push_back(field);
     }
-    PgResult indexes = m_Db.Exec("SELECT name, fields, case_insensitive, is_unique FROM yard_indexes WHERE "
-                                 "table_id = $1 ORDER BY position",
-                                 {id});
+    PgResult indexes = Exec("SELECT name, fields, case_insensitive, is_unique FROM yard_indexes WHERE "
+                            "table_id = $1 ORDER BY position",
+                            {id});
     if (!indexes.Ok())
         return Failed(indexes);
     for (int r = 0; r < indexes.Rows(); ++r) {
@@ -310,7 +335,7 @@ EngineStatus PgCursor::LoadSchema() {
             index.fields.push_back(static_cast<std::uint16_t>(std::stoi(number)));
         spec.indexes.push_back(index);
     }
-    PgResult checks = m_Db.Exec("SELECT field_no, picture FROM yard_checks WHERE table_id = $1", {id});
+    PgResult checks = Exec("SELECT field_no, picture FROM yard_checks WHERE table_id = $1", {id});
     if (!checks.Ok())
         return Failed(checks);
     for (int r = 0; r < checks.Rows(); ++r)
@@ -328,11 +353,12 @@ EngineStatus PgCursor::Open(const std::string& indexName, OpenMode mode, ShareMo
     if (EngineStatus s = Connect(mode == OpenMode::ReadOnly))
         return s;
     // The table's open lock: key 0 of the table's lock space, shared or exclusive.
-    PgResult lock = m_Db.Exec(
-        std::string("SELECT ") +
-            (share == ShareMode::Exclusive ? "pg_try_advisory_lock" : "pg_try_advisory_lock_shared") +
-            "($1::int4, 0)",
-        {std::to_string(m_LockSpace)});
+    m_Exclusive = share == ShareMode::Exclusive;
+    PgResult lock =
+        Exec(std::string("SELECT ") +
+                 (share == ShareMode::Exclusive ? "pg_try_advisory_lock" : "pg_try_advisory_lock_shared") +
+                 "($1::int4, 0)",
+             {std::to_string(m_LockSpace)});
     if (!lock.Ok())
         return Failed(lock);
     if (lock.Text(0, 0) != "t")
@@ -343,8 +369,7 @@ EngineStatus PgCursor::Open(const std::string& indexName, OpenMode mode, ShareMo
 EngineStatus PgCursor::OpenClone(const PgCursor& source, bool readOnly) {
     if (EngineStatus s = Connect(readOnly || source.m_ReadOnly))
         return s;
-    PgResult lock =
-        m_Db.Exec("SELECT pg_try_advisory_lock_shared($1::int4, 0)", {std::to_string(m_LockSpace)});
+    PgResult lock = Exec("SELECT pg_try_advisory_lock_shared($1::int4, 0)", {std::to_string(m_LockSpace)});
     if (!lock.Ok())
         return Failed(lock);
     if (lock.Text(0, 0) != "t")
@@ -627,7 +652,7 @@ EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& ext
         const std::string after = AfterCondition(next, params);
         const std::string sql = "SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " + after +
                                 " AND " + extra + OrderBy(!next) + " LIMIT " + std::to_string(kBatch);
-        PgResult rows = m_Db.Exec(sql, params);
+        PgResult rows = Exec(sql, params);
         if (!rows.Ok()) {
             m_Position = start;
             return Failed(rows);
@@ -648,9 +673,9 @@ EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& ext
 }
 
 EngineStatus PgCursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
-    PgResult rows = m_Db.Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " +
-                                  Quote(m_RowIdColumn) + " = $1::bigint",
-                              {std::to_string(rowId)});
+    PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " +
+                             Quote(m_RowIdColumn) + " = $1::bigint",
+                         {std::to_string(rowId)});
     if (!rows.Ok())
         return Failed(rows);
     found = rows.Rows() > 0;
@@ -665,8 +690,8 @@ EngineStatus PgCursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, s
 
 EngineStatus PgCursor::TakeLock(std::int64_t rowId) {
     if (!IsLocked(rowId)) {
-        PgResult lock = m_Db.Exec("SELECT pg_try_advisory_lock($1::int4, $2::bigint::int4)",
-                                  {std::to_string(m_LockSpace), std::to_string(rowId)});
+        PgResult lock = Exec("SELECT pg_try_advisory_lock($1::int4, $2::bigint::int4)",
+                             {std::to_string(m_LockSpace), std::to_string(rowId)});
         if (!lock.Ok())
             return Failed(lock);
         if (lock.Text(0, 0) != "t")
@@ -681,8 +706,8 @@ EngineStatus PgCursor::TakeLock(std::int64_t rowId) {
 void PgCursor::Unlock(std::int64_t rowId, bool dropped) {
     m_LockImages.erase(rowId);
     if (m_Locked.erase(rowId))
-        m_Db.Exec("SELECT pg_advisory_unlock($1::int4, $2::bigint::int4)",
-                  {std::to_string(m_LockSpace), std::to_string(rowId)});
+        Exec("SELECT pg_advisory_unlock($1::int4, $2::bigint::int4)",
+             {std::to_string(m_LockSpace), std::to_string(rowId)});
     if (dropped)
         m_DroppedLock = rowId;
 }
@@ -1009,9 +1034,9 @@ EngineStatus PgCursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* recor
     }
     if (isBlank || RowIdOf(record) == 0)
         return esOk;
-    PgResult rows = m_Db.Exec("SELECT " + Column(*field) + " FROM " + Quote(m_TableName) + " WHERE " +
-                                  Quote(m_RowIdColumn) + " = $1::bigint",
-                              {std::to_string(RowIdOf(record))});
+    PgResult rows = Exec("SELECT " + Column(*field) + " FROM " + Quote(m_TableName) + " WHERE " +
+                             Quote(m_RowIdColumn) + " = $1::bigint",
+                         {std::to_string(RowIdOf(record))});
     if (!rows.Ok())
         return Failed(rows);
     if (rows.Rows() == 0)
@@ -1230,7 +1255,7 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
         sql = "UPDATE " + Quote(m_TableName) + " SET " + sets + " WHERE " + Quote(m_RowIdColumn) + " = " +
               Param(values.size()) + "::bigint";
     }
-    PgResult rows = m_Db.Exec(sql + " RETURNING " + SelectList(), values);
+    PgResult rows = Exec(sql + " RETURNING " + SelectList(), values);
     if (!rows.Ok())
         return Failed(rows);
     if (rows.Rows() == 0)
@@ -1304,8 +1329,8 @@ EngineStatus PgCursor::Delete() {
     if (EngineStatus s = TakeLock(rowId))
         return s;
     PgResult done =
-        m_Db.Exec("DELETE FROM " + Quote(m_TableName) + " WHERE " + Quote(m_RowIdColumn) + " = $1::bigint",
-                  {std::to_string(rowId)});
+        Exec("DELETE FROM " + Quote(m_TableName) + " WHERE " + Quote(m_RowIdColumn) + " = $1::bigint",
+             {std::to_string(rowId)});
     EngineStatus s = done.Ok() ? esOk : Failed(done);
     if (!s && done.Affected() == 0)
         s = Errors::Fail(esRecordDeleted);
@@ -1347,7 +1372,7 @@ EngineStatus PgCursor::ExactCount(std::uint32_t& count) {
         std::any_of(m_Filters.begin(), m_Filters.end(), [](const Filter& f) { return f.active; });
     if (!filtered)
         return RowCount(count);
-    PgResult rows = m_Db.Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName));
+    PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName));
     if (!rows.Ok())
         return Failed(rows);
     for (int r = 0; r < rows.Rows(); ++r) {
@@ -1359,7 +1384,7 @@ EngineStatus PgCursor::ExactCount(std::uint32_t& count) {
 
 EngineStatus PgCursor::RowCount(std::uint32_t& count) {
     count = 0;
-    PgResult rows = m_Db.Exec("SELECT count(*) FROM " + Quote(m_TableName));
+    PgResult rows = Exec("SELECT count(*) FROM " + Quote(m_TableName));
     if (!rows.Ok())
         return Failed(rows);
     count = static_cast<std::uint32_t>(std::stoull(rows.Text(0, 0)));
@@ -1401,7 +1426,7 @@ EngineStatus PgCursor::DropFilter(hFilter filter) {
 
 EngineStatus PgCursor::ForceReread() {
     // Nothing is kept between calls; the session is checked at once.
-    PgResult ping = m_Db.Exec("SELECT 1");
+    PgResult ping = Exec("SELECT 1");
     return ping.Ok() ? esOk : Failed(ping);
 }
 
@@ -1420,10 +1445,10 @@ EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& check
                               {id, std::to_string(check.fieldNo), check.picture}});
     statements.push_back({"COMMIT", {}});
     for (const auto& [sql, params] : statements) {
-        PgResult r = m_Db.Exec(sql, params);
+        PgResult r = Exec(sql, params);
         if (!r.Ok()) {
             const EngineStatus s = Failed(r);
-            m_Db.Exec("ROLLBACK");
+            Exec("ROLLBACK");
             return s;
         }
     }

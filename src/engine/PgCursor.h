@@ -104,6 +104,7 @@ private:
     EngineStatus Connect(bool readOnly);
     EngineStatus LoadSchema();
     EngineStatus Failed(const PgResult& result);
+    PgResult Exec(const std::string& sql, const std::vector<PgParam>& params = {});
     std::string Column(const FieldDesc& field) const;
     std::string KeyExpr(std::size_t i) const;
     std::string ParamExpr(std::size_t i, std::size_t number) const;
@@ -143,6 +144,7 @@ private:
     std::string m_TableId;        // its number in the engine's metadata tables
     const IndexDesc* m_Index = nullptr;
     bool m_ReadOnly = false;
+    bool m_Exclusive = false;
     Position m_Position;
     std::vector<Filter> m_Filters;
     hFilter m_NextFilter = 1;

@@ -140,3 +140,33 @@ TEST_F(ServerDriverTest, ALockIsTheSessionsSeenByOthersAndNamesTheTableWhenRefus
 }
 
 } // namespace ws::engine::test
+
+namespace ws::engine::test {
+
+TEST_F(ServerDriverTest, ASessionTheServerEndedFailsOneCallAndTheNextOneWorksAgain) {
+    const hCursor cursor = Open("iDueDateA");
+    AddJob(cursor, "Adams", 738005);
+    AddJob(cursor, "Baker", 738006);
+    auto record = NewRecord(cursor);
+    ASSERT_TRUE(Seek(cursor, "Adams", record));
+    ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk);
+    // The server ends every session but the office's own (a restart does the same).
+    Query("SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE pid <> pg_backend_pid() AND "
+          "backend_type = 'client backend'");
+    EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esIOError);
+    EXPECT_NE(Context().find("Database server:"), std::string::npos) << Context();
+    // The next call has a new session; the position is kept, the old session's lock is gone.
+    ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
+    EXPECT_EQ(NameOf(cursor, record), "Baker");
+    ASSERT_EQ(GetPriorRecord(cursor, LockType::None, record.data()), esOk);
+    bool locked = true;
+    ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
+    EXPECT_FALSE(locked);
+    const hCursor other = Open();
+    auto mine = NewRecord(other);
+    ASSERT_TRUE(Seek(other, "Adams", mine));
+    EXPECT_EQ(GetRecord(other, LockType::Write, mine.data()), esOk);
+    EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), esRecordLocked);
+}
+
+} // namespace ws::engine::test
