@@ -32,11 +32,12 @@ function(ws_library name)
     ws_target_defaults(${name})
 endfunction()
 
-# ws_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT seconds]): one GoogleTest executable
-# registered with CTest. A test with a TIMEOUT of its own is a long one: CTest starts it first, so
+# ws_test(name SOURCES ... DEPS ... [LABELS ...] [TIMEOUT seconds] [TEST_FILTER filter]): one
+# GoogleTest executable registered with CTest, each test as a CTest test of its own (TEST_FILTER:
+# only those the GoogleTest filter selects; the caller registers the others). A test with a TIMEOUT of its own is a long one: CTest starts it first, so
 # that the others run beside it.
 function(ws_test name)
-    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+    cmake_parse_arguments(ARG "" "TIMEOUT;TEST_FILTER" "SOURCES;DEPS;LABELS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -44,6 +45,9 @@ function(ws_test name)
     if(ARG_TIMEOUT)
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}" TIMEOUT ${ARG_TIMEOUT}
                              COST 1000000)
+    elseif(ARG_TEST_FILTER)
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "${ARG_TEST_FILTER}"
+                             PROPERTIES LABELS "${ARG_LABELS}")
     else()
         gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
     endif()

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config git clang libclang-rt-dev
     libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev libsqlite3-dev libpng-dev
+    libpq-dev postgresql  # the server driver, and the server its tests start
     fonts-wine fonts-dejavu-core
     googletest libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev
     xvfb x11-utils xdotool

@@ -4,6 +4,7 @@
 #include "engine/LockFile.h"
 #include "engine/RecordBuffer.h"
 #include "engine/Sqlite.h"
+#include "engine/TableCursor.h"
 #include "engine/TableSchema.h"
 
 #include <map>
@@ -24,35 +25,33 @@ namespace ws::engine {
 //
 // A position is before the first row, after the last, on a row, or on the crack where a row was
 // (deleted or filtered out): reading next or prior from a crack gives that row's neighbours.
-class Cursor {
+class Cursor : public TableCursor {
 public:
-    enum class Direction { Current, Next, Prior };
-
     Cursor(hCursor handle, std::string tablePath);
-    ~Cursor();
+    ~Cursor() override;
     Cursor(const Cursor&) = delete;
     Cursor& operator=(const Cursor&) = delete;
 
     EngineStatus Open(const std::string& indexName, OpenMode mode, ShareMode share);
     EngineStatus OpenClone(const Cursor& source, bool readOnly);
 
-    hCursor Handle() const { return m_Handle; }
-    const std::string& TablePath() const { return m_TablePath; }
-    const TableSchema& Schema() const { return m_Schema; }
-    const IndexDesc* ActiveIndex() const { return m_Index; }
-    CursorProps Props() const;
+    hCursor Handle() const override { return m_Handle; }
+    const std::string& TablePath() const override { return m_TablePath; }
+    const TableSchema& Schema() const override { return m_Schema; }
+    const IndexDesc* ActiveIndex() const override { return m_Index; }
+    CursorProps Props() const override;
     std::uint16_t BookmarkSize() const;
 
-    EngineStatus SwitchToIndex(const std::string& indexName);
-    void SetToBegin();
-    void SetToEnd();
-    EngineStatus Read(Direction direction, LockType lock, std::uint8_t* record);
-    EngineStatus GetBookmark(std::uint8_t* bookmark) const;
-    EngineStatus SetToBookmark(const std::uint8_t* bookmark);
-    EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const;
+    EngineStatus SwitchToIndex(const std::string& indexName) override;
+    void SetToBegin() override;
+    void SetToEnd() override;
+    EngineStatus Read(Direction direction, LockType lock, std::uint8_t* record) override;
+    EngineStatus GetBookmark(std::uint8_t* bookmark) const override;
+    EngineStatus SetToBookmark(const std::uint8_t* bookmark) override;
+    EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const override;
     EngineStatus SetToCursor(const Cursor& source);
     EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
-                            std::uint8_t* record);
+                            std::uint8_t* record) override;
     // The first row, in the order of the active index, whose string field equals text exactly
     // (case-sensitive, a blank field never equals): what a scan through an equality filter would
     // find, answered from a map of the field's values the cursor keeps for itself and builds again
@@ -60,37 +59,38 @@ public:
     // filters, an empty or over-long text): the caller scans instead. Not found leaves the cursor
     // after the last row, as a scan would.
     EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
-                                bool& answered, bool& found);
+                                bool& answered, bool& found) override;
 
-    EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest, bool& isBlank) const;
-    EngineStatus PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source);
-    void BlankRecord(std::uint8_t* record) const;
+    EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
+                          bool& isBlank) const override;
+    EngineStatus PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) override;
+    void BlankRecord(std::uint8_t* record) const override;
     EngineStatus ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
-                          bool& isBlank);
-    EngineStatus WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text);
-    EngineStatus GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value);
-    EngineStatus PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value);
+                          bool& isBlank) override;
+    EngineStatus WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) override;
+    EngineStatus GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) override;
+    EngineStatus PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) override;
 
-    EngineStatus Modify(std::uint8_t* record, bool freeLock);
-    EngineStatus Insert(LockType lock, std::uint8_t* record);
-    EngineStatus Delete();
-    EngineStatus ReleaseLock(bool all);
-    bool HoldsLock() const;
+    EngineStatus Modify(std::uint8_t* record, bool freeLock) override;
+    EngineStatus Insert(LockType lock, std::uint8_t* record) override;
+    EngineStatus Delete() override;
+    EngineStatus ReleaseLock(bool all) override;
+    bool HoldsLock() const override;
 
-    EngineStatus ExactCount(std::uint32_t& count);
-    EngineStatus RowCount(std::uint32_t& count);
+    EngineStatus ExactCount(std::uint32_t& count) override;
+    EngineStatus RowCount(std::uint32_t& count) override;
 
     EngineStatus AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
-                           RowCallback callback, hFilter& filter);
-    EngineStatus ActivateFilter(hFilter filter, bool active);
-    EngineStatus DropFilter(hFilter filter);
+                           RowCallback callback, hFilter& filter) override;
+    EngineStatus ActivateFilter(hFilter filter, bool active) override;
+    EngineStatus DropFilter(hFilter filter) override;
 
-    EngineStatus ForceReread();
-    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks);
+    EngineStatus ForceReread() override;
+    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
 
     // For RecordBuffer: the row under test.
-    const std::uint8_t* TestRowData();
-    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value);
+    const std::uint8_t* TestRowData() override;
+    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value) override;
 
 private:
     enum class Where { Begin, End, Row };

@@ -6,6 +6,7 @@
 #include "engine/Errors.h"
 #include "engine/FaultInjector.h"
 #include "engine/FilterEvaluator.h"
+#include "engine/PgCursor.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -24,6 +25,8 @@ struct Database {
     std::string name;
     std::string directory;
     bool readOnly = false;
+    bool server = false; // driver POSTGRES: the tables are on the server conninfo names
+    std::string conninfo;
 };
 
 struct EngineState {
@@ -31,7 +34,7 @@ struct EngineState {
     int startCount = 0;
     std::uint32_t nextHandle = 1;
     std::map<hDatabase, Database> databases;
-    std::map<hCursor, std::unique_ptr<Cursor>> cursors;
+    std::map<hCursor, std::unique_ptr<TableCursor>> cursors;
     std::map<std::string, AliasInfo> sessionAliases; // by upper-cased name
     std::shared_ptr<ExpressionEvaluator> evaluator;
 };
@@ -72,7 +75,7 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-Cursor* FindCursor(hCursor handle) {
+TableCursor* FindCursor(hCursor handle) {
     auto& cursors = State().cursors;
     auto it = cursors.find(handle);
     return it == cursors.end() ? nullptr : it->second.get();
@@ -83,7 +86,7 @@ EngineStatus WithCursor(const char* operation, hCursor handle, Fn&& fn) {
     Call call(operation);
     if (call.Status())
         return call.Status();
-    Cursor* cursor = FindCursor(handle);
+    TableCursor* cursor = FindCursor(handle);
     if (!cursor)
         return Errors::Fail(esInvalidHandle, Format("Cursor %u", handle));
     return Finish(operation, fn(*cursor));
@@ -222,10 +225,21 @@ EngineStatus OpenDatabase(const std::string& name, OpenMode mode, ShareMode, hDa
     Call call("OpenDatabase");
     if (call.Status())
         return call.Status();
-    Database database{name, {}, mode == OpenMode::ReadOnly};
+    Database database{name, {}, mode == OpenMode::ReadOnly, false, {}};
     AliasInfo info;
     std::vector<std::string> tried;
     if (ResolveAlias(name, info, tried) == esOk) {
+        if (info.driver == "POSTGRES") {
+            database.server = true;
+            database.conninfo = info.params["CONNINFO"];
+            if (EngineStatus s = PgConnection::CheckConnInfo(database.conninfo)) {
+                Errors::AddContext("Alias '" + name + "'");
+                return s;
+            }
+            db = State().nextHandle++;
+            State().databases[db] = database;
+            return esOk;
+        }
         if (info.driver != "DESKTOP")
             return Errors::Fail(esUnknownDriver, "Alias '" + name + "' names driver '" + info.driver + "'");
         database.directory = info.params["PATH"];
@@ -269,6 +283,11 @@ EngineStatus CreateTable(hDatabase db, const TableSpec& tableSpec) {
     auto it = State().databases.find(db);
     if (it == State().databases.end())
         return Errors::Fail(esInvalidHandle, Format("Database %u", db));
+    if (it->second.server) {
+        if (it->second.readOnly)
+            return Errors::Fail(esTableReadOnly, "Database '" + it->second.name + "' is open read-only");
+        return PgCursor::CreateTable(it->second.conninfo, tableSpec);
+    }
     std::string path;
     if (EngineStatus s = TableFilePath(it->second, tableSpec.name, path))
         return s;
@@ -320,8 +339,26 @@ EngineStatus OpenTable(hDatabase db, const std::string& tableName, const std::st
     auto it = State().databases.find(db);
     if (it == State().databases.end())
         return Errors::Fail(esInvalidHandle, Format("Database %u", db));
-    if (!driverType.empty() && !SameText(driverType, "DESKTOP"))
+    const char* driver = it->second.server ? "POSTGRES" : "DESKTOP";
+    if (!driverType.empty() && !SameText(driverType, driver))
         return Errors::Fail(esUnknownDriver, "Driver type '" + driverType + "'");
+    if (it->second.server) {
+        if (tableName.empty() || tableName.find('\0') != std::string::npos)
+            return Errors::Fail(esInvalidParameter, "Table name '" + tableName + "' is not a table name");
+        if (it->second.readOnly && mode == OpenMode::ReadWrite)
+            return Errors::Fail(esTableReadOnly, "Database '" + it->second.name + "' is open read-only");
+        const hCursor handle = State().nextHandle++;
+        auto opened = std::make_unique<PgCursor>(handle, it->second.conninfo, tableName);
+        if (EngineStatus s = opened->Open(indexName, mode, share))
+            return s;
+        State().cursors[handle] = std::move(opened);
+        if (EngineStatus s = Finish("OpenTable", esOk)) {
+            State().cursors.erase(handle);
+            return s;
+        }
+        cursor = handle;
+        return esOk;
+    }
     std::string path;
     if (EngineStatus s = TableFilePath(it->second, tableName, path))
         return s;
@@ -342,25 +379,25 @@ EngineStatus OpenTable(hDatabase db, const std::string& tableName, const std::st
 }
 
 EngineStatus SwitchToIndex(hCursor cursor, const std::string& indexName) {
-    return WithCursor("SwitchToIndex", cursor, [&](Cursor& c) { return c.SwitchToIndex(indexName); });
+    return WithCursor("SwitchToIndex", cursor, [&](TableCursor& c) { return c.SwitchToIndex(indexName); });
 }
 
 EngineStatus GetCursorProps(hCursor cursor, CursorProps& props) {
-    return WithCursor("GetCursorProps", cursor, [&](Cursor& c) {
+    return WithCursor("GetCursorProps", cursor, [&](TableCursor& c) {
         props = c.Props();
         return esOk;
     });
 }
 
 EngineStatus GetFieldDescs(hCursor cursor, std::vector<FieldDesc>& fields) {
-    return WithCursor("GetFieldDescs", cursor, [&](Cursor& c) {
+    return WithCursor("GetFieldDescs", cursor, [&](TableCursor& c) {
         fields = c.Schema().Fields();
         return esOk;
     });
 }
 
 EngineStatus GetIndexDesc(hCursor cursor, IndexDesc& index) {
-    return WithCursor("GetIndexDesc", cursor, [&](Cursor& c) {
+    return WithCursor("GetIndexDesc", cursor, [&](TableCursor& c) {
         if (!c.ActiveIndex())
             return Errors::Fail(esUnknownIndex, "The cursor runs in physical order");
         index = *c.ActiveIndex();
@@ -369,7 +406,7 @@ EngineStatus GetIndexDesc(hCursor cursor, IndexDesc& index) {
 }
 
 EngineStatus GetIndexDescs(hCursor cursor, std::vector<IndexDesc>& indexes) {
-    return WithCursor("GetIndexDescs", cursor, [&](Cursor& c) {
+    return WithCursor("GetIndexDescs", cursor, [&](TableCursor& c) {
         indexes = c.Schema().Indexes();
         return esOk;
     });
@@ -378,11 +415,21 @@ EngineStatus GetIndexDescs(hCursor cursor, std::vector<IndexDesc>& indexes) {
 EngineStatus CloneCursor(hCursor cursor, bool readOnly, hCursor& clone) {
     clone = 0;
     std::lock_guard lock(State().mutex);
-    const EngineStatus status = WithCursor("CloneCursor", cursor, [&](Cursor& c) {
+    const EngineStatus status = WithCursor("CloneCursor", cursor, [&](TableCursor& c) {
         const hCursor handle = State().nextHandle++;
-        auto copy = std::make_unique<Cursor>(handle, c.TablePath());
-        if (EngineStatus s = copy->OpenClone(c, readOnly))
-            return s;
+        std::unique_ptr<TableCursor> copy;
+        if (auto* desktop = dynamic_cast<Cursor*>(&c)) {
+            auto opened = std::make_unique<Cursor>(handle, c.TablePath());
+            if (EngineStatus s = opened->OpenClone(*desktop, readOnly))
+                return s;
+            copy = std::move(opened);
+        } else {
+            auto& server = dynamic_cast<PgCursor&>(c);
+            auto opened = std::make_unique<PgCursor>(handle, server.ConnInfo(), c.TablePath());
+            if (EngineStatus s = opened->OpenClone(server, readOnly))
+                return s;
+            copy = std::move(opened);
+        }
         State().cursors[handle] = std::move(copy);
         clone = handle;
         return esOk;
@@ -396,7 +443,7 @@ EngineStatus CloneCursor(hCursor cursor, bool readOnly, hCursor& clone) {
 }
 
 EngineStatus CloseCursor(hCursor cursor) {
-    return WithCursor("CloseCursor", cursor, [&](Cursor&) {
+    return WithCursor("CloseCursor", cursor, [&](TableCursor&) {
         State().cursors.erase(cursor);
         return esOk;
     });
@@ -405,14 +452,14 @@ EngineStatus CloseCursor(hCursor cursor) {
 // ---- moving --------------------------------------------------------------------------------------
 
 EngineStatus SetToBegin(hCursor cursor) {
-    return WithCursor("SetToBegin", cursor, [&](Cursor& c) {
+    return WithCursor("SetToBegin", cursor, [&](TableCursor& c) {
         c.SetToBegin();
         return esOk;
     });
 }
 
 EngineStatus SetToEnd(hCursor cursor) {
-    return WithCursor("SetToEnd", cursor, [&](Cursor& c) {
+    return WithCursor("SetToEnd", cursor, [&](TableCursor& c) {
         c.SetToEnd();
         return esOk;
     });
@@ -420,53 +467,63 @@ EngineStatus SetToEnd(hCursor cursor) {
 
 EngineStatus GetNextRecord(hCursor cursor, LockType lock, std::uint8_t* record) {
     return WithCursor("GetNextRecord", cursor,
-                      [&](Cursor& c) { return c.Read(Cursor::Direction::Next, lock, record); });
+                      [&](TableCursor& c) { return c.Read(TableCursor::Direction::Next, lock, record); });
 }
 
 EngineStatus GetPriorRecord(hCursor cursor, LockType lock, std::uint8_t* record) {
     return WithCursor("GetPriorRecord", cursor,
-                      [&](Cursor& c) { return c.Read(Cursor::Direction::Prior, lock, record); });
+                      [&](TableCursor& c) { return c.Read(TableCursor::Direction::Prior, lock, record); });
 }
 
 EngineStatus GetRecord(hCursor cursor, LockType lock, std::uint8_t* record) {
     return WithCursor("GetRecord", cursor,
-                      [&](Cursor& c) { return c.Read(Cursor::Direction::Current, lock, record); });
+                      [&](TableCursor& c) { return c.Read(TableCursor::Direction::Current, lock, record); });
 }
 
 EngineStatus GetBookMark(hCursor cursor, std::uint8_t* bookmark) {
-    return WithCursor("GetBookMark", cursor, [&](Cursor& c) { return c.GetBookmark(bookmark); });
+    return WithCursor("GetBookMark", cursor, [&](TableCursor& c) { return c.GetBookmark(bookmark); });
 }
 
 EngineStatus SetToBookMark(hCursor cursor, const std::uint8_t* bookmark) {
-    return WithCursor("SetToBookMark", cursor, [&](Cursor& c) { return c.SetToBookmark(bookmark); });
+    return WithCursor("SetToBookMark", cursor, [&](TableCursor& c) { return c.SetToBookmark(bookmark); });
 }
 
 EngineStatus CompareBookMarks(hCursor cursor, const std::uint8_t* a, const std::uint8_t* b, int& result) {
     return WithCursor("CompareBookMarks", cursor,
-                      [&](Cursor& c) { return c.CompareBookmarks(a, b, result); });
+                      [&](TableCursor& c) { return c.CompareBookmarks(a, b, result); });
 }
 
 EngineStatus SetToCursor(hCursor dest, hCursor source) {
-    return WithCursor("SetToCursor", dest, [&](Cursor& c) {
-        Cursor* from = FindCursor(source);
+    return WithCursor("SetToCursor", dest, [&](TableCursor& c) {
+        TableCursor* from = FindCursor(source);
         if (!from)
             return Errors::Fail(esInvalidHandle, Format("Cursor %u", source));
-        return c.SetToCursor(*from);
+        auto* desktop = dynamic_cast<Cursor*>(&c);
+        auto* desktopFrom = dynamic_cast<Cursor*>(from);
+        if (desktop && desktopFrom)
+            return desktop->SetToCursor(*desktopFrom);
+        auto* server = dynamic_cast<PgCursor*>(&c);
+        auto* serverFrom = dynamic_cast<PgCursor*>(from);
+        if (server && serverFrom)
+            return server->SetToCursor(*serverFrom);
+        return Errors::Fail(esDifferentTables, "The cursors are served by different drivers");
     });
 }
 
 EngineStatus GetRecordForKey(hCursor cursor, std::uint16_t fieldCount, std::uint16_t partialLength,
                              const std::uint8_t* keyRecord, std::uint8_t* record) {
-    return WithCursor("GetRecordForKey", cursor,
-                      [&](Cursor& c) { return c.ReadForKey(fieldCount, partialLength, keyRecord, record); });
+    return WithCursor("GetRecordForKey", cursor, [&](TableCursor& c) {
+        return c.ReadForKey(fieldCount, partialLength, keyRecord, record);
+    });
 }
 
 EngineStatus ReadFirstEqual(hCursor cursor, std::uint16_t fieldNo, const std::string& text,
                             std::uint8_t* record, bool& answered, bool& found) {
     answered = false;
     found = false;
-    return WithCursor("ReadFirstEqual", cursor,
-                      [&](Cursor& c) { return c.ReadFirstEqual(fieldNo, text, record, answered, found); });
+    return WithCursor("ReadFirstEqual", cursor, [&](TableCursor& c) {
+        return c.ReadFirstEqual(fieldNo, text, record, answered, found);
+    });
 }
 
 // ---- values --------------------------------------------------------------------------------------
@@ -474,15 +531,16 @@ EngineStatus ReadFirstEqual(hCursor cursor, std::uint16_t fieldNo, const std::st
 EngineStatus GetField(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
                       bool& isBlank) {
     return WithCursor("GetField", cursor,
-                      [&](Cursor& c) { return c.GetField(fieldNo, record, dest, isBlank); });
+                      [&](TableCursor& c) { return c.GetField(fieldNo, record, dest, isBlank); });
 }
 
 EngineStatus PutField(hCursor cursor, std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
-    return WithCursor("PutField", cursor, [&](Cursor& c) { return c.PutField(fieldNo, record, source); });
+    return WithCursor("PutField", cursor,
+                      [&](TableCursor& c) { return c.PutField(fieldNo, record, source); });
 }
 
 EngineStatus InitRecord(hCursor cursor, std::uint8_t* record) {
-    return WithCursor("InitRecord", cursor, [&](Cursor& c) {
+    return WithCursor("InitRecord", cursor, [&](TableCursor& c) {
         c.BlankRecord(record);
         return esOk;
     });
@@ -491,42 +549,43 @@ EngineStatus InitRecord(hCursor cursor, std::uint8_t* record) {
 EngineStatus ReadMemo(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
                       bool& isBlank) {
     return WithCursor("ReadMemo", cursor,
-                      [&](Cursor& c) { return c.ReadMemo(fieldNo, record, text, isBlank); });
+                      [&](TableCursor& c) { return c.ReadMemo(fieldNo, record, text, isBlank); });
 }
 
 EngineStatus WriteMemo(hCursor cursor, std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
-    return WithCursor("WriteMemo", cursor, [&](Cursor& c) { return c.WriteMemo(fieldNo, record, text); });
+    return WithCursor("WriteMemo", cursor,
+                      [&](TableCursor& c) { return c.WriteMemo(fieldNo, record, text); });
 }
 
 EngineStatus GetValue(hCursor cursor, std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
-    return WithCursor("GetValue", cursor, [&](Cursor& c) { return c.GetValue(fieldNo, record, value); });
+    return WithCursor("GetValue", cursor, [&](TableCursor& c) { return c.GetValue(fieldNo, record, value); });
 }
 
 EngineStatus PutValue(hCursor cursor, std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
-    return WithCursor("PutValue", cursor, [&](Cursor& c) { return c.PutValue(fieldNo, record, value); });
+    return WithCursor("PutValue", cursor, [&](TableCursor& c) { return c.PutValue(fieldNo, record, value); });
 }
 
 // ---- writing -------------------------------------------------------------------------------------
 
 EngineStatus ModifyRecord(hCursor cursor, std::uint8_t* record, bool freeLock) {
-    return WithCursor("ModifyRecord", cursor, [&](Cursor& c) { return c.Modify(record, freeLock); });
+    return WithCursor("ModifyRecord", cursor, [&](TableCursor& c) { return c.Modify(record, freeLock); });
 }
 
 EngineStatus InsertRecord(hCursor cursor, LockType lock, std::uint8_t* record) {
-    return WithCursor("InsertRecord", cursor, [&](Cursor& c) { return c.Insert(lock, record); });
+    return WithCursor("InsertRecord", cursor, [&](TableCursor& c) { return c.Insert(lock, record); });
 }
 
 EngineStatus DeleteRecord(hCursor cursor) {
-    return WithCursor("DeleteRecord", cursor, [&](Cursor& c) { return c.Delete(); });
+    return WithCursor("DeleteRecord", cursor, [&](TableCursor& c) { return c.Delete(); });
 }
 
 EngineStatus RelRecordLock(hCursor cursor, bool all) {
-    return WithCursor("RelRecordLock", cursor, [&](Cursor& c) { return c.ReleaseLock(all); });
+    return WithCursor("RelRecordLock", cursor, [&](TableCursor& c) { return c.ReleaseLock(all); });
 }
 
 EngineStatus IsRecordLocked(hCursor cursor, bool& locked) {
     locked = false;
-    return WithCursor("IsRecordLocked", cursor, [&](Cursor& c) {
+    return WithCursor("IsRecordLocked", cursor, [&](TableCursor& c) {
         locked = c.HoldsLock();
         return esOk;
     });
@@ -535,11 +594,11 @@ EngineStatus IsRecordLocked(hCursor cursor, bool& locked) {
 // ---- counting ------------------------------------------------------------------------------------
 
 EngineStatus GetExactRecordCount(hCursor cursor, std::uint32_t& count) {
-    return WithCursor("GetExactRecordCount", cursor, [&](Cursor& c) { return c.ExactCount(count); });
+    return WithCursor("GetExactRecordCount", cursor, [&](TableCursor& c) { return c.ExactCount(count); });
 }
 
 EngineStatus GetRecordCount(hCursor cursor, std::uint32_t& count) {
-    return WithCursor("GetRecordCount", cursor, [&](Cursor& c) { return c.RowCount(count); });
+    return WithCursor("GetRecordCount", cursor, [&](TableCursor& c) { return c.RowCount(count); });
 }
 
 // ---- filters -------------------------------------------------------------------------------------
@@ -547,7 +606,7 @@ EngineStatus GetRecordCount(hCursor cursor, std::uint32_t& count) {
 EngineStatus AddFilter(hCursor cursor, std::uint16_t priority, std::span<const std::uint8_t> expression,
                        hFilter& filter) {
     filter = 0;
-    return WithCursor("AddFilter", cursor, [&](Cursor& c) {
+    return WithCursor("AddFilter", cursor, [&](TableCursor& c) {
         if (!State().evaluator)
             return Errors::Fail(esFilterNotSupported, "No evaluator of expression buffers is installed");
         std::unique_ptr<CompiledFilter> compiled;
@@ -562,7 +621,7 @@ EngineStatus AddFilter(hCursor cursor, std::uint16_t priority, std::span<const s
 EngineStatus AddFilterCallback(hCursor cursor, std::uint16_t priority, RowCallback callback,
                                hFilter& filter) {
     filter = 0;
-    return WithCursor("AddFilterCallback", cursor, [&](Cursor& c) {
+    return WithCursor("AddFilterCallback", cursor, [&](TableCursor& c) {
         if (!callback)
             return Errors::Fail(esInvalidParameter, "A filter needs a callback");
         return c.AddFilter(priority, nullptr, std::move(callback), filter);
@@ -570,32 +629,35 @@ EngineStatus AddFilterCallback(hCursor cursor, std::uint16_t priority, RowCallba
 }
 
 EngineStatus ActivateFilter(hCursor cursor, hFilter filter) {
-    return WithCursor("ActivateFilter", cursor, [&](Cursor& c) { return c.ActivateFilter(filter, true); });
+    return WithCursor("ActivateFilter", cursor,
+                      [&](TableCursor& c) { return c.ActivateFilter(filter, true); });
 }
 
 EngineStatus DeactivateFilter(hCursor cursor, hFilter filter) {
-    return WithCursor("DeactivateFilter", cursor, [&](Cursor& c) { return c.ActivateFilter(filter, false); });
+    return WithCursor("DeactivateFilter", cursor,
+                      [&](TableCursor& c) { return c.ActivateFilter(filter, false); });
 }
 
 EngineStatus DropFilter(hCursor cursor, hFilter filter) {
-    return WithCursor("DropFilter", cursor, [&](Cursor& c) { return c.DropFilter(filter); });
+    return WithCursor("DropFilter", cursor, [&](TableCursor& c) { return c.DropFilter(filter); });
 }
 
 // ---- other ---------------------------------------------------------------------------------------
 
 EngineStatus ForceReread(hCursor cursor) {
-    return WithCursor("ForceReread", cursor, [&](Cursor& c) { return c.ForceReread(); });
+    return WithCursor("ForceReread", cursor, [&](TableCursor& c) { return c.ForceReread(); });
 }
 
 EngineStatus GetValidityChecks(hCursor cursor, std::vector<ValidityCheck>& checks) {
-    return WithCursor("GetValidityChecks", cursor, [&](Cursor& c) {
+    return WithCursor("GetValidityChecks", cursor, [&](TableCursor& c) {
         checks = c.Schema().Checks();
         return esOk;
     });
 }
 
 EngineStatus SetValidityChecks(hCursor cursor, const std::vector<ValidityCheck>& checks) {
-    return WithCursor("SetValidityChecks", cursor, [&](Cursor& c) { return c.SetValidityChecks(checks); });
+    return WithCursor("SetValidityChecks", cursor,
+                      [&](TableCursor& c) { return c.SetValidityChecks(checks); });
 }
 
 } // namespace ws::engine

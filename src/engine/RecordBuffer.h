@@ -9,13 +9,13 @@
 
 namespace ws::engine {
 
-class Cursor;
+class TableCursor;
 
 // The row a filter is asked about. Field values are decoded on demand, so a filter that looks
 // at two fields of a wide row does not pay for the other hundred.
 class RecordBuffer {
 public:
-    explicit RecordBuffer(Cursor& cursor) : m_Cursor(cursor) {}
+    explicit RecordBuffer(TableCursor& cursor) : m_Cursor(cursor) {}
     RecordBuffer(const RecordBuffer&) = delete;
     RecordBuffer& operator=(const RecordBuffer&) = delete;
 
@@ -27,7 +27,7 @@ public:
     EngineStatus Get(std::uint16_t fieldNo, Value& value) const;
 
 private:
-    Cursor& m_Cursor;
+    TableCursor& m_Cursor;
 };
 
 using RowCallback = std::function<bool(const RecordBuffer&)>;

@@ -384,6 +384,40 @@ bool TableSchema::HasAutoInc() const {
     return false;
 }
 
+EngineStatus TableSchema::FromSpec(const TableSpec& tableSpec) {
+    std::vector<std::string> unused;
+    if (EngineStatus s = BuildCreateSql(tableSpec, unused))
+        return s;
+    m_Name = tableSpec.name;
+    m_Fields.clear();
+    m_Indexes.clear();
+    m_MaxKeySize = 0;
+    for (const FieldDesc& spec : tableSpec.fields) {
+        FieldDesc field = spec;
+        field.number = static_cast<std::uint16_t>(m_Fields.size() + 1);
+        field.readOnly = field.type == FieldType::Int32 && field.subtype == FieldSubtype::AutoInc;
+        if (field.type != FieldType::ZString && field.type != FieldType::Blob)
+            field.size = 0;
+        m_Fields.push_back(std::move(field));
+    }
+    Layout();
+    for (IndexDesc index : tableSpec.indexes) {
+        bool anyText = false;
+        std::size_t keySize = 0;
+        for (std::uint16_t number : index.fields) {
+            keySize += 1u + m_Fields[number - 1].length;
+            anyText = anyText || m_Fields[number - 1].type == FieldType::ZString;
+        }
+        index.caseInsensitive = index.caseInsensitive && anyText;
+        index.keySize = static_cast<std::uint16_t>(keySize);
+        m_MaxKeySize = std::max(m_MaxKeySize, index.keySize);
+        m_Indexes.push_back(std::move(index));
+    }
+    m_Checks = tableSpec.checks;
+    m_HasRowGuard = true;
+    return esOk;
+}
+
 EngineStatus TableSchema::BuildCreateSql(const TableSpec& tableSpec, std::vector<std::string>& sql) {
     if (tableSpec.fields.empty() || tableSpec.fields.size() > kMaxFields)
         return Errors::Fail(esInvalidParameter, "a table needs between 1 and 1024 fields");

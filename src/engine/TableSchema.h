@@ -36,6 +36,10 @@ public:
     // Reads the schema of an open table file; fails with esNotATable for a foreign database.
     EngineStatus Load(SqliteConnection& db, const std::string& file);
 
+    // The schema of a table kept elsewhere (a server table), from its description, checked as
+    // BuildCreateSql checks it: the same fields, record layout and indexes a file would have.
+    EngineStatus FromSpec(const TableSpec& tableSpec);
+
     // The SQL that creates a table file from its description (checked first).
     static EngineStatus BuildCreateSql(const TableSpec& tableSpec, std::vector<std::string>& sql);
     // The SQL that adds the row-id guard to a file that has none (idempotent). The high-water

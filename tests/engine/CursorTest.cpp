@@ -5,7 +5,7 @@
 
 namespace ws::engine::test {
 
-class CursorTest : public EngineTest {
+class CursorFixture : public EngineTest {
 protected:
     // Due days deliberately out of insertion order, with ties and a blank date.
     void AddStandardJobs(hCursor cursor) {
@@ -18,7 +18,14 @@ protected:
     }
 };
 
-TEST_F(CursorTest, EveryTypeRoundTripsIncludingBlanksAndMemos) {
+// What every driver does the same.
+class CursorTest : public OnEachDriver<CursorFixture> {};
+ON_BOTH_DRIVERS(CursorTest);
+
+// What the desktop driver does with table files other programs write.
+class CursorFileTest : public CursorFixture {};
+
+TEST_P(CursorTest, EveryTypeRoundTripsIncludingBlanksAndMemos) {
     const hCursor cursor = Open();
     auto record = NewRecord(cursor);
     ASSERT_EQ(PutValue(cursor, fOrderNo, record.data(), std::string("ORD-0000001")), esOk);
@@ -67,7 +74,7 @@ TEST_F(CursorTest, EveryTypeRoundTripsIncludingBlanksAndMemos) {
     EXPECT_EQ(index, Value{2}); // assigned, never blank
 }
 
-TEST_F(CursorTest, RawFieldBytesFollowTheFieldDescriptions) {
+TEST_P(CursorTest, RawFieldBytesFollowTheFieldDescriptions) {
     const hCursor cursor = Open();
     auto record = NewRecord(cursor);
     const std::int32_t day = 693594 + 45000;
@@ -91,7 +98,7 @@ TEST_F(CursorTest, RawFieldBytesFollowTheFieldDescriptions) {
     EXPECT_EQ(memo, "memo through PutField");
 }
 
-TEST_F(CursorTest, RowsComeInIndexOrderWithRowIdBreakingTies) {
+TEST_P(CursorTest, RowsComeInIndexOrderWithRowIdBreakingTies) {
     const hCursor writer = Open();
     AddStandardJobs(writer);
     EXPECT_EQ(ReadNames(writer), (Names{"Carter", "Adams", "Baker", "Nodate", "Evans", "Davis"}));
@@ -115,7 +122,7 @@ TEST_F(CursorTest, RowsComeInIndexOrderWithRowIdBreakingTies) {
     EXPECT_EQ(NameOf(byDate, record), "Baker");
 }
 
-TEST_F(CursorTest, CaseInsensitiveIndexOrdersWithoutRegardToCase) {
+TEST_P(CursorTest, CaseInsensitiveIndexOrdersWithoutRegardToCase) {
     const hCursor cursor = Open();
     AddJob(cursor, "beta", 1);
     AddJob(cursor, "Alpha", 1);
@@ -125,7 +132,7 @@ TEST_F(CursorTest, CaseInsensitiveIndexOrdersWithoutRegardToCase) {
     EXPECT_EQ(ReadNames(Open("iNameCI")), (Names{"Alpha", "alpha", "beta", "Gamma"}));
 }
 
-TEST_F(CursorTest, EndsAnswerBeginningAndEndStatuses) {
+TEST_P(CursorTest, EndsAnswerBeginningAndEndStatuses) {
     const hCursor cursor = Open("iDueDateA");
     auto record = NewRecord(cursor);
     EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esEOF);
@@ -143,7 +150,7 @@ TEST_F(CursorTest, EndsAnswerBeginningAndEndStatuses) {
     EXPECT_EQ(GetPriorRecord(cursor, LockType::None, record.data()), esBOF);
 }
 
-TEST_F(CursorTest, BookmarksSurviveRereadsAndFallBackToNeighbours) {
+TEST_P(CursorTest, BookmarksSurviveRereadsAndFallBackToNeighbours) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
     CursorProps props;
@@ -180,7 +187,7 @@ TEST_F(CursorTest, BookmarksSurviveRereadsAndFallBackToNeighbours) {
     EXPECT_EQ(NameOf(cursor, record), "Adams");
 }
 
-TEST_F(CursorTest, BookmarksOfNarrowKeysKeepToTheirSize) {
+TEST_P(CursorTest, BookmarksOfNarrowKeysKeepToTheirSize) {
     // The only index is on a date: the bookmark holds exactly its four bytes of key.
     TableSpec tableSpec = JobsSpec();
     tableSpec.name = "Dated";
@@ -213,7 +220,7 @@ TEST_F(CursorTest, BookmarksOfNarrowKeysKeepToTheirSize) {
     }
 }
 
-TEST_F(CursorTest, CurrentRowFailsOnceDeletedOrFilteredOut) {
+TEST_P(CursorTest, CurrentRowFailsOnceDeletedOrFilteredOut) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
     auto record = NewRecord(cursor);
@@ -240,7 +247,7 @@ TEST_F(CursorTest, CurrentRowFailsOnceDeletedOrFilteredOut) {
     EXPECT_EQ(NameOf(cursor, record), "Baker");
 }
 
-TEST_F(CursorTest, FiltersCombineByPriorityAndCountExactly) {
+TEST_P(CursorTest, FiltersCombineByPriorityAndCountExactly) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
     std::vector<int> calls;
@@ -289,7 +296,7 @@ TEST_F(CursorTest, FiltersCombineByPriorityAndCountExactly) {
     EXPECT_EQ(count, 6u);
 }
 
-TEST_F(CursorTest, CountingLeavesThePositionAlone) {
+TEST_P(CursorTest, CountingLeavesThePositionAlone) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
     auto record = NewRecord(cursor);
@@ -326,7 +333,7 @@ public:
     }
 };
 
-TEST_F(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
+TEST_P(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
     const std::vector<std::uint8_t> pushed = {1};
@@ -360,7 +367,7 @@ TEST_F(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
     SetExpressionEvaluator(standard);
 }
 
-TEST_F(CursorTest, KeyedReadFindsFirstMatchAndPrefixes) {
+TEST_P(CursorTest, KeyedReadFindsFirstMatchAndPrefixes) {
     const hCursor cursor = Open("iOrderName");
     AddJob(cursor, "Smith", 1, true, "A1");
     AddJob(cursor, "Smithers", 2, true, "A1");
@@ -396,7 +403,7 @@ TEST_F(CursorTest, KeyedReadFindsFirstMatchAndPrefixes) {
     EXPECT_EQ(GetRecordForKey(cursor, 1, 0, key.data(), record.data()), esUnknownIndex);
 }
 
-TEST_F(CursorTest, SetToCursorAndClonesFollowTheSameRow) {
+TEST_P(CursorTest, SetToCursorAndClonesFollowTheSameRow) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
     auto record = NewRecord(cursor);
@@ -416,7 +423,7 @@ TEST_F(CursorTest, SetToCursorAndClonesFollowTheSameRow) {
     EXPECT_EQ(NameOf(byName, record), "Davis");
 }
 
-TEST_F(CursorTest, ModifyWritesBackAndKeepsTextsItCouldNotHold) {
+TEST_F(CursorFileTest, ModifyWritesBackAndKeepsTextsItCouldNotHold) {
     const hCursor cursor = Open("iDueDateA");
     AddJob(cursor, "Adams", 738000);
     // Another program stored a name longer than the field: we must never write it back cut short.
@@ -456,7 +463,7 @@ TEST_F(CursorTest, ModifyWritesBackAndKeepsTextsItCouldNotHold) {
     EXPECT_EQ(NameOf(cursor, record).substr(0, 6), "A name");
 }
 
-TEST_F(CursorTest, LocksWithinOneProcessSeparateCursors) {
+TEST_P(CursorTest, LocksWithinOneProcessSeparateCursors) {
     const hCursor first = Open();
     AddJob(first, "Adams", 738000);
     const hCursor second = Open();
@@ -484,7 +491,7 @@ TEST_F(CursorTest, LocksWithinOneProcessSeparateCursors) {
     EXPECT_EQ(GetRecord(second, LockType::Write, b.data()), esOk);
 }
 
-TEST_F(CursorTest, InsertCopiesMemosOfACopiedRowAndDeleteOnlyOnce) {
+TEST_P(CursorTest, InsertCopiesMemosOfACopiedRowAndDeleteOnlyOnce) {
     const hCursor cursor = Open();
     auto record = NewRecord(cursor);
     ASSERT_EQ(PutValue(cursor, fName, record.data(), std::string("Source")), esOk);
@@ -557,7 +564,7 @@ void StoreName(const std::string& path, const std::string& name) {
 } // namespace
 
 // Name holds 20 characters. Euro signs take 3 bytes, Hebrew letters 2, the emoji 4.
-TEST_F(CursorTest, TextSizesCountCharactersAndNothingIsCutInsideOne) {
+TEST_F(CursorFileTest, TextSizesCountCharactersAndNothingIsCutInsideOne) {
     const hCursor cursor = Open("iName");
     auto record = NewRecord(cursor);
     for (const std::string& text :

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "PgServer.h"
 #include "engine/Engine.h"
 #include "engine/FaultInjector.h"
+#include "engine/PgConnection.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace ws::engine::test {
@@ -59,7 +65,20 @@ inline TableSpec JobsSpec() {
     return tableSpec;
 }
 
-// A started engine, a fresh database directory holding an empty "Jobs" table, and clean faults.
+// Which driver serves a test's database: a directory of table files, or a database server.
+enum class Driver { Desktop, Server };
+
+inline void PrintTo(Driver driver, std::ostream* os) {
+    *os << (driver == Driver::Desktop ? "the desktop driver" : "the server driver");
+}
+
+inline std::string DriverName(const ::testing::TestParamInfo<Driver>& info) {
+    return info.param == Driver::Desktop ? "Desktop" : "Server";
+}
+
+// A started engine, a fresh database holding an empty "Jobs" table, and clean faults. The database
+// is a fresh directory, or for the server driver a fresh schema of the tests' server (the alias
+// ServerTest names it); without a server the test is skipped.
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -68,7 +87,20 @@ protected:
         char pattern[] = "/tmp/ws-engine-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         m_Dir = pattern;
-        ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
+        if (m_Driver == Driver::Server) {
+            if (!PgServer::Instance().Start())
+                GTEST_SKIP() << "No database server for the server driver's tests: "
+                             << PgServer::Instance().Why();
+            static int schemas = 0;
+            m_Schema = "test_" + std::to_string(::getpid()) + "_" + std::to_string(++schemas);
+            PgConnection admin;
+            ASSERT_EQ(admin.Connect(PgServer::Instance().ConnInfo()), esOk);
+            ASSERT_TRUE(admin.Exec("CREATE SCHEMA " + m_Schema).Ok());
+            ASSERT_EQ(AddSessionAlias("ServerTest", "POSTGRES", {{"CONNINFO", ServerConnInfo()}}), esOk);
+            ASSERT_EQ(OpenDatabase("ServerTest", OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
+        } else {
+            ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
+        }
         ASSERT_EQ(CreateTable(m_Db, JobsSpec()), esOk);
     }
 
@@ -78,6 +110,40 @@ protected:
             EngineExit();
         std::error_code ec;
         std::filesystem::remove_all(m_Dir, ec);
+        if (m_ConfigSet) {
+            if (m_OldConfig)
+                ::setenv("YARD_ENGINE_CONFIG", m_OldConfig->c_str(), 1);
+            else
+                ::unsetenv("YARD_ENGINE_CONFIG");
+        }
+        if (!m_Schema.empty()) {
+            PgConnection admin;
+            if (admin.Connect(PgServer::Instance().ConnInfo()) == esOk)
+                admin.Exec("DROP SCHEMA " + m_Schema + " CASCADE");
+        }
+    }
+
+    std::string ServerConnInfo() const { return PgServer::Instance().ConnInfo(m_Schema); }
+
+    // What another process opens to reach this test's database: the directory, or for the server
+    // an alias of a configuration file this test writes and names in YARD_ENGINE_CONFIG.
+    std::string DatabaseForOthers() {
+        if (m_Driver == Driver::Desktop)
+            return m_Dir;
+        const std::string config = m_Dir + "/engine.ini";
+        FILE* file = std::fopen(config.c_str(), "w");
+        EXPECT_NE(file, nullptr);
+        if (file) {
+            std::fprintf(file, "[ServerTest]\nDRIVER=POSTGRES\nCONNINFO=%s\n", ServerConnInfo().c_str());
+            std::fclose(file);
+        }
+        if (!m_ConfigSet) {
+            const char* old = std::getenv("YARD_ENGINE_CONFIG");
+            m_OldConfig = old ? std::optional<std::string>(old) : std::nullopt;
+            m_ConfigSet = true;
+        }
+        ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
+        return "ServerTest";
     }
 
     hCursor Open(const std::string& index = "", OpenMode mode = OpenMode::ReadWrite) {
@@ -143,6 +209,20 @@ protected:
 
     std::string m_Dir;
     hDatabase m_Db = 0;
+    Driver m_Driver = Driver::Desktop;
+    std::string m_Schema; // the server driver's schema
+    bool m_ConfigSet = false;
+    std::optional<std::string> m_OldConfig;
 };
+
+// A fixture whose tests run once on each driver (TEST_P, instantiated with OnBothDrivers).
+template <class Fixture>
+class OnEachDriver : public Fixture, public ::testing::WithParamInterface<Driver> {
+protected:
+    OnEachDriver() { this->m_Driver = this->GetParam(); }
+};
+
+#define ON_BOTH_DRIVERS(Fixture)                                                                             \
+    INSTANTIATE_TEST_SUITE_P(, Fixture, ::testing::Values(Driver::Desktop, Driver::Server), DriverName)
 
 } // namespace ws::engine::test

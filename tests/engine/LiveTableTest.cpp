@@ -99,8 +99,23 @@ public:
 
 } // namespace
 
-class LiveTableTest : public EngineTest {
+class LiveTableFixture : public EngineTest {
 protected:
+    // Another program writing the Jobs table, in SQL both storages take; $T is the table.
+    void Office(std::string sql) {
+        const std::string table = m_Driver == Driver::Desktop ? "records" : "\"Jobs\"";
+        for (auto at = sql.find("$T"); at != std::string::npos; at = sql.find("$T"))
+            sql.replace(at, 2, table);
+        if (m_Driver == Driver::Desktop) {
+            Raw(TablePath()).Exec(sql);
+            return;
+        }
+        PgConnection office;
+        ASSERT_EQ(office.Connect(ServerConnInfo()), esOk);
+        const PgResult result = office.Exec(sql);
+        ASSERT_TRUE(result.Ok()) << sql << ": " << result.Message();
+    }
+
     void SetUp() override {
         EngineTest::SetUp();
         m_Standard = GetExpressionEvaluator();
@@ -129,7 +144,14 @@ protected:
     std::shared_ptr<ExpressionEvaluator> m_Standard;
 };
 
-TEST_F(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
+// What every driver does the same.
+class LiveTableTest : public OnEachDriver<LiveTableFixture> {};
+ON_BOTH_DRIVERS(LiveTableTest);
+
+// What the desktop driver does with table files other programs write.
+class LiveTableFileTest : public LiveTableFixture {};
+
+TEST_P(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
     for (const bool inSql : {true, false}) {
         SCOPED_TRACE(inSql ? "filter said in SQL" : "filter tested row by row");
         const hCursor cursor = Open("iDueDateA");
@@ -143,8 +165,7 @@ TEST_F(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
         const auto adams = Bookmark(cursor);
         ASSERT_TRUE(Seek(plain, "Adams", record));
 
-        Raw office(TablePath());
-        office.Exec("UPDATE records SET IsActive = 0 WHERE Name = 'Adams'");
+        Office("UPDATE $T SET \"IsActive\" = FALSE WHERE \"Name\" = 'Adams'");
         EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
         EXPECT_EQ(GetRecord(cursor, LockType::Write, record.data()), esRecordDeleted);
         bool locked = true;
@@ -161,18 +182,18 @@ TEST_F(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
         EXPECT_EQ(ReadNames(cursor), (Names{"Baker", "Carter"}));
 
         // Back in the list: the same row, found again.
-        office.Exec("UPDATE records SET IsActive = 1 WHERE Name = 'Adams'");
+        Office("UPDATE $T SET \"IsActive\" = TRUE WHERE \"Name\" = 'Adams'");
         ASSERT_EQ(SetToBookMark(cursor, adams.data()), esOk);
         ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
         EXPECT_EQ(NameOf(cursor, record), "Adams");
         ASSERT_EQ(SetToCursor(cursor, plain), esOk);
         ASSERT_EQ(CloseCursor(cursor), esOk);
         ASSERT_EQ(CloseCursor(plain), esOk);
-        office.Exec("DELETE FROM records");
+        Office("DELETE FROM $T");
     }
 }
 
-TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) {
+TEST_P(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) {
     const hCursor cursor = Open("iName");
     AddJob(cursor, "Adams", 738001);
     AddJob(cursor, "Baker", 738002, false);
@@ -206,13 +227,12 @@ TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) 
     };
     EXPECT_EQ(counts(), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2}));
 
-    Raw office(TablePath());
     auto record = NewRecord(cursor);
     auto key = NewRecord(cursor);
     for (int round = 0; round < 3; ++round) {
         SCOPED_TRACE(round);
-        office.Exec("INSERT INTO records (Name, IsActive, DueDate, Address) VALUES ('Evans" +
-                    std::to_string(round) + "', 1, 738100, 'first')");
+        Office("INSERT INTO $T (\"Name\", \"IsActive\", \"DueDate\", \"Address\") VALUES ('Evans" +
+               std::to_string(round) + "', TRUE, 738100, 'first')");
         EXPECT_EQ(counts(), (std::vector<std::uint32_t>{3u + round, 3u + round, 2u + round, 3u + round,
                                                         2u + round, 3u + round, 3u + round, 3u + round}));
         // Keyed reads, on the cursor's own index and through the clone on another one.
@@ -222,24 +242,23 @@ TEST_F(LiveTableTest, CountsKeyedReadsMemosAndClonesAnswerFromTheFileAsItIsNow) 
         ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
         EXPECT_EQ(address, Value{std::string("first")});
         // A memo read asks the file too: the text another program wrote since the row was read.
-        office.Exec("UPDATE records SET Address = 'second' WHERE Name = 'Evans" + std::to_string(round) +
-                    "'");
+        Office("UPDATE $T SET \"Address\" = 'second' WHERE \"Name\" = 'Evans" + std::to_string(round) + "'");
         ASSERT_EQ(GetValue(cursor, fAddress, record.data(), address), esOk);
         EXPECT_EQ(address, Value{std::string("second")});
         ASSERT_EQ(PutValue(clone, fDueDate, key.data(), DayNumber{738100}), esOk);
         ASSERT_EQ(GetRecordForKey(clone, 1, 0, key.data(), record.data()), esOk);
         EXPECT_EQ(NameOf(clone, record), "Evans" + std::to_string(round));
-        office.Exec("UPDATE records SET DueDate = 738099 WHERE Name = 'Evans" + std::to_string(round) + "'");
+        Office("UPDATE $T SET \"DueDate\" = 738099 WHERE \"Name\" = 'Evans" + std::to_string(round) + "'");
         ASSERT_EQ(GetRecordForKey(clone, 1, 0, key.data(), record.data()), esRecordNotFound);
         ASSERT_EQ(PutValue(clone, fDueDate, key.data(), DayNumber{738099}), esOk);
         ASSERT_EQ(GetRecordForKey(clone, 1, 0, key.data(), record.data()), esOk);
         EXPECT_EQ(NameOf(clone, record), "Evans0");
     }
-    office.Exec("DELETE FROM records WHERE Name LIKE 'Evans%'");
+    Office("DELETE FROM $T WHERE \"Name\" LIKE 'Evans%'");
     EXPECT_EQ(counts(), (std::vector<std::uint32_t>{2, 2, 1, 2, 1, 2, 2, 2}));
 }
 
-TEST_F(LiveTableTest, AnExactCountIsTakenAgainAfterAnyCommitAndAnyFilterChange) {
+TEST_F(LiveTableFileTest, AnExactCountIsTakenAgainAfterAnyCommitAndAnyFilterChange) {
     const hCursor cursor = Open("iDueDateA");
     AddJob(cursor, "Adams", 738001);
     AddJob(cursor, "Baker", 738002, false);
@@ -293,7 +312,7 @@ TEST_F(LiveTableTest, AnExactCountIsTakenAgainAfterAnyCommitAndAnyFilterChange) 
     EXPECT_EQ(count(cursor), 0u);
 }
 
-TEST_F(LiveTableTest, AReadGoingOnThroughTheRowsSeesWhatWasCommittedBetweenTwoOfItsCalls) {
+TEST_F(LiveTableFileTest, AReadGoingOnThroughTheRowsSeesWhatWasCommittedBetweenTwoOfItsCalls) {
     // Going forward then back, each step checked against a fresh cursor on the same position:
     // what any read from there gives at that moment.
     for (const bool inSql : {true, false}) {
@@ -376,7 +395,7 @@ TEST_F(LiveTableTest, AReadGoingOnThroughTheRowsSeesWhatWasCommittedBetweenTwoOf
     }
 }
 
-TEST_F(LiveTableTest, RowIdsAreNeverGivenTwiceWithOrWithoutAnAutoincrementField) {
+TEST_F(LiveTableFileTest, RowIdsAreNeverGivenTwiceWithOrWithoutAnAutoincrementField) {
     TableSpec plainSpec = JobsSpec();
     plainSpec.name = "Plain";
     plainSpec.fields[0].subtype = FieldSubtype::None; // "Index" is a plain number: no autoincrement field
@@ -447,7 +466,7 @@ TEST_F(LiveTableTest, RowIdsAreNeverGivenTwiceWithOrWithoutAnAutoincrementField)
     EXPECT_EQ(ReadNames(reader), (Names{"kept"}));
 }
 
-TEST_F(LiveTableTest, ModifyWritesOnlyWhatTheCallerChangedAndLeavesForeignValuesAsStored) {
+TEST_F(LiveTableFileTest, ModifyWritesOnlyWhatTheCallerChangedAndLeavesForeignValuesAsStored) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738001);
     Raw office(TablePath());
@@ -486,7 +505,7 @@ TEST_F(LiveTableTest, ModifyWritesOnlyWhatTheCallerChangedAndLeavesForeignValues
     }
 }
 
-TEST_F(LiveTableTest, AFailedModifySaysWhetherTheLockIsStillHeld) {
+TEST_F(LiveTableFileTest, AFailedModifySaysWhetherTheLockIsStillHeld) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738001);
     AddJob(cursor, "Baker", 738002);
@@ -528,7 +547,7 @@ TEST_F(LiveTableTest, AFailedModifySaysWhetherTheLockIsStillHeld) {
     EXPECT_EQ(RelRecordLock(other, false), esNotLocked) << "never held";
 }
 
-TEST_F(LiveTableTest, AReplacedTableFileIsOpenedAgainAndARemovedOneIsAnError) {
+TEST_F(LiveTableFileTest, AReplacedTableFileIsOpenedAgainAndARemovedOneIsAnError) {
     const hCursor cursor = Open("iDueDateA");
     for (const char* name : {"Adams", "Baker", "Carter", "Davis"})
         AddJob(cursor, name, 738000);

@@ -80,9 +80,10 @@ int RunHelper(const std::vector<std::string>& args) {
 
 } // namespace
 
-class MultiProcessTest : public EngineTest {};
+class MultiProcessTest : public OnEachDriver<EngineTest> {};
+ON_BOTH_DRIVERS(MultiProcessTest);
 
-TEST_F(MultiProcessTest, OtherProcessChangesAppearAtTheVeryNextCall) {
+TEST_P(MultiProcessTest, OtherProcessChangesAppearAtTheVeryNextCall) {
     const hCursor cursor = Open("iDueDateA");
     AddJob(cursor, "Adams", 738005);
     AddJob(cursor, "Baker", 738010);
@@ -96,10 +97,10 @@ TEST_F(MultiProcessTest, OtherProcessChangesAppearAtTheVeryNextCall) {
     ASSERT_EQ(GetExactRecordCount(cursor, count), esOk);
     EXPECT_EQ(count, 3u);
 
-    ASSERT_EQ(RunHelper({m_Dir, "insert", "Early", "738000"}), 0);
-    ASSERT_EQ(RunHelper({m_Dir, "insert", "Late", "739000"}), 0);
-    ASSERT_EQ(RunHelper({m_Dir, "rename", "Carter", "Cooper"}), 0);
-    ASSERT_EQ(RunHelper({m_Dir, "delete", "Baker"}), 0);
+    ASSERT_EQ(RunHelper({DatabaseForOthers(), "insert", "Early", "738000"}), 0);
+    ASSERT_EQ(RunHelper({DatabaseForOthers(), "insert", "Late", "739000"}), 0);
+    ASSERT_EQ(RunHelper({DatabaseForOthers(), "rename", "Carter", "Cooper"}), 0);
+    ASSERT_EQ(RunHelper({DatabaseForOthers(), "delete", "Baker"}), 0);
 
     // No re-read asked for: every call answers from the file as it is now.
     EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
@@ -116,12 +117,12 @@ TEST_F(MultiProcessTest, OtherProcessChangesAppearAtTheVeryNextCall) {
     EXPECT_EQ(ReadNames(cursor), (Names{"Early", "Adams", "Cooper", "Late"}));
 }
 
-TEST_F(MultiProcessTest, LockedReadSeesTheLatestRowSoWritingBackLosesNothing) {
+TEST_P(MultiProcessTest, LockedReadSeesTheLatestRowSoWritingBackLosesNothing) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738005);
     auto record = NewRecord(cursor);
     ASSERT_TRUE(Seek(cursor, "Adams", record));
-    ASSERT_EQ(RunHelper({m_Dir, "rename", "Adams", "Abbot"}), 0);
+    ASSERT_EQ(RunHelper({DatabaseForOthers(), "rename", "Adams", "Abbot"}), 0);
     ASSERT_EQ(GetRecord(cursor, LockType::Write, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Abbot");
     ASSERT_EQ(PutValue(cursor, fPriority, record.data(), 9), esOk);
@@ -129,11 +130,11 @@ TEST_F(MultiProcessTest, LockedReadSeesTheLatestRowSoWritingBackLosesNothing) {
     EXPECT_EQ(ReadNames(Open()), (Names{"Abbot"}));
 }
 
-TEST_F(MultiProcessTest, LockHeldElsewhereFailsAtOnceAndDiesWithItsProcess) {
+TEST_P(MultiProcessTest, LockHeldElsewhereFailsAtOnceAndDiesWithItsProcess) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738005);
     AddJob(cursor, "Baker", 738010);
-    Helper holder({m_Dir, "lock", "Adams"});
+    Helper holder({DatabaseForOthers(), "lock", "Adams"});
     ASSERT_EQ(holder.ReadLine(), "locked\n");
 
     auto record = NewRecord(cursor);
@@ -151,11 +152,11 @@ TEST_F(MultiProcessTest, LockHeldElsewhereFailsAtOnceAndDiesWithItsProcess) {
     EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esOk);
 }
 
-TEST_F(MultiProcessTest, ReaderNeverSeesBusyWhileAnotherProcessWrites) {
+TEST_P(MultiProcessTest, ReaderNeverSeesBusyWhileAnotherProcessWrites) {
     const hCursor cursor = Open("iDueDateA");
     for (int i = 0; i < 50; ++i)
         AddJob(cursor, "Base" + std::to_string(i), 738000 + i);
-    Helper writer({m_Dir, "hammer", "400"});
+    Helper writer({DatabaseForOthers(), "hammer", "400"});
     auto record = NewRecord(cursor);
     int refreshes = 0;
     bool writerDone = false;

@@ -7,7 +7,9 @@
 #include "JobsDbCommands.h"
 #include "base/Exception.h"
 #include "base/Locale.h"
+#include "data/DBError.h"
 #include "data/Session.h"
+#include "engine/Engine.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -71,7 +73,11 @@ const CommandHelp* FindCommand(const std::string& name) {
 
 void PrintHelp(std::ostream& out) {
     out << "usage: jobsdb --dir DIR COMMAND [ARGUMENTS]\n"
+           "       jobsdb --alias NAME COMMAND [ARGUMENTS]\n"
            "       jobsdb --help | jobsdb COMMAND --help\n\n"
+           "--alias NAME works on the database an alias of the engine's configuration names: a\n"
+           "directory (DRIVER=DESKTOP) or a database server (DRIVER=POSTGRES), where init creates\n"
+           "the tables.\n"
            "Creates, fills, changes and shows the job database in the directory DIR, through the\n"
            "same table views the wall screen reads with. Only init and demo create DIR; every other\n"
            "command needs it to exist. A failing command prints its message and exits with 1; a\n"
@@ -141,6 +147,7 @@ int Run(std::vector<std::string> args) {
     using namespace ws::jobsdb;
     const bool help = TakeSwitch(args, "--help") || TakeSwitch(args, "-h");
     const std::string dir = TakeOption(args, "--dir");
+    const std::string alias = TakeOption(args, "--alias");
     if (help) {
         if (args.empty()) {
             PrintHelp(std::cout);
@@ -153,26 +160,48 @@ int Run(std::vector<std::string> args) {
         return 0;
     }
     if (args.empty())
-        return Usage(dir.empty() ? "no database directory (--dir DIR) and no command" : "no command");
+        return Usage(dir.empty() && alias.empty() ? "no database (--dir DIR or --alias NAME) and no command"
+                                                  : "no command");
     const std::string command = args[0];
     const CommandHelp* known = FindCommand(command);
     if (known == nullptr)
         return Usage("no such command: " + command);
-    if (dir.empty())
-        return Usage("no database directory: give --dir DIR");
+    if (dir.empty() == alias.empty())
+        return Usage(dir.empty() ? "no database: give --dir DIR or --alias NAME"
+                                 : "give either --dir DIR or --alias NAME, not both");
     std::vector<std::string> rest(args.begin() + 1, args.end());
     WriteOptions write;
     if (command == "put" || command == "update")
         write.truncate = TakeSwitch(rest, "--truncate");
-    ws::Session().AddAlias(kAlias, "DESKTOP", {{"PATH", dir}});
+    // A configured alias (a server database, or a directory) serves this run under the wall
+    // screen's own alias name.
+    bool server = false;
+    if (!alias.empty()) {
+        ws::Session().Start();
+        ws::engine::AliasInfo info;
+        ws::Check(ws::engine::GetAliasInfo(alias, info));
+        server = info.driver != "DESKTOP";
+        ws::Session().AddAlias(kAlias, info.driver, info.params);
+    } else {
+        ws::Session().AddAlias(kAlias, "DESKTOP", {{"PATH", dir}});
+    }
+    const auto makeDirectory = [&] {
+        if (!alias.empty() && !server) {
+            ws::engine::AliasInfo info;
+            ws::Check(ws::engine::GetAliasInfo(kAlias, info));
+            MakeDirectory(info.params["PATH"]);
+        } else if (alias.empty()) {
+            MakeDirectory(dir);
+        }
+    };
     if (command == "init" && rest.empty()) {
-        MakeDirectory(dir);
+        makeDirectory();
         InitDatabase();
     } else if (command == "demo") {
         const std::string today = TakeOption(rest, "--today");
         if (!rest.empty())
             return CommandUsage(*known);
-        MakeDirectory(dir);
+        makeDirectory();
         CreateDemoDatabase(today);
     } else if (command == "put" && rest.size() >= 2) {
         PutRow(rest[0], {rest.begin() + 1, rest.end()}, write);
@@ -187,7 +216,8 @@ int Run(std::vector<std::string> args) {
             return CommandUsage(*known);
         DumpTable(rest[0], index, filter, std::cout);
     } else if (command == "filter" && rest.size() == 2) {
-        const FilterCommandResult result = FilterCommandForTable(dir, rest[0], rest[1]);
+        const FilterCommandResult result =
+            FilterCommandForTable(alias.empty() ? dir : kAlias, rest[0], rest[1]);
         (result.exitStatus ? std::cerr : std::cout) << result.output;
         return result.exitStatus;
     } else if (command == "locate" && rest.size() == 3) {

@@ -1,0 +1,1459 @@
+#include "engine/PgCursor.h"
+
+#include "base/Strings.h"
+#include "base/Utf8.h"
+#include "engine/Errors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace ws::engine {
+
+namespace {
+
+constexpr std::size_t kBookmarkHeader = 11; // row id, index tag, where
+constexpr int kBatch = 64;                  // rows fetched at a time while a scan skips filtered rows
+
+template <typename T>
+T Load(const std::uint8_t* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+template <typename T>
+void Store(std::uint8_t* p, T value) {
+    std::memcpy(p, &value, sizeof value);
+}
+
+std::int64_t RowIdOf(const std::uint8_t* record) {
+    return Load<std::int64_t>(record);
+}
+
+std::string TextAt(const FieldDesc& field, const std::uint8_t* p) {
+    const auto* text = reinterpret_cast<const char*>(p);
+    return std::string(text, strnlen(text, field.length));
+}
+
+template <typename T>
+std::uint8_t Clamp(std::int64_t value, T& out) {
+    if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
+        out = value < 0 ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max();
+        return TableSchema::FieldClipped;
+    }
+    out = static_cast<T>(value);
+    return TableSchema::FieldValue;
+}
+
+std::string Quote(const std::string& identifier) {
+    return TableSchema::Quote(identifier);
+}
+
+std::string Param(std::size_t number) {
+    return "$" + std::to_string(number);
+}
+
+// The server's column type of a field.
+std::string ServerType(const FieldDesc& field) {
+    switch (field.type) {
+    case FieldType::ZString:
+        return Format("varchar(%u)", static_cast<unsigned>(field.size));
+    case FieldType::Blob:
+        return "text";
+    case FieldType::Date:
+    case FieldType::Int32:
+        return "integer";
+    case FieldType::Int16:
+        return "smallint";
+    case FieldType::Bool:
+        return "boolean";
+    case FieldType::Float:
+        return "double precision";
+    default:
+        return {};
+    }
+}
+
+std::string BaseName(const std::string& tableName) {
+    const auto dot = tableName.rfind('.');
+    return dot == std::string::npos ? tableName : tableName.substr(0, dot);
+}
+
+int CompareSql(const SqlValue& a, const SqlValue& b, bool noCase) {
+    const auto rank = [](const SqlValue& v) { return v.index() == 0 ? 0 : v.index() == 3 ? 2 : 1; };
+    if (rank(a) != rank(b))
+        return rank(a) < rank(b) ? -1 : 1;
+    if (rank(a) == 0)
+        return 0;
+    if (rank(a) == 2) {
+        const auto& x = std::get<std::string>(a);
+        const auto& y = std::get<std::string>(b);
+        const int c = noCase ? CompareText(x, y) : x.compare(y);
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    const auto num = [](const SqlValue& v) {
+        return v.index() == 1 ? static_cast<double>(std::get<std::int64_t>(v)) : std::get<double>(v);
+    };
+    return num(a) < num(b) ? -1 : num(a) > num(b) ? 1 : 0;
+}
+
+const char* kMetadataSql[] = {
+    "CREATE TABLE IF NOT EXISTS yard_tables (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, "
+    "name text NOT NULL UNIQUE, rowid_column text NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS yard_fields (table_id integer NOT NULL REFERENCES yard_tables(id) ON DELETE "
+    "CASCADE, field_no integer NOT NULL, name text NOT NULL, type integer NOT NULL, subtype integer NOT "
+    "NULL, "
+    "size integer NOT NULL, required boolean NOT NULL, PRIMARY KEY (table_id, field_no))",
+    "CREATE TABLE IF NOT EXISTS yard_indexes (table_id integer NOT NULL REFERENCES yard_tables(id) ON DELETE "
+    "CASCADE, position integer NOT NULL, name text NOT NULL, fields text NOT NULL, case_insensitive boolean "
+    "NOT NULL, is_unique boolean NOT NULL, PRIMARY KEY (table_id, position))",
+    "CREATE TABLE IF NOT EXISTS yard_checks (table_id integer NOT NULL REFERENCES yard_tables(id) ON DELETE "
+    "CASCADE, field_no integer NOT NULL, picture text NOT NULL)",
+};
+
+} // namespace
+
+// ---- creating and finding tables ----------------------------------------------------------------
+
+EngineStatus PgCursor::FindTable(PgConnection& db, const std::string& tableName, std::string& stored) {
+    stored.clear();
+    PgResult exists = db.Exec("SELECT to_regclass('yard_tables') IS NOT NULL");
+    if (!exists.Ok())
+        return db.Fail(exists, "Looking for table " + tableName);
+    if (exists.Text(0, 0) != "t")
+        return esOk;
+    PgResult found =
+        db.Exec("SELECT name FROM yard_tables WHERE lower(name) = lower($1) ORDER BY name = $1 DESC "
+                "LIMIT 1",
+                {BaseName(tableName)});
+    if (!found.Ok())
+        return db.Fail(found, "Looking for table " + tableName);
+    if (found.Rows() > 0)
+        stored = found.Text(0, 0);
+    return esOk;
+}
+
+EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec& tableSpec) {
+    TableSpec named = tableSpec;
+    named.name = BaseName(tableSpec.name);
+    TableSchema schema;
+    if (EngineStatus s = schema.FromSpec(named))
+        return s;
+    PgConnection db;
+    if (EngineStatus s = db.Connect(conninfo))
+        return s;
+    // Tables are made one at a time, whoever else makes them.
+    for (const std::string& sql : {std::string("BEGIN"), std::string("SELECT pg_advisory_xact_lock(0, 0)")}) {
+        PgResult r = db.Exec(sql);
+        if (!r.Ok())
+            return db.Fail(r, "Creating table " + named.name);
+    }
+    const auto fail = [&](const PgResult& r) {
+        const EngineStatus s = db.Fail(r, "Creating table " + named.name);
+        db.Exec("ROLLBACK");
+        return s;
+    };
+    for (const char* sql : kMetadataSql) {
+        PgResult r = db.Exec(sql);
+        if (!r.Ok())
+            return fail(r);
+    }
+    std::string existing;
+    if (EngineStatus s = FindTable(db, named.name, existing)) {
+        db.Exec("ROLLBACK");
+        return s;
+    }
+    PgResult other = db.Exec("SELECT to_regclass($1) IS NOT NULL", {Quote(named.name)});
+    if (!other.Ok())
+        return fail(other);
+    if (!existing.empty() || other.Text(0, 0) == "t") {
+        db.Exec("ROLLBACK");
+        return Errors::Fail(esTableExists, "Table: " + named.name);
+    }
+    std::string rowIdColumn = "yard_rowid";
+    std::string columns;
+    for (const FieldDesc& field : schema.Fields()) {
+        columns += columns.empty() ? "" : ", ";
+        if (field.subtype == FieldSubtype::AutoInc) {
+            rowIdColumn = field.name;
+            columns += Quote(field.name) + " integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY";
+            continue;
+        }
+        if (SameText(field.name, "yard_rowid")) {
+            db.Exec("ROLLBACK");
+            return Errors::Fail(esInvalidParameter, "field name 'yard_rowid' is the engine's own");
+        }
+        columns += Quote(field.name) + " " + ServerType(field) + (field.required ? " NOT NULL" : "");
+    }
+    if (rowIdColumn == "yard_rowid")
+        columns = "yard_rowid bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, " + columns;
+    std::vector<std::pair<std::string, std::vector<PgParam>>> statements;
+    statements.push_back({"CREATE TABLE " + Quote(named.name) + " (" + columns + ")", {}});
+    for (const IndexDesc& index : schema.Indexes()) {
+        std::string keys;
+        std::string numbers;
+        for (std::uint16_t number : index.fields) {
+            const FieldDesc& field = schema.Fields()[number - 1u];
+            keys += keys.empty() ? "" : ", ";
+            if (field.type == FieldType::ZString)
+                keys += index.caseInsensitive ? "lower(" + Quote(field.name) + " COLLATE \"C\")"
+                                              : Quote(field.name) + " COLLATE \"C\"";
+            else
+                keys += Quote(field.name);
+            numbers += numbers.empty() ? "" : ",";
+            numbers += std::to_string(number);
+        }
+        // The row id closes every key: rows with equal keys come in row-id order.
+        statements.push_back({Format("CREATE %sINDEX %s ON %s (%s, %s)", index.unique ? "UNIQUE " : "",
+                                     Quote(named.name + "." + index.name).c_str(), Quote(named.name).c_str(),
+                                     keys.c_str(), Quote(rowIdColumn).c_str()),
+                              {}});
+    }
+    PgResult id = db.Exec("INSERT INTO yard_tables (name, rowid_column) VALUES ($1, $2) RETURNING id",
+                          {named.name, rowIdColumn});
+    if (!id.Ok())
+        return fail(id);
+    const std::string tableId = id.Text(0, 0);
+    for (const FieldDesc& field : schema.Fields()) {
+        statements.push_back(
+            {"INSERT INTO yard_fields VALUES ($1, $2, $3, $4, $5, $6, $7)",
+             {tableId, std::to_string(field.number), field.name, std::to_string(static_cast<int>(field.type)),
+              std::to_string(static_cast<int>(field.subtype)), std::to_string(field.size),
+              std::string(field.required ? "true" : "false")}});
+    }
+    for (std::size_t i = 0; i < schema.Indexes().size(); ++i) {
+        const IndexDesc& index = schema.Indexes()[i];
+        std::string numbers;
+        for (std::uint16_t number : index.fields)
+            numbers += (numbers.empty() ? "" : ",") + std::to_string(number);
+        statements.push_back({"INSERT INTO yard_indexes VALUES ($1, $2, $3, $4, $5, $6)",
+                              {tableId, std::to_string(i + 1), index.name, numbers,
+                               std::string(index.caseInsensitive ? "true" : "false"),
+                               std::string(index.unique ? "true" : "false")}});
+    }
+    for (const ValidityCheck& check : tableSpec.checks)
+        statements.push_back({"INSERT INTO yard_checks VALUES ($1, $2, $3)",
+                              {tableId, std::to_string(check.fieldNo), check.picture}});
+    statements.push_back({"COMMIT", {}});
+    for (const auto& [sql, params] : statements) {
+        PgResult r = db.Exec(sql, params);
+        if (!r.Ok())
+            return fail(r);
+    }
+    return esOk;
+}
+
+// ---- opening ------------------------------------------------------------------------------------
+
+PgCursor::PgCursor(hCursor handle, std::string conninfo, std::string tableName)
+    : m_Handle(handle), m_ConnInfo(std::move(conninfo)), m_TableName(std::move(tableName)) {}
+
+PgCursor::~PgCursor() = default; // the session's end drops its locks
+
+// Every statement of the cursor goes through here. A session the server lost (restarted, ended
+// it) is replaced by a new one at the cursor's next statement: the call that met the loss failed
+// with it, the next one works again once the server is back. The old session's locks are gone
+// with it, the table's open lock is taken again.
+PgResult PgCursor::Exec(const std::string& sql, const std::vector<PgParam>& params) {
+    if (m_Db.Lost()) {
+        m_Locked.clear();
+        m_LockImages.clear();
+        m_DroppedLock.reset();
+        if (m_Db.Connect(m_ConnInfo) != esOk)
+            return PgResult();
+        PgResult lock = m_Db.Exec(std::string("SELECT ") +
+                                      (m_Exclusive ? "pg_try_advisory_lock" : "pg_try_advisory_lock_shared") +
+                                      "($1::int4, 0)",
+                                  {std::to_string(m_LockSpace)});
+        if (!lock.Ok() || lock.Text(0, 0) != "t") {
+            m_Db.Close();
+            return PgResult();
+        }
+    }
+    if (!m_Db.IsOpen() && m_Db.Connect(m_ConnInfo) != esOk)
+        return PgResult();
+    return m_Db.Exec(sql, params);
+}
+
+EngineStatus PgCursor::Failed(const PgResult& result) {
+    return m_Db.Fail(result, "Table: " + m_TableName);
+}
+
+EngineStatus PgCursor::Connect(bool readOnly) {
+    m_ReadOnly = readOnly;
+    if (EngineStatus s = m_Db.Connect(m_ConnInfo)) {
+        Errors::AddContext("Table: " + m_TableName);
+        return s;
+    }
+    return LoadSchema();
+}
+
+EngineStatus PgCursor::LoadSchema() {
+    std::string stored;
+    if (EngineStatus s = FindTable(m_Db, m_TableName, stored))
+        return s;
+    if (stored.empty())
+        return Errors::Fail(esTableNotFound, "Table: " + m_TableName);
+    m_TableName = stored;
+    PgResult table = Exec("SELECT id, rowid_column FROM yard_tables WHERE name = $1", {stored});
+    if (!table.Ok() || table.Rows() != 1)
+        return table.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(table);
+    const std::string id = table.Text(0, 0);
+    m_RowIdColumn = table.Text(0, 1);
+    // Advisory locks are the server database's, whatever the schema: the data table's object id
+    // names the table among all of them.
+    PgResult oid = Exec("SELECT to_regclass($1)::oid::bigint", {Quote(stored)});
+    if (!oid.Ok() || oid.Rows() != 1 || oid.IsNull(0, 0))
+        return oid.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(oid);
+    m_LockSpace = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::stoull(oid.Text(0, 0))));
+    m_TableId = id;
+    TableSpec spec;
+    spec.name = stored;
+    PgResult fields = Exec(
+        "SELECT name, type, subtype, size, required FROM yard_fields WHERE table_id = $1 ORDER BY field_no",
+        {id});
+    if (!fields.Ok())
+        return Failed(fields);
+    for (int r = 0; r < fields.Rows(); ++r) {
+        FieldDesc field;
+        field.name = fields.Text(r, 0);
+        field.type = static_cast<FieldType>(std::stoi(fields.Text(r, 1)));
+        field.subtype = static_cast<FieldSubtype>(std::stoi(fields.Text(r, 2)));
+        field.size = static_cast<std::uint16_t>(std::stoi(fields.Text(r, 3)));
+        field.required = fields.Text(r, 4) == "t";
+        spec.fields.push_back(field);
+    }
+    PgResult indexes = Exec("SELECT name, fields, case_insensitive, is_unique FROM yard_indexes WHERE "
+                            "table_id = $1 ORDER BY position",
+                            {id});
+    if (!indexes.Ok())
+        return Failed(indexes);
+    for (int r = 0; r < indexes.Rows(); ++r) {
+        IndexDesc index{indexes.Text(r, 0), {}, indexes.Text(r, 2) == "t", indexes.Text(r, 3) == "t", 0};
+        for (const std::string& number : Split(indexes.Text(r, 1), ','))
+            index.fields.push_back(static_cast<std::uint16_t>(std::stoi(number)));
+        spec.indexes.push_back(index);
+    }
+    PgResult checks = Exec("SELECT field_no, picture FROM yard_checks WHERE table_id = $1", {id});
+    if (!checks.Ok())
+        return Failed(checks);
+    for (int r = 0; r < checks.Rows(); ++r)
+        spec.checks.push_back({static_cast<std::uint16_t>(std::stoi(checks.Text(r, 0))), checks.Text(r, 1)});
+    if (m_Schema.FromSpec(spec) != esOk) {
+        Errors::Fail(esNotATable, "Table: " + stored);
+        Errors::AddContext("The engine's description of the table on the server is not valid");
+        return esNotATable;
+    }
+    m_Scratch.assign(m_Schema.RecordSize(), 0);
+    return esOk;
+}
+
+EngineStatus PgCursor::Open(const std::string& indexName, OpenMode mode, ShareMode share) {
+    if (EngineStatus s = Connect(mode == OpenMode::ReadOnly))
+        return s;
+    // The table's open lock: key 0 of the table's lock space, shared or exclusive.
+    m_Exclusive = share == ShareMode::Exclusive;
+    PgResult lock =
+        Exec(std::string("SELECT ") +
+                 (share == ShareMode::Exclusive ? "pg_try_advisory_lock" : "pg_try_advisory_lock_shared") +
+                 "($1::int4, 0)",
+             {std::to_string(m_LockSpace)});
+    if (!lock.Ok())
+        return Failed(lock);
+    if (lock.Text(0, 0) != "t")
+        return Errors::Fail(esTableInUse, "Table: " + m_TableName);
+    return SwitchToIndex(indexName);
+}
+
+EngineStatus PgCursor::OpenClone(const PgCursor& source, bool readOnly) {
+    if (EngineStatus s = Connect(readOnly || source.m_ReadOnly))
+        return s;
+    PgResult lock = Exec("SELECT pg_try_advisory_lock_shared($1::int4, 0)", {std::to_string(m_LockSpace)});
+    if (!lock.Ok())
+        return Failed(lock);
+    if (lock.Text(0, 0) != "t")
+        return Errors::Fail(esTableInUse, "Table: " + m_TableName);
+    if (source.m_Index) {
+        if (EngineStatus s = SwitchToIndex(source.m_Index->name))
+            return s;
+    }
+    m_Position = source.m_Position;
+    return esOk;
+}
+
+CursorProps PgCursor::Props() const {
+    CursorProps props;
+    props.recordSize = m_Schema.RecordSize();
+    props.bookmarkSize = BookmarkSize();
+    props.fieldCount = static_cast<std::uint16_t>(m_Schema.Fields().size());
+    props.canModify = !m_ReadOnly;
+    props.tableName = m_Schema.Name();
+    props.indexName = m_Index ? m_Index->name : std::string();
+    return props;
+}
+
+std::uint16_t PgCursor::BookmarkSize() const {
+    return static_cast<std::uint16_t>(kBookmarkHeader + m_Schema.MaxKeySize());
+}
+
+std::uint16_t PgCursor::IndexTag() const {
+    return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
+}
+
+EngineStatus PgCursor::SwitchToIndex(const std::string& indexName) {
+    const IndexDesc* index = nullptr;
+    if (!indexName.empty()) {
+        index = m_Schema.FindIndex(indexName);
+        if (!index)
+            return Errors::Fail(esUnknownIndex, "Index '" + indexName + "' of table " + m_TableName);
+    }
+    m_Index = index;
+    if (m_Position.where != Where::Row)
+        return esOk;
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
+        return s;
+    if (found)
+        m_Position = {Where::Row, key, m_Position.rowId, m_Position.onRow && passes};
+    else
+        SetToBegin();
+    return esOk;
+}
+
+// ---- SQL ----------------------------------------------------------------------------------------
+
+std::string PgCursor::Column(const FieldDesc& field) const {
+    return Quote(field.name);
+}
+
+std::string PgCursor::SelectList() const {
+    std::string list = Quote(m_RowIdColumn);
+    for (const FieldDesc& field : m_Schema.Fields())
+        list +=
+            ", " + (field.type == FieldType::Blob ? "(" + Column(field) + " IS NOT NULL)" : Column(field));
+    return list;
+}
+
+std::string PgCursor::KeyExpr(std::size_t i) const {
+    const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+    if (field.type != FieldType::ZString)
+        return Column(field);
+    return m_Index->caseInsensitive ? "lower(" + Column(field) + " COLLATE \"C\")"
+                                    : "(" + Column(field) + " COLLATE \"C\")";
+}
+
+std::string PgCursor::ParamExpr(std::size_t i, std::size_t number) const {
+    const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+    const std::string p = Param(number);
+    switch (field.type) {
+    case FieldType::ZString:
+        return m_Index->caseInsensitive ? "lower(" + p + "::text COLLATE \"C\")"
+                                        : "(" + p + "::text COLLATE \"C\")";
+    case FieldType::Int16:
+        return p + "::smallint";
+    case FieldType::Bool:
+        return p + "::boolean";
+    case FieldType::Float:
+        return p + "::double precision";
+    default:
+        return p + "::integer";
+    }
+}
+
+std::string PgCursor::OrderBy(bool descending) const {
+    const char* direction = descending ? " DESC NULLS LAST" : " ASC NULLS FIRST";
+    std::string order = " ORDER BY ";
+    const std::size_t n = m_Index ? m_Index->fields.size() : 0;
+    for (std::size_t i = 0; i < n; ++i)
+        order += KeyExpr(i) + direction + ", ";
+    return order + Quote(m_RowIdColumn) + (descending ? " DESC" : " ASC");
+}
+
+// Rows strictly after (or before) the position in key order, blank keys first.
+std::string PgCursor::AfterCondition(bool next, std::vector<PgParam>& params) const {
+    if (m_Position.where != Where::Row)
+        return "TRUE";
+    const std::size_t n = m_Index ? m_Index->fields.size() : 0;
+    std::string any;
+    std::string equal = "TRUE";
+    for (std::size_t j = 0; j <= n; ++j) {
+        std::string beyond;
+        if (j == n) {
+            params.push_back(std::to_string(m_Position.rowId));
+            beyond = Quote(m_RowIdColumn) + (next ? " > " : " < ") + Param(params.size()) + "::bigint";
+        } else {
+            const SqlValue& v = m_Position.key[j];
+            const bool blank = std::holds_alternative<std::monostate>(v);
+            if (next) {
+                if (blank) {
+                    beyond = KeyExpr(j) + " IS NOT NULL";
+                } else {
+                    params.push_back(ToParam(*m_Schema.Field(m_Index->fields[j]), v));
+                    beyond = KeyExpr(j) + " > " + ParamExpr(j, params.size());
+                }
+            } else if (!blank) {
+                params.push_back(ToParam(*m_Schema.Field(m_Index->fields[j]), v));
+                beyond = "(" + KeyExpr(j) + " < " + ParamExpr(j, params.size()) + " OR " + KeyExpr(j) +
+                         " IS NULL)";
+            }
+        }
+        if (!beyond.empty()) {
+            any += any.empty() ? "" : " OR ";
+            any += "(" + equal + " AND " + beyond + ")";
+        }
+        if (j < n) {
+            const SqlValue& v = m_Position.key[j];
+            if (std::holds_alternative<std::monostate>(v)) {
+                equal += " AND " + KeyExpr(j) + " IS NULL";
+            } else {
+                params.push_back(ToParam(*m_Schema.Field(m_Index->fields[j]), v));
+                equal += " AND " + KeyExpr(j) + " = " + ParamExpr(j, params.size());
+            }
+        }
+    }
+    return any.empty() ? "FALSE" : "(" + any + ")";
+}
+
+PgParam PgCursor::ToParam(const FieldDesc& field, const SqlValue& value) const {
+    if (std::holds_alternative<std::monostate>(value))
+        return std::nullopt;
+    if (const auto* text = std::get_if<std::string>(&value))
+        return *text;
+    if (const auto* number = std::get_if<std::int64_t>(&value)) {
+        if (field.type == FieldType::Bool)
+            return std::string(*number != 0 ? "true" : "false");
+        if (field.type == FieldType::Float)
+            return Format("%.17g", static_cast<double>(*number));
+        return std::to_string(*number);
+    }
+    return Format("%.17g", std::get<double>(value));
+}
+
+// ---- decoding -----------------------------------------------------------------------------------
+
+void PgCursor::DecodeRow(const PgResult& rows, int row, std::uint8_t* record) const {
+    Store<std::int64_t>(record, std::stoll(rows.Text(row, 0)));
+    for (std::size_t i = 0; i < m_Schema.Fields().size(); ++i) {
+        const FieldDesc& field = m_Schema.Fields()[i];
+        const int column = static_cast<int>(i + 1);
+        std::uint8_t* flag = record + field.offset;
+        std::uint8_t* value = flag + 1;
+        std::memset(flag, 0, 1u + field.length);
+        if (field.type == FieldType::Blob) {
+            *flag = rows.Text(row, column) == "t" ? TableSchema::FieldValue : TableSchema::FieldBlank;
+            continue;
+        }
+        if (rows.IsNull(row, column))
+            continue;
+        const std::string text = rows.Text(row, column);
+        switch (field.type) {
+        case FieldType::ZString: {
+            const std::size_t length = Utf8PrefixBytes(std::string_view(text.c_str()), field.size);
+            std::memcpy(value, text.data(), length);
+            *flag = length == text.size() ? TableSchema::FieldValue : TableSchema::FieldClipped;
+            break;
+        }
+        case FieldType::Date:
+        case FieldType::Int32: {
+            std::int32_t v = 0;
+            *flag = Clamp(std::stoll(text), v);
+            Store(value, v);
+            break;
+        }
+        case FieldType::Int16: {
+            std::int16_t v = 0;
+            *flag = Clamp(std::stoll(text), v);
+            Store(value, v);
+            break;
+        }
+        case FieldType::Bool:
+            Store<std::int16_t>(value, text == "t" ? 1 : 0);
+            *flag = TableSchema::FieldValue;
+            break;
+        case FieldType::Float:
+            Store(value, std::strtod(text.c_str(), nullptr));
+            *flag = TableSchema::FieldValue;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::vector<SqlValue> PgCursor::KeyOfRow(const PgResult& rows, int row) const {
+    std::vector<SqlValue> key;
+    if (!m_Index)
+        return key;
+    for (std::uint16_t number : m_Index->fields) {
+        const FieldDesc& field = *m_Schema.Field(number);
+        if (rows.IsNull(row, number)) {
+            key.emplace_back(std::monostate{});
+            continue;
+        }
+        const std::string text = rows.Text(row, number);
+        switch (field.type) {
+        case FieldType::ZString:
+            key.emplace_back(text);
+            break;
+        case FieldType::Float:
+            key.emplace_back(std::strtod(text.c_str(), nullptr));
+            break;
+        case FieldType::Bool:
+            key.emplace_back(std::int64_t{text == "t" ? 1 : 0});
+            break;
+        default:
+            key.emplace_back(static_cast<std::int64_t>(std::stoll(text)));
+            break;
+        }
+    }
+    return key;
+}
+
+const std::uint8_t* PgCursor::TestRowData() {
+    return m_Scratch.data();
+}
+
+EngineStatus PgCursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
+    return GetValue(fieldNo, m_Scratch.data(), value);
+}
+
+bool PgCursor::PassesFilters() {
+    for (const Filter& filter : m_Filters) {
+        if (!filter.active)
+            continue;
+        RecordBuffer row(*this);
+        if (!(filter.expression ? filter.expression->Matches(row) : filter.callback(row)))
+            return false;
+    }
+    return true;
+}
+
+// ---- moving -------------------------------------------------------------------------------------
+
+void PgCursor::SetToBegin() {
+    m_Position = {};
+}
+
+void PgCursor::SetToEnd() {
+    m_Position = {Where::End, {}, 0, false};
+}
+
+EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& extra,
+                            std::vector<PgParam> params) {
+    const Position start = m_Position;
+    const std::size_t fixed = params.size();
+    if (!fromPosition)
+        m_Position = {};
+    for (;;) {
+        params.resize(fixed);
+        const std::string after = AfterCondition(next, params);
+        const std::string sql = "SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " + after +
+                                " AND " + extra + OrderBy(!next) + " LIMIT " + std::to_string(kBatch);
+        PgResult rows = Exec(sql, params);
+        if (!rows.Ok()) {
+            m_Position = start;
+            return Failed(rows);
+        }
+        for (int r = 0; r < rows.Rows(); ++r) {
+            DecodeRow(rows, r, m_Scratch.data());
+            m_Position = {Where::Row, KeyOfRow(rows, r), RowIdOf(m_Scratch.data()), false};
+            if (PassesFilters()) {
+                m_Position.onRow = true;
+                return esOk;
+            }
+        }
+        if (rows.Rows() < kBatch) {
+            m_Position = start;
+            return esRecordNotFound;
+        }
+    }
+}
+
+EngineStatus PgCursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+    PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " +
+                             Quote(m_RowIdColumn) + " = $1::bigint",
+                         {std::to_string(rowId)});
+    if (!rows.Ok())
+        return Failed(rows);
+    found = rows.Rows() > 0;
+    passes = false;
+    if (found) {
+        DecodeRow(rows, 0, m_Scratch.data());
+        passes = PassesFilters();
+        key = KeyOfRow(rows, 0);
+    }
+    return esOk;
+}
+
+EngineStatus PgCursor::TakeLock(std::int64_t rowId) {
+    if (!IsLocked(rowId)) {
+        PgResult lock = Exec("SELECT pg_try_advisory_lock($1::int4, $2::bigint::int4)",
+                             {std::to_string(m_LockSpace), std::to_string(rowId)});
+        if (!lock.Ok())
+            return Failed(lock);
+        if (lock.Text(0, 0) != "t")
+            return Errors::Fail(esRecordLocked, "Table: " + m_TableName);
+        m_Locked[rowId] = true;
+    }
+    if (m_DroppedLock == rowId)
+        m_DroppedLock.reset();
+    return esOk;
+}
+
+void PgCursor::Unlock(std::int64_t rowId, bool dropped) {
+    m_LockImages.erase(rowId);
+    if (m_Locked.erase(rowId))
+        Exec("SELECT pg_advisory_unlock($1::int4, $2::bigint::int4)",
+             {std::to_string(m_LockSpace), std::to_string(rowId)});
+    if (dropped)
+        m_DroppedLock = rowId;
+}
+
+EngineStatus PgCursor::FinishRead(LockType lock, std::uint8_t* record) {
+    if (lock == LockType::Write) {
+        const std::int64_t rowId = m_Position.rowId;
+        const bool wasLocked = IsLocked(rowId);
+        if (EngineStatus s = TakeLock(rowId))
+            return s;
+        // Read again once the lock is ours: a writer that held it may have committed meanwhile.
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        EngineStatus s = FetchRow(rowId, found, passes, key);
+        if (s || !found || !passes) {
+            if (!wasLocked || !s)
+                Unlock(rowId, wasLocked);
+            if (!s)
+                m_Position.onRow = false;
+            return s ? s : Errors::Fail(esRecordDeleted);
+        }
+        m_Position.key = key;
+        m_LockImages[rowId] = m_Scratch;
+    } else {
+        m_LastRead = m_Scratch;
+    }
+    if (record)
+        std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+    return esOk;
+}
+
+EngineStatus PgCursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
+    if (direction == Direction::Current) {
+        if (m_Position.where == Where::Begin)
+            return Errors::Fail(esBOF);
+        if (m_Position.where == Where::End)
+            return Errors::Fail(esEOF);
+        if (!m_Position.onRow)
+            return Errors::Fail(esRecordDeleted);
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
+            return s;
+        if (!found || !passes) {
+            m_Position.onRow = false;
+            return Errors::Fail(esRecordDeleted);
+        }
+        m_Position.key = key;
+        return FinishRead(lock, record);
+    }
+    const bool next = direction == Direction::Next;
+    if (m_Position.where == (next ? Where::End : Where::Begin))
+        return Errors::Fail(next ? esEOF : esBOF);
+    const EngineStatus s = Scan(next, true, "TRUE", {});
+    if (s == esRecordNotFound) {
+        next ? SetToEnd() : SetToBegin();
+        return Errors::Fail(next ? esEOF : esBOF);
+    }
+    return s ? s : FinishRead(lock, record);
+}
+
+// ---- bookmarks ----------------------------------------------------------------------------------
+
+void PgCursor::EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const {
+    if (!m_Index)
+        return;
+    for (std::size_t i = 0; i < m_Index->fields.size() && i < key.size(); ++i) {
+        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+        const SqlValue& value = key[i];
+        const bool blank = std::holds_alternative<std::monostate>(value);
+        out[0] = blank ? TableSchema::FieldBlank : TableSchema::FieldValue;
+        const std::int64_t number =
+            std::holds_alternative<std::int64_t>(value) ? std::get<std::int64_t>(value) : 0;
+        if (blank) {
+            // nothing to write
+        } else if (field.type == FieldType::ZString) {
+            if (const auto* text = std::get_if<std::string>(&value))
+                std::memcpy(out + 1, text->data(), Utf8PrefixBytes(text->c_str(), field.size));
+        } else if (field.type == FieldType::Float) {
+            Store(out + 1, std::holds_alternative<double>(value) ? std::get<double>(value)
+                                                                 : static_cast<double>(number));
+        } else if (field.length == 4) {
+            Store(out + 1, static_cast<std::int32_t>(number));
+        } else if (field.length == 2) {
+            Store(out + 1, static_cast<std::int16_t>(number));
+        }
+        out += 1 + field.length;
+    }
+}
+
+std::vector<SqlValue> PgCursor::DecodeKey(const std::uint8_t* in) const {
+    std::vector<SqlValue> key;
+    if (!m_Index)
+        return key;
+    for (std::uint16_t number : m_Index->fields) {
+        const FieldDesc& field = *m_Schema.Field(number);
+        const auto* text = reinterpret_cast<const char*>(in + 1);
+        if (in[0] == TableSchema::FieldBlank)
+            key.emplace_back(std::monostate{});
+        else if (field.type == FieldType::ZString)
+            key.emplace_back(std::string(text, strnlen(text, field.length)));
+        else if (field.type == FieldType::Float)
+            key.emplace_back(Load<double>(in + 1));
+        else if (field.length == 4)
+            key.emplace_back(static_cast<std::int64_t>(Load<std::int32_t>(in + 1)));
+        else
+            key.emplace_back(static_cast<std::int64_t>(Load<std::int16_t>(in + 1)));
+        in += 1 + field.length;
+    }
+    return key;
+}
+
+EngineStatus PgCursor::GetBookmark(std::uint8_t* bookmark) const {
+    std::memset(bookmark, 0, BookmarkSize());
+    Store(bookmark, m_Position.rowId);
+    Store(bookmark + 8, IndexTag());
+    bookmark[10] = static_cast<std::uint8_t>(m_Position.where);
+    EncodeKey(m_Position.key, bookmark + kBookmarkHeader);
+    return esOk;
+}
+
+EngineStatus PgCursor::SetToBookmark(const std::uint8_t* bookmark) {
+    const auto where = bookmark[10];
+    if (where == static_cast<std::uint8_t>(Where::Begin)) {
+        SetToBegin();
+        return esOk;
+    }
+    if (where == static_cast<std::uint8_t>(Where::End)) {
+        SetToEnd();
+        return esOk;
+    }
+    if (where != static_cast<std::uint8_t>(Where::Row))
+        return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
+    const std::int64_t rowId = Load<std::int64_t>(bookmark);
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+        return s;
+    if (found && passes) {
+        m_Position = {Where::Row, key, rowId, true};
+        return esOk;
+    }
+    if (Load<std::uint16_t>(bookmark + 8) != IndexTag())
+        return Errors::Fail(esRecordNotFound);
+    m_Position = {Where::Row, DecodeKey(bookmark + kBookmarkHeader), rowId, false};
+    return Errors::Fail(esNeighbourPositioned);
+}
+
+int PgCursor::CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const {
+    const bool noCase = m_Index && m_Index->caseInsensitive;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (int c = CompareSql(a[i], b[i], noCase))
+            return c;
+    }
+    return 0;
+}
+
+EngineStatus PgCursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const {
+    const auto rank = [](std::uint8_t where) {
+        return where == static_cast<std::uint8_t>(Where::Begin) ? 0
+               : where == static_cast<std::uint8_t>(Where::Row) ? 1
+                                                                : 2;
+    };
+    result = rank(a[10]) - rank(b[10]);
+    if (result != 0 || rank(a[10]) != 1)
+        return esOk;
+    if (Load<std::uint16_t>(a + 8) == IndexTag() && Load<std::uint16_t>(b + 8) == IndexTag())
+        result = CompareKeys(DecodeKey(a + kBookmarkHeader), DecodeKey(b + kBookmarkHeader));
+    if (result == 0) {
+        const auto x = Load<std::int64_t>(a);
+        const auto y = Load<std::int64_t>(b);
+        result = x < y ? -1 : x > y ? 1 : 0;
+    }
+    return esOk;
+}
+
+EngineStatus PgCursor::SetToCursor(const PgCursor& source) {
+    if (source.m_TableName != m_TableName || source.m_ConnInfo != m_ConnInfo)
+        return Errors::Fail(esDifferentTables);
+    if (source.m_Position.where != Where::Row) {
+        m_Position = source.m_Position;
+        return esOk;
+    }
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (EngineStatus s = FetchRow(source.m_Position.rowId, found, passes, key))
+        return s;
+    if (!found || !passes)
+        return Errors::Fail(esRecordDeleted);
+    m_Position = {Where::Row, key, source.m_Position.rowId, true};
+    return esOk;
+}
+
+// ---- keyed reads --------------------------------------------------------------------------------
+
+EngineStatus PgCursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string&, std::uint8_t*,
+                                      bool& answered, bool& found) {
+    // The server answers a scan through an equality filter well enough: the caller scans.
+    answered = false;
+    found = false;
+    const FieldDesc* field = nullptr;
+    return CheckField(fieldNo, field);
+}
+
+EngineStatus PgCursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                  const std::uint8_t* key, std::uint8_t* record) {
+    if (!m_Index)
+        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
+    const std::size_t n = m_Index->fields.size();
+    const std::size_t count = fieldCount == 0 ? n : fieldCount;
+    if (count > n)
+        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+    std::string where = "TRUE";
+    std::vector<PgParam> params;
+    for (std::size_t i = 0; i < count; ++i) {
+        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+        const SqlValue value = FieldSql(field, key);
+        const bool last = i + 1 == count;
+        if (std::holds_alternative<std::monostate>(value)) {
+            where += " AND " + KeyExpr(i) + " IS NULL";
+        } else if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
+            // The first partialLength characters; substr counts characters as the field's size does.
+            const std::string prefix(Utf8Left(std::get<std::string>(value), partialLength));
+            params.push_back(prefix);
+            const std::string cut =
+                "substr(" + Column(field) + ", 1, " + std::to_string(Utf8Length(prefix)) + ") COLLATE \"C\"";
+            where += " AND " + (m_Index->caseInsensitive ? "lower(" + cut + ")" : "(" + cut + ")") + " = " +
+                     ParamExpr(i, params.size());
+        } else {
+            params.push_back(ToParam(field, value));
+            where += " AND " + KeyExpr(i) + " = " + ParamExpr(i, params.size());
+        }
+    }
+    const EngineStatus s = Scan(true, false, where, params);
+    if (s == esRecordNotFound)
+        return Errors::Fail(esRecordNotFound);
+    return s ? s : FinishRead(LockType::None, record);
+}
+
+// ---- values -------------------------------------------------------------------------------------
+
+EngineStatus PgCursor::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
+    field = m_Schema.Field(fieldNo);
+    if (!field)
+        return Errors::Fail(esInvalidField, Format("Field number %u of table %s",
+                                                   static_cast<unsigned>(fieldNo), m_TableName.c_str()));
+    return esOk;
+}
+
+EngineStatus PgCursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
+                                bool& isBlank) const {
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    isBlank = record[field->offset] == TableSchema::FieldBlank;
+    if (dest) {
+        if (isBlank)
+            std::memset(dest, 0, field->length);
+        else
+            std::memcpy(dest, record + field->offset + 1, field->length);
+    }
+    return esOk;
+}
+
+EngineStatus PgCursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    if (field->type == FieldType::Blob) {
+        if (source)
+            return WriteMemo(fieldNo, record, static_cast<const char*>(source));
+        const std::uint64_t id = m_NextMemo++;
+        record[field->offset] = TableSchema::FieldBlank;
+        Store(record + field->offset + 1, id);
+        return esOk;
+    }
+    std::uint8_t* value = record + field->offset + 1;
+    if (!source) {
+        record[field->offset] = TableSchema::FieldBlank;
+        std::memset(value, 0, field->length);
+        return esOk;
+    }
+    if (field->type == FieldType::ZString) {
+        const auto* text = static_cast<const char*>(source);
+        const std::size_t length = strnlen(text, field->length);
+        if (length == field->length || Utf8Length(std::string_view(text, length)) > field->size)
+            return Errors::Fail(esValueTooLong,
+                                Format("Field %s holds at most %u characters", field->name.c_str(),
+                                       static_cast<unsigned>(field->size)));
+        std::memset(value, 0, field->length);
+        std::memcpy(value, text, length);
+    } else {
+        std::memcpy(value, source, field->length);
+    }
+    record[field->offset] = TableSchema::FieldValue;
+    return esOk;
+}
+
+void PgCursor::BlankRecord(std::uint8_t* record) const {
+    std::memset(record, 0, m_Schema.RecordSize());
+}
+
+EngineStatus PgCursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
+                                bool& isBlank) {
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    if (field->type != FieldType::Blob)
+        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
+    text.clear();
+    isBlank = record[field->offset] == TableSchema::FieldBlank;
+    const auto id = Load<std::uint64_t>(record + field->offset + 1);
+    if (id != 0) {
+        auto it = m_PendingMemos.find(id);
+        if (!isBlank && it == m_PendingMemos.end())
+            return Errors::Fail(esInvalidParameter, "the memo text of this record buffer is gone");
+        if (!isBlank)
+            text = it->second;
+        return esOk;
+    }
+    if (isBlank || RowIdOf(record) == 0)
+        return esOk;
+    PgResult rows = Exec("SELECT " + Column(*field) + " FROM " + Quote(m_TableName) + " WHERE " +
+                             Quote(m_RowIdColumn) + " = $1::bigint",
+                         {std::to_string(RowIdOf(record))});
+    if (!rows.Ok())
+        return Failed(rows);
+    if (rows.Rows() == 0)
+        return Errors::Fail(esRecordDeleted);
+    isBlank = rows.IsNull(0, 0);
+    text = rows.Text(0, 0);
+    return esOk;
+}
+
+EngineStatus PgCursor::WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    if (field->type != FieldType::Blob)
+        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
+    const std::uint64_t id = m_NextMemo++;
+    m_PendingMemos[id] = text;
+    record[field->offset] = TableSchema::FieldValue;
+    Store(record + field->offset + 1, id);
+    return esOk;
+}
+
+EngineStatus PgCursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    value = std::monostate{};
+    if (field->type == FieldType::Blob) {
+        std::string text;
+        bool blank = true;
+        if (EngineStatus s = ReadMemo(fieldNo, record, text, blank))
+            return s;
+        if (!blank)
+            value = text;
+        return esOk;
+    }
+    if (record[field->offset] == TableSchema::FieldBlank)
+        return esOk;
+    const std::uint8_t* p = record + field->offset + 1;
+    switch (field->type) {
+    case FieldType::ZString:
+        value = TextAt(*field, p);
+        break;
+    case FieldType::Date:
+        value = DayNumber{Load<std::int32_t>(p)};
+        break;
+    case FieldType::Bool:
+        value = Load<std::int16_t>(p) != 0;
+        break;
+    case FieldType::Int16:
+        value = static_cast<std::int32_t>(Load<std::int16_t>(p));
+        break;
+    case FieldType::Int32:
+        value = Load<std::int32_t>(p);
+        break;
+    case FieldType::Float:
+        value = Load<double>(p);
+        break;
+    default:
+        break;
+    }
+    return esOk;
+}
+
+EngineStatus PgCursor::PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
+    const FieldDesc* field = nullptr;
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
+    if (std::holds_alternative<std::monostate>(value))
+        return PutField(fieldNo, record, nullptr);
+    const auto mismatch = [&] {
+        return Errors::Fail(esInvalidParameter, "value of the wrong type for field " + field->name);
+    };
+    switch (field->type) {
+    case FieldType::ZString:
+    case FieldType::Blob: {
+        const auto* text = std::get_if<std::string>(&value);
+        if (!text || text->find('\0') != std::string::npos)
+            return mismatch();
+        return field->type == FieldType::Blob ? WriteMemo(fieldNo, record, *text)
+                                              : PutField(fieldNo, record, text->c_str());
+    }
+    case FieldType::Date: {
+        const auto* day = std::get_if<DayNumber>(&value);
+        return day ? PutField(fieldNo, record, &day->days) : mismatch();
+    }
+    case FieldType::Bool: {
+        const auto* flag = std::get_if<bool>(&value);
+        const std::int16_t word = flag && *flag ? 1 : 0;
+        return flag ? PutField(fieldNo, record, &word) : mismatch();
+    }
+    case FieldType::Int16: {
+        const auto* number = std::get_if<std::int32_t>(&value);
+        if (!number || *number < -32768 || *number > 32767)
+            return mismatch();
+        const auto word = static_cast<std::int16_t>(*number);
+        return PutField(fieldNo, record, &word);
+    }
+    case FieldType::Int32: {
+        const auto* number = std::get_if<std::int32_t>(&value);
+        return number ? PutField(fieldNo, record, number) : mismatch();
+    }
+    case FieldType::Float: {
+        const auto* number = std::get_if<double>(&value);
+        return number ? PutField(fieldNo, record, number) : mismatch();
+    }
+    default:
+        return mismatch();
+    }
+}
+
+SqlValue PgCursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) const {
+    if (record[field.offset] == TableSchema::FieldBlank)
+        return std::monostate{};
+    const std::uint8_t* p = record + field.offset + 1;
+    switch (field.type) {
+    case FieldType::ZString:
+        return TextAt(field, p);
+    case FieldType::Date:
+    case FieldType::Int32:
+        return static_cast<std::int64_t>(Load<std::int32_t>(p));
+    case FieldType::Int16:
+        return static_cast<std::int64_t>(Load<std::int16_t>(p));
+    case FieldType::Bool:
+        return static_cast<std::int64_t>(Load<std::int16_t>(p) != 0 ? 1 : 0);
+    case FieldType::Float:
+        return Load<double>(p);
+    default:
+        return std::monostate{};
+    }
+}
+
+// ---- writing ------------------------------------------------------------------------------------
+
+bool PgCursor::FieldChanged(const FieldDesc& field, const std::uint8_t* record,
+                            const std::uint8_t* reference) const {
+    if (field.type == FieldType::Blob)
+        return Load<std::uint64_t>(record + field.offset + 1) != 0; // a text the caller wrote
+    if (record[field.offset] == TableSchema::FieldClipped)
+        return false;
+    return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
+}
+
+// Insert: every field. Modify: only the fields changed relative to the reference image (the row
+// as read under its lock, or as last read; without one, the row as stored now). A modify that
+// changes nothing writes nothing. Each write is one statement, and so one transaction.
+EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) {
+    const std::int64_t target = m_Position.rowId;
+    std::vector<std::uint8_t> stored;
+    if (!insert && !reference) {
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (EngineStatus s = FetchRow(target, found, passes, key))
+            return s;
+        if (!found)
+            return Errors::Fail(esRecordDeleted);
+        stored = m_Scratch;
+        reference = stored.data();
+    }
+    std::vector<std::string> columns;
+    std::vector<PgParam> values;
+    std::vector<std::uint64_t> usedMemos;
+    for (const FieldDesc& field : m_Schema.Fields()) {
+        if (field.subtype == FieldSubtype::AutoInc)
+            continue;
+        if (!insert && !FieldChanged(field, record, reference))
+            continue;
+        const std::uint8_t flag = record[field.offset];
+        if (field.required && flag == TableSchema::FieldBlank)
+            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
+        columns.push_back(Column(field));
+        if (field.type == FieldType::Blob) {
+            const auto id = Load<std::uint64_t>(record + field.offset + 1);
+            std::string text;
+            bool blank = true;
+            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
+                return s;
+            if (id != 0)
+                usedMemos.push_back(id);
+            values.push_back(blank ? PgParam{} : PgParam{text});
+            continue;
+        }
+        values.push_back(ToParam(field, FieldSql(field, record)));
+    }
+    if (!insert && columns.empty()) {
+        // Nothing changed: nothing is written. The buffer gets the row as it is now.
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+        if (EngineStatus s = FetchRow(target, found, passes, key))
+            return s;
+        if (found) {
+            m_Position = {Where::Row, key, target, passes};
+            std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+        } else {
+            m_Position.onRow = false;
+        }
+        return esOk;
+    }
+    std::string sql;
+    if (insert) {
+        std::string names;
+        std::string marks;
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+            names += (i ? ", " : "") + columns[i];
+            marks += (i ? ", " : "") + Param(i + 1);
+        }
+        sql = "INSERT INTO " + Quote(m_TableName) +
+              (columns.empty() ? " DEFAULT VALUES" : " (" + names + ") VALUES (" + marks + ")");
+    } else {
+        std::string sets;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            sets += (i ? ", " : "") + columns[i] + " = " + Param(i + 1);
+        values.push_back(std::to_string(target));
+        sql = "UPDATE " + Quote(m_TableName) + " SET " + sets + " WHERE " + Quote(m_RowIdColumn) + " = " +
+              Param(values.size()) + "::bigint";
+    }
+    PgResult rows = Exec(sql + " RETURNING " + SelectList(), values);
+    if (!rows.Ok())
+        return Failed(rows);
+    if (rows.Rows() == 0)
+        return Errors::Fail(esRecordDeleted);
+    for (std::uint64_t id : usedMemos)
+        m_PendingMemos.erase(id);
+    DecodeRow(rows, 0, m_Scratch.data());
+    m_Position = {Where::Row, KeyOfRow(rows, 0), RowIdOf(m_Scratch.data()), PassesFilters()};
+    std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+    return esOk;
+}
+
+EngineStatus PgCursor::Modify(std::uint8_t* record, bool freeLock) {
+    if (m_ReadOnly)
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
+    if (m_Position.where != Where::Row || !m_Position.onRow)
+        return Errors::Fail(esNoCurrentRecord);
+    const std::int64_t rowId = m_Position.rowId;
+    if (RowIdOf(record) != 0 && RowIdOf(record) != rowId)
+        return Errors::Fail(esInvalidParameter, "the record buffer holds another row than the current one");
+    const bool wasLocked = IsLocked(rowId);
+    if (!wasLocked) {
+        if (EngineStatus s = TakeLock(rowId))
+            return s;
+    }
+    std::vector<std::uint8_t> reference;
+    if (auto it = m_LockImages.find(rowId); wasLocked && it != m_LockImages.end())
+        reference = it->second;
+    else if (m_LastRead.size() == m_Scratch.size() && RowIdOf(m_LastRead.data()) == rowId)
+        reference = m_LastRead;
+    const EngineStatus s = WriteRow(record, false, reference.empty() ? nullptr : reference.data());
+    if (s == esOk) {
+        if (freeLock || !wasLocked)
+            Unlock(rowId, wasLocked);
+        else
+            m_LockImages[rowId].assign(record, record + m_Scratch.size());
+        return esOk;
+    }
+    if (s == esRecordDeleted) {
+        m_Position.onRow = false;
+        Unlock(rowId, wasLocked);
+        Errors::AddContext("The record lock has been released");
+        return s;
+    }
+    if (!wasLocked)
+        Unlock(rowId, false);
+    Errors::AddContext(wasLocked ? "The record lock is still held" : "No record lock is held");
+    return s;
+}
+
+EngineStatus PgCursor::Insert(LockType lock, std::uint8_t* record) {
+    if (m_ReadOnly)
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
+    if (EngineStatus s = WriteRow(record, true, nullptr))
+        return s;
+    if (lock != LockType::Write)
+        return esOk;
+    if (EngineStatus s = TakeLock(m_Position.rowId))
+        return s;
+    m_LockImages[m_Position.rowId].assign(record, record + m_Scratch.size());
+    return esOk;
+}
+
+EngineStatus PgCursor::Delete() {
+    if (m_ReadOnly)
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
+    if (m_Position.where != Where::Row || !m_Position.onRow)
+        return Errors::Fail(esNoCurrentRecord);
+    const std::int64_t rowId = m_Position.rowId;
+    const bool wasLocked = IsLocked(rowId);
+    if (EngineStatus s = TakeLock(rowId))
+        return s;
+    PgResult done =
+        Exec("DELETE FROM " + Quote(m_TableName) + " WHERE " + Quote(m_RowIdColumn) + " = $1::bigint",
+             {std::to_string(rowId)});
+    EngineStatus s = done.Ok() ? esOk : Failed(done);
+    if (!s && done.Affected() == 0)
+        s = Errors::Fail(esRecordDeleted);
+    if (!s || s == esRecordDeleted || !wasLocked)
+        Unlock(rowId, wasLocked);
+    if (!s)
+        m_Position.onRow = false;
+    return s;
+}
+
+EngineStatus PgCursor::ReleaseLock(bool all) {
+    if (all) {
+        while (!m_Locked.empty())
+            Unlock(m_Locked.begin()->first, false);
+        m_LockImages.clear();
+        m_DroppedLock.reset();
+        return esOk;
+    }
+    if (m_Position.where == Where::Row && IsLocked(m_Position.rowId)) {
+        Unlock(m_Position.rowId, false);
+        return esOk;
+    }
+    if (m_Position.where == Where::Row && m_DroppedLock == m_Position.rowId) {
+        m_DroppedLock.reset();
+        return esOk;
+    }
+    return Errors::Fail(esNotLocked);
+}
+
+bool PgCursor::HoldsLock() const {
+    return m_Position.where == Where::Row && IsLocked(m_Position.rowId);
+}
+
+// ---- counting, filters, re-reading --------------------------------------------------------------
+
+EngineStatus PgCursor::ExactCount(std::uint32_t& count) {
+    count = 0;
+    const bool filtered =
+        std::any_of(m_Filters.begin(), m_Filters.end(), [](const Filter& f) { return f.active; });
+    if (!filtered)
+        return RowCount(count);
+    PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName));
+    if (!rows.Ok())
+        return Failed(rows);
+    for (int r = 0; r < rows.Rows(); ++r) {
+        DecodeRow(rows, r, m_Scratch.data());
+        count += PassesFilters() ? 1 : 0;
+    }
+    return esOk;
+}
+
+EngineStatus PgCursor::RowCount(std::uint32_t& count) {
+    count = 0;
+    PgResult rows = Exec("SELECT count(*) FROM " + Quote(m_TableName));
+    if (!rows.Ok())
+        return Failed(rows);
+    count = static_cast<std::uint32_t>(std::stoull(rows.Text(0, 0)));
+    return esOk;
+}
+
+EngineStatus PgCursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
+                                 RowCallback callback, hFilter& filter) {
+    Filter entry;
+    entry.handle = m_NextFilter++;
+    entry.priority = priority;
+    entry.expression = std::move(expression);
+    entry.callback = std::move(callback);
+    auto at = std::upper_bound(m_Filters.begin(), m_Filters.end(), priority,
+                               [](std::uint16_t p, const Filter& f) { return p < f.priority; });
+    filter = entry.handle;
+    m_Filters.insert(at, std::move(entry));
+    return esOk;
+}
+
+EngineStatus PgCursor::ActivateFilter(hFilter filter, bool active) {
+    for (Filter& entry : m_Filters) {
+        if (entry.handle == filter) {
+            entry.active = active;
+            return esOk;
+        }
+    }
+    return Errors::Fail(esUnknownFilter);
+}
+
+EngineStatus PgCursor::DropFilter(hFilter filter) {
+    auto it =
+        std::find_if(m_Filters.begin(), m_Filters.end(), [&](const Filter& f) { return f.handle == filter; });
+    if (it == m_Filters.end())
+        return Errors::Fail(esUnknownFilter);
+    m_Filters.erase(it);
+    return esOk;
+}
+
+EngineStatus PgCursor::ForceReread() {
+    // Nothing is kept between calls; the session is checked at once.
+    PgResult ping = Exec("SELECT 1");
+    return ping.Ok() ? esOk : Failed(ping);
+}
+
+EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
+    if (m_ReadOnly)
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
+    for (const ValidityCheck& check : checks) {
+        if (!m_Schema.Field(check.fieldNo))
+            return Errors::Fail(esInvalidField);
+    }
+    const std::string id = m_TableId;
+    std::vector<std::pair<std::string, std::vector<PgParam>>> statements = {
+        {"BEGIN", {}}, {"DELETE FROM yard_checks WHERE table_id = $1", {id}}};
+    for (const ValidityCheck& check : checks)
+        statements.push_back({"INSERT INTO yard_checks VALUES ($1, $2, $3)",
+                              {id, std::to_string(check.fieldNo), check.picture}});
+    statements.push_back({"COMMIT", {}});
+    for (const auto& [sql, params] : statements) {
+        PgResult r = Exec(sql, params);
+        if (!r.Ok()) {
+            const EngineStatus s = Failed(r);
+            Exec("ROLLBACK");
+            return s;
+        }
+    }
+    m_Schema.SetChecks(checks);
+    return esOk;
+}
+
+} // namespace ws::engine
