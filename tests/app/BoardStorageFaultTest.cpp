@@ -359,8 +359,9 @@ TEST_F(BoardStorageFaultTest, ATableFileRemovedIsReportedEachTickUntilItIsBack) 
     }
 }
 
-// A table file the board may not read: chmod 000 where that stops reads; as root, where it does
-// not, a file that holds no table takes its place.
+// A table file the board may not read put in place of the one it reads (permissions do not shut
+// a file the board has open already): a copy with mode 000 where that stops reads; as root,
+// where it does not, a file that holds no table.
 TEST_F(BoardStorageFaultTest, AnUnreadableTableFileIsReportedEachTickUntilItIsReadableAgain) {
     const bool permissionsStopReads = ::geteuid() != 0;
     int round = 0;
@@ -369,21 +370,22 @@ TEST_F(BoardStorageFaultTest, AnUnreadableTableFileIsReportedEachTickUntilItIsRe
         const std::string before = AllRows(m_Dir);
         const std::string file = m_Dir + "/" + table;
         const std::string kept = m_Dir + "/kept";
+        const std::string unreadable = m_Dir + "/unreadable";
         if (permissionsStopReads) {
-            ASSERT_EQ(::chmod(file.c_str(), 0), 0);
+            OfficeSql(file, "VACUUM INTO '" + unreadable + "'");
+            ASSERT_EQ(::chmod(unreadable.c_str(), 0), 0);
         } else {
-            ASSERT_EQ(std::rename(file.c_str(), kept.c_str()), 0);
-            std::ofstream(file) << std::string(4096, 'x');
+            std::ofstream(unreadable) << std::string(4096, 'x');
         }
+        ASSERT_EQ(std::rename(file.c_str(), kept.c_str()), 0);
+        ASSERT_EQ(std::rename(unreadable.c_str(), file.c_str()), 0);
         TicksDuringFault(2, 1, m_Dir);
         EXPECT_NE(LastBox().find(table), std::string::npos) << LastBox();
-        if (permissionsStopReads) {
-            EXPECT_NE(LastBox().find("ermission"), std::string::npos) << LastBox();
-            ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
-        } else {
-            EXPECT_NE(LastBox().find("not a table"), std::string::npos) << LastBox();
-            ASSERT_EQ(std::rename(kept.c_str(), file.c_str()), 0);
-        }
+        EXPECT_EQ(LastBox().find("Table does not exist"), std::string::npos) << LastBox();
+        EXPECT_NE(LastBox().find(permissionsStopReads ? "No permission" : "not a table"), std::string::npos)
+            << LastBox();
+        ASSERT_EQ(std::remove(file.c_str()), 0);
+        ASSERT_EQ(std::rename(kept.c_str(), file.c_str()), 0);
         ExpectRecovery(before, std::to_string(round++));
     }
 }
