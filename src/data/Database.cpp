@@ -83,7 +83,8 @@ void TDatabase::DoConnect() {
     if (!m_AliasName.empty() && !SameText(name, m_AliasName)) {
         engine::AliasInfo alias;
         Check(engine::GetAliasInfo(m_AliasName, alias));
-        Check(engine::AddSessionAlias(name, alias.driver, alias.params));
+        const std::string configured = alias.configuredName.empty() ? alias.name : alias.configuredName;
+        Check(engine::AddSessionAlias(name, alias.driver, alias.params, configured));
     }
     engine::hDatabase handle = 0;
     Check(engine::OpenDatabase(name, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, handle));

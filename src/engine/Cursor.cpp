@@ -5,6 +5,7 @@
 #include "engine/Errors.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <mutex>
@@ -85,6 +86,17 @@ struct OpenFiles {
     std::map<std::string, std::vector<Cursor*>> cursors;
 };
 
+// A table file the system would not let us reach, by what it said (errno): gone, not ours to
+// read, a path too long, or another failure of the system.
+EngineStatus PathFailure(const std::string& path, int error) {
+    if (error == ENOENT || error == ENOTDIR || error == 0)
+        return Errors::Fail(esTableNotFound, "Table: " + path);
+    const EngineStatus code = error == EACCES || error == EPERM ? esAccessDenied
+                              : error == ENAMETOOLONG           ? esPathTooLong
+                                                                : esIOError;
+    return Errors::Fail(code, "Table: " + path + ": " + std::strerror(error), error);
+}
+
 OpenFiles& Files() {
     // Never destroyed: cursors still open at exit unregister themselves after static destruction.
     static OpenFiles* files = new OpenFiles;
@@ -150,7 +162,7 @@ bool Cursor::IdentifyFile(const std::string& path, FileId& id) {
 
 EngineStatus Cursor::OpenConnection(bool readOnly) {
     if (::access(m_TablePath.c_str(), F_OK) != 0)
-        return Errors::Fail(esTableNotFound, "Table: " + m_TablePath);
+        return PathFailure(m_TablePath, errno);
     if (!readOnly && ::access(m_TablePath.c_str(), W_OK) != 0)
         return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
     m_ReadOnly = readOnly;
@@ -163,7 +175,7 @@ EngineStatus Cursor::OpenConnection(bool readOnly) {
 EngineStatus Cursor::Connect() {
     FileId before;
     if (!IdentifyFile(m_TablePath, before))
-        return Errors::Fail(esTableNotFound, "Table: " + m_TablePath);
+        return PathFailure(m_TablePath, errno);
     int rc = m_Db.Open(m_TablePath, m_ReadOnly);
     if (rc != SQLITE_OK)
         return Storage(rc);
@@ -275,6 +287,7 @@ EngineStatus Cursor::Live() {
         return Errors::Fail(m_Broken, "Table: " + m_TablePath);
     FileId now;
     const bool exists = IdentifyFile(m_TablePath, now);
+    const int missing = exists ? 0 : errno;
     if (m_Connected && exists && now == m_FileId) {
         CheckStep();
         return esOk;
@@ -299,8 +312,10 @@ EngineStatus Cursor::Live() {
         for (Cursor* cursor : stale)
             cursor->Disconnect(cursor == checkpointer);
     }
-    if (!exists)
+    if (!exists && (missing == ENOENT || missing == ENOTDIR))
         return Errors::Fail(esTableNotFound, "Table: " + m_TablePath + " (the file is gone)");
+    if (!exists)
+        return PathFailure(m_TablePath, missing);
     if (m_Connected)
         return esOk; // another cursor's check found this one already on the new file
     return Connect();
@@ -399,6 +414,12 @@ Statement* Cursor::Cached(const std::string& sql) {
 }
 
 EngineStatus Cursor::Storage(int rc) {
+    // A file the storage layer could not open is missing only when the system says so.
+    if ((rc & 0xFF) == SQLITE_CANTOPEN && m_Db.Handle() != nullptr) {
+        const int error = sqlite3_system_errno(m_Db.Handle());
+        if (error != 0 && error != ENOENT && error != ENOTDIR)
+            return PathFailure(m_TablePath, error);
+    }
     return FailFromSqlite(rc, m_TablePath, m_Db.LastMessage());
 }
 
@@ -1084,6 +1105,9 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
         return esOk;
     if (EngineStatus s = Live())
         return s;
+    // A replaced file was opened anew with a schema of its own: the field is looked up again.
+    if (EngineStatus s = CheckField(fieldNo, field))
+        return s;
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::int64_t version = 0;
         if (EngineStatus s = DataVersion(version))
@@ -1246,6 +1270,8 @@ EngineStatus Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record,
     if (isBlank || RowIdOf(record) == 0)
         return esOk;
     if (EngineStatus s = Live())
+        return s;
+    if (EngineStatus s = CheckField(fieldNo, field)) // the schema of a file opened anew
         return s;
     Statement* stmt = Cached("SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable +
                              " WHERE rowid = ?");

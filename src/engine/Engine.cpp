@@ -8,7 +8,10 @@
 #include "engine/FilterEvaluator.h"
 #include "engine/PgCursor.h"
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -75,6 +78,17 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// 0 for a directory whose files can be reached, else the errno that says why not (ENOTDIR for
+// something else of that name).
+int DirectoryError(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode))
+        return ENOTDIR;
+    return ::access(path.c_str(), X_OK) == 0 ? 0 : errno;
+}
+
 TableCursor* FindCursor(hCursor handle) {
     auto& cursors = State().cursors;
     auto it = cursors.find(handle);
@@ -115,6 +129,34 @@ EngineStatus TableFilePath(const Database& db, const std::string& tableName, std
         }
     }
     return esOk;
+}
+
+// The temporary files "Name.DB.new-PID" (with their logs) that a creation killed midway left
+// behind: those of processes that no longer run are removed; a live one's are its own.
+void RemoveStaleTemporaries(const std::string& tablePath) {
+    const std::filesystem::path table(tablePath);
+    const std::string prefix = table.filename().string() + ".new-";
+    std::error_code ec;
+    std::vector<std::filesystem::path> stale;
+    for (const auto& entry : std::filesystem::directory_iterator(table.parent_path(), ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string rest = name.substr(prefix.size());
+        std::size_t digits = 0;
+        while (digits < rest.size() && rest[digits] >= '0' && rest[digits] <= '9')
+            ++digits;
+        const std::string suffix = rest.substr(digits);
+        if (digits == 0 || digits > 9 ||
+            !(suffix.empty() || suffix == "-wal" || suffix == "-shm" || suffix == "-journal"))
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(rest.substr(0, digits)));
+        if (pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH)
+            continue;
+        stale.push_back(entry.path());
+    }
+    for (const auto& path : stale)
+        std::filesystem::remove(path, ec);
 }
 
 std::string BaseName(const std::string& tableName) {
@@ -207,13 +249,17 @@ EngineStatus GetAliasInfo(const std::string& alias, AliasInfo& info) {
 }
 
 EngineStatus AddSessionAlias(const std::string& name, const std::string& driver,
-                             const std::map<std::string, std::string>& params) {
+                             const std::map<std::string, std::string>& params,
+                             const std::string& configuredName) {
     Call call("AddSessionAlias");
     if (call.Status())
         return call.Status();
     if (Trim(name).empty())
         return Errors::Fail(esInvalidParameter, "An alias needs a name");
-    AliasInfo info{name, UpperCase(driver.empty() ? std::string("DESKTOP") : driver), {}};
+    AliasInfo info;
+    info.name = name;
+    info.configuredName = SameText(configuredName, name) ? std::string() : configuredName;
+    info.driver = UpperCase(driver.empty() ? std::string("DESKTOP") : driver);
     for (const auto& [key, value] : params)
         info.params[UpperCase(key)] = value;
     State().sessionAliases[UpperCase(name)] = info;
@@ -228,12 +274,17 @@ EngineStatus OpenDatabase(const std::string& name, OpenMode mode, ShareMode, hDa
     Database database{name, {}, mode == OpenMode::ReadOnly, false, {}};
     AliasInfo info;
     std::vector<std::string> tried;
+    if (name.find('\0') != std::string::npos)
+        return Errors::Fail(esInvalidParameter, "A database name holds a NUL byte");
     if (ResolveAlias(name, info, tried) == esOk) {
+        // Messages name the alias as the user configured it, not a connection's own name for it.
+        const std::string alias = info.configuredName.empty() ? info.name : info.configuredName;
+        database.name = alias;
         if (info.driver == "POSTGRES") {
             database.server = true;
             database.conninfo = info.params["CONNINFO"];
             if (EngineStatus s = PgConnection::CheckConnInfo(database.conninfo)) {
-                Errors::AddContext("Alias '" + name + "'");
+                Errors::AddContext("Alias '" + alias + "'");
                 return s;
             }
             db = State().nextHandle++;
@@ -241,11 +292,24 @@ EngineStatus OpenDatabase(const std::string& name, OpenMode mode, ShareMode, hDa
             return esOk;
         }
         if (info.driver != "DESKTOP")
-            return Errors::Fail(esUnknownDriver, "Alias '" + name + "' names driver '" + info.driver + "'");
+            return Errors::Fail(esUnknownDriver, "Alias '" + alias + "' names driver '" + info.driver + "'");
         database.directory = info.params["PATH"];
-        if (!IsDirectory(database.directory))
-            return Errors::Fail(esUnknownDatabase, "Alias '" + name + "' names directory '" +
-                                                       database.directory + "', which does not exist");
+        if (database.directory.find('\0') != std::string::npos)
+            return Errors::Fail(esInvalidParameter,
+                                "Alias '" + alias + "' names a directory whose path holds a NUL byte");
+        if (database.directory.empty())
+            return Errors::Fail(esUnknownDatabase, "Alias '" + alias + "' names no directory (PATH)");
+        if (const int error = DirectoryError(database.directory)) {
+            if (error == ENOENT || error == ENOTDIR)
+                return Errors::Fail(esUnknownDatabase, "Alias '" + alias + "' names directory '" +
+                                                           database.directory + "', which does not exist");
+            return Errors::Fail(error == EACCES || error == EPERM ? esAccessDenied
+                                : error == ENAMETOOLONG           ? esPathTooLong
+                                                                  : esIOError,
+                                "Alias '" + alias + "' names directory '" + database.directory +
+                                    "', which cannot be reached: " + std::strerror(error),
+                                error);
+        }
     } else if (IsDirectory(name)) {
         database.directory = name;
     } else {
@@ -300,6 +364,7 @@ EngineStatus CreateTable(hDatabase db, const TableSpec& tableSpec) {
         return s;
     // Built beside the final name and renamed into place, so no reader ever sees half a table.
     const std::string temp = path + Format(".new-%d", static_cast<int>(::getpid()));
+    RemoveStaleTemporaries(path);
     std::remove(temp.c_str());
     {
         SqliteConnection conn;

@@ -29,9 +29,12 @@ int EngineStartCount();
 EngineStatus OpenDatabase(const std::string& name, OpenMode mode, ShareMode share, hDatabase& db);
 EngineStatus CloseDatabase(hDatabase db);
 EngineStatus GetAliasInfo(const std::string& alias, AliasInfo& info);
-// A session-local alias; it takes precedence over the configuration file.
+// A session-local alias; it takes precedence over the configuration file. configuredName is the
+// alias it was copied from, as configured (a connection's own name for it): messages about the
+// database name that one.
 EngineStatus AddSessionAlias(const std::string& name, const std::string& driver,
-                             const std::map<std::string, std::string>& params);
+                             const std::map<std::string, std::string>& params,
+                             const std::string& configuredName = {});
 EngineStatus DatabaseDirectory(hDatabase db, std::string& directory);
 // Creates an empty table file; the wall screen never does, the admin tool and tests do.
 EngineStatus CreateTable(hDatabase db, const TableSpec& tableSpec);

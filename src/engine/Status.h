@@ -29,6 +29,8 @@ using EngineStatus = std::uint16_t;
     X(esTableInUse, 0x2406, "Table is open exclusively by another user")                                     \
     X(esTableExists, 0x2407, "Table already exists")                                                         \
     X(esTableChanged, 0x2408, "Table file was replaced by one of another structure")                         \
+    X(esAccessDenied, 0x2409, "No permission to reach the table or its directory")                           \
+    X(esPathTooLong, 0x240A, "Path of the table file is too long")                                           \
     X(esOutOfMemory, 0x2501, "Insufficient memory for this operation")                                       \
     X(esUnknownIndex, 0x2601, "Index does not exist")                                                        \
     X(esInvalidField, 0x2602, "Invalid field number")                                                        \

@@ -86,6 +86,9 @@ struct TableSpec {
 
 struct AliasInfo {
     std::string name;
+    // For a session alias made from another alias (a connection under a name of its own): the
+    // name of that alias as configured, which messages name. Empty otherwise.
+    std::string configuredName;
     std::string driver;
     std::map<std::string, std::string> params; // upper-case keys ("PATH")
 };

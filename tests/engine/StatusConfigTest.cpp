@@ -2,6 +2,9 @@
 #include "engine/AliasConfig.h"
 
 #include <fstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace ws::engine::test {
 
@@ -154,6 +157,79 @@ TEST_F(AliasTest, SessionAliasOverridesFileAndChecksItsDirectory) {
     EXPECT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), esOk);
     ASSERT_EQ(AddSessionAlias("Remote", "SERVER", {}), esOk);
     EXPECT_EQ(OpenDatabase("Remote", OpenMode::ReadWrite, ShareMode::Shared, db), esUnknownDriver);
+}
+
+// A connection under a name of its own copies the configured alias; what goes wrong with the
+// database is told by the alias the user wrote in the configuration.
+TEST_F(AliasTest, MessagesNameTheConfiguredAliasNotTheConnectionsNameForIt) {
+    const std::string ini = m_Dir + "/engine.ini";
+    std::ofstream(ini) << "[YardData]\nPATH=/nonexistent/yard\n[Remote]\nDRIVER=SERVER\n";
+    ScopedEnv env("YARD_ENGINE_CONFIG", ini);
+    hDatabase db = 0;
+    for (const char* configured : {"yarddata", "REMOTE"}) {
+        SCOPED_TRACE(configured);
+        AliasInfo alias;
+        ASSERT_EQ(GetAliasInfo(configured, alias), esOk);
+        ASSERT_EQ(AddSessionAlias("JobsDB", alias.driver, alias.params, alias.name), esOk);
+        EXPECT_NE(OpenDatabase("JobsDB", OpenMode::ReadWrite, ShareMode::Shared, db), esOk);
+        const std::string context = LastErrorEntries().back().context;
+        EXPECT_NE(context.find("Alias '" + alias.name + "'"), std::string::npos) << context;
+        EXPECT_EQ(context.find("JobsDB"), std::string::npos) << context;
+    }
+    EXPECT_EQ(LastErrorEntries().front().code, esUnknownDriver);
+}
+
+// A NUL byte cuts a path short for the system: a configured directory that holds one is refused,
+// not taken as the directory before it.
+TEST_F(AliasTest, APathWithANulByteIsRefused) {
+    const std::string ini = m_Dir + "/engine.ini";
+    std::ofstream(ini) << "[YardData]\nPATH=" << m_Dir << std::string(1, '\0') << "/elsewhere\n";
+    ScopedEnv env("YARD_ENGINE_CONFIG", ini);
+    hDatabase db = 0;
+    ASSERT_EQ(OpenDatabase("YardData", OpenMode::ReadWrite, ShareMode::Shared, db), esInvalidParameter);
+    EXPECT_NE(Joined(LastErrorEntries()).find("NUL byte"), std::string::npos) << Joined(LastErrorEntries());
+    ASSERT_EQ(AddSessionAlias("Yard2", "DESKTOP", {{"PATH", m_Dir + std::string(1, '\0') + "x"}}), esOk);
+    EXPECT_EQ(OpenDatabase("Yard2", OpenMode::ReadWrite, ShareMode::Shared, db), esInvalidParameter);
+    EXPECT_EQ(OpenDatabase(m_Dir + std::string(1, '\0'), OpenMode::ReadWrite, ShareMode::Shared, db),
+              esInvalidParameter);
+}
+
+// What stops a table from opening is told as it is: only a missing file is "does not exist".
+TEST_F(AliasTest, ATableThatCannotBeReachedSaysWhyRatherThanThatItDoesNotExist) {
+    hCursor cursor = 0;
+    EXPECT_EQ(OpenTable(m_Db, std::string(300, 'J'), "", "", OpenMode::ReadOnly, ShareMode::Shared, cursor),
+              esPathTooLong);
+    EXPECT_EQ(OpenTable(m_Db, "Missing", "", "", OpenMode::ReadOnly, ShareMode::Shared, cursor),
+              esTableNotFound);
+    // A directory this process may not enter: a child without privileges (as root) or with the
+    // directory shut (otherwise) opens the table; it reports the status it got.
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::geteuid() == 0) {
+            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+                ::_exit(2);
+        } else if (::chmod(m_Dir.c_str(), 0) != 0) {
+            ::_exit(2);
+        }
+        hCursor c = 0;
+        EngineStatus got[2] = {OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Shared, c),
+                               OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadOnly, ShareMode::Shared, c)};
+        (void)!::write(pipeFds[1], got, sizeof got);
+        ::_exit(0);
+    }
+    ::close(pipeFds[1]);
+    EngineStatus got[2] = {0, 0};
+    const bool read = ::read(pipeFds[0], got, sizeof got) == static_cast<ssize_t>(sizeof got);
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::chmod(m_Dir.c_str(), 0700);
+    ASSERT_TRUE(read && WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(got[0], esAccessDenied) << StatusName(got[0]);
+    EXPECT_EQ(got[1], esAccessDenied) << StatusName(got[1]);
 }
 
 TEST_F(AliasTest, HandlesThatDoNotExistAreRefused) {

@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 #include <string>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -111,6 +112,46 @@ protected:
 
     fs::path m_Root;
 };
+
+// An init stopped midway leaves some tables made, the next one half built in its temporary file
+// "X.DB.new-PID" (with its log), and the rest not begun. Run again, init makes what is missing,
+// keeps what was made with its rows, and clears the dead process's temporaries; a running one's
+// are left to it.
+TEST_F(JobsDb, InitStoppedMidwayCanBeRunAgain) {
+    const std::string dir = Database();
+    ASSERT_EQ(On(dir, {"put", "Options.DB", "OptionName=Band 1", "OptionValue=clRed"}).status, 0);
+    const pid_t dead = ::fork();
+    if (dead == 0)
+        ::_exit(0);
+    ::waitpid(dead, nullptr, 0);
+    const std::string stale = dir + "/Jewish.DB.new-" + std::to_string(dead);
+    fs::copy_file(dir + "/OrderHead.DB", stale);
+    std::FILE* log = std::fopen((stale + "-journal").c_str(), "w");
+    std::fputs("half a journal", log);
+    std::fclose(log);
+    const std::string running = dir + "/RNR.DB.new-" + std::to_string(::getpid());
+    std::fclose(std::fopen(running.c_str(), "w"));
+    fs::remove(dir + "/Jewish.DB");
+    fs::remove(dir + "/RNR.DB");
+
+    const Result again = On(dir, {"init"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    for (const char* table : {"OrderHead.DB", "Options.DB", "Jewish.DB", "RNR.DB"})
+        EXPECT_TRUE(Query(dir, table, "SELECT count(*) FROM records").has_value()) << table;
+    EXPECT_EQ(Query(dir, "Options.DB", "SELECT OptionValue FROM records"), "clRed");
+    EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(stale + "-journal"));
+    EXPECT_TRUE(fs::exists(running));
+    EXPECT_EQ(On(dir, {"init"}).status, 0);
+
+    // A file in a table's place that holds no table is still an error, and is left alone.
+    std::FILE* junk = std::fopen((dir + "/RNR.DB").c_str(), "w");
+    std::fputs(std::string(4096, 'x').c_str(), junk);
+    std::fclose(junk);
+    const Result broken = On(dir, {"init"});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_NE(broken.err.find("RNR.DB"), std::string::npos) << broken.err;
+}
 
 TEST_F(JobsDb, InitAndDemoMakeTheirDirectoryAndEveryOtherCommandRefusesAMissingOne) {
     const std::string deep = Path("office/share/jobs");

@@ -138,7 +138,16 @@ void InitDatabase() {
     engine::hDatabase db = 0;
     Check(engine::OpenDatabase(kAlias, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, db));
     for (const SchemaTable* table : JobTables()) {
-        const engine::EngineStatus status = engine::CreateTable(db, MakeTableSpec(*table));
+        engine::EngineStatus status = engine::CreateTable(db, MakeTableSpec(*table));
+        // A table made by an earlier init (one that was stopped midway, say) is kept as it is,
+        // rows and all, once it opens as a table.
+        if (status == engine::esTableExists) {
+            engine::hCursor cursor = 0;
+            status = engine::OpenTable(db, MakeTableSpec(*table).name, {}, {}, engine::OpenMode::ReadOnly,
+                                       engine::ShareMode::Shared, cursor);
+            if (status == engine::esOk)
+                engine::CloseCursor(cursor);
+        }
         if (status != engine::esOk) {
             const auto entries = engine::LastErrorEntries();
             engine::CloseDatabase(db);

@@ -29,7 +29,8 @@ struct CommandHelp {
 const CommandHelp kCommands[] = {
     {"init", "init",
      "Creates DIR (and its parents) when it does not exist, then the four empty job tables\n"
-     "OrderHead.DB, Options.DB, Jewish.DB and RNR.DB with the index iDueDateA.",
+     "OrderHead.DB, Options.DB, Jewish.DB and RNR.DB with the index iDueDateA. Tables that\n"
+     "already exist are kept as they are, so an init that was stopped midway can be run again.",
      "jobsdb --dir /srv/yard/jobs init"},
     {"demo", "demo [--today YYYY-MM-DD]",
      "Creates DIR (and its parents) when it does not exist, then a demo job database whose due\n"
