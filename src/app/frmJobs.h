@@ -46,6 +46,9 @@ public:
 
     // True only during the first showing of the window.
     bool FirstShow() const { return m_FirstShow; }
+    // True once a showing has given the lists their filters: from then on a list is shown only
+    // while its filter is in force.
+    bool ListsFiltered() const { return m_ListsFiltered; }
 
     // Handlers (the sender is ignored).
     void FormCreate(TObject* Sender);
@@ -76,8 +79,11 @@ private:
     // Texts no band holds any longer may be reported again should they come back.
     void ForgetReplacedBadTexts();
     void ReportQueuedErrors();
+    // Hides the grids of the lists whose filters are not in force.
+    void HideUnfilteredLists();
 
     bool m_FirstShow = false;
+    bool m_ListsFiltered = false;
     std::set<std::string> m_BadBandTexts;
     std::vector<std::exception_ptr> m_QueuedErrors;
     platform::TimerId m_ReportTimer = 0;
