@@ -341,6 +341,8 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     if (Application->IsMinimized())
         Application->Restore();
 
+    JobsDM->ReopenJewishWhenWritable();
+
     // Filters that could not be put in force at the showing (or since) are put in force first;
     // the lists are then arranged again whatever the counts.
     bool rearrange = false;
