@@ -92,7 +92,8 @@ private:
 // Stacks the three grids under the header in the order top, middle, bottom: each starts at the
 // bottom edge of the visible grid above it (the first at 32) and is tall enough for its title
 // row and every job of its view; a grid without jobs is hidden with height 0. Also rewrites the
-// header.
+// header. Once a showing has set the lists' filters, a list whose filter is not in force counts
+// as having no jobs, in its grid and in the header.
 //
 // When that is taller than the window, each grid is only as tall as its title row and rows need;
 // when that is still too tall, the lists share the window: each list with jobs keeps its title
