@@ -142,12 +142,20 @@ void ArrangeGrids() {
     const int c1 = JobsDM->JobsTable()->RecordCount();
     const int c3 = JobsDM->SpecialDateTable()->RecordCount();
     g_CountsSeen = {true, c2, c1, c3};
+    // Once the lists are meant to be filtered, one whose filter is not in force (setting it
+    // failed) is left empty until a tick puts it in force, rather than show every job as its own.
+    const auto unfiltered = [form](const TwsTable& view) {
+        return form->ListsFiltered() && !BoardFilterInForce(view);
+    };
+    const int h1 = unfiltered(*JobsDM->JobsTable()) ? 0 : c1;
+    const int h2 = unfiltered(*JobsDM->Jobs2Table()) ? 0 : c2;
+    const int h3 = unfiltered(*JobsDM->SpecialDateTable()) ? 0 : c3;
     TwsDBGrid& jobs = *form->JobsGrid();
     TwsDBGrid& specialDate = *form->SpecialDateGrid();
     TwsDBGrid& rnr = *form->RnRGrid();
     const std::array<TwsDBGrid*, 3> grids{&jobs, &specialDate, &rnr};
     // A count the engine could not give shows as an empty list.
-    const std::array<int, 3> counts{std::max(c1, 0), std::max(c3, 0), std::max(c2, 0)};
+    const std::array<int, 3> counts{std::max(h1, 0), std::max(h3, 0), std::max(h2, 0)};
     const std::array<int, 3> pitches{kJobsRowPitch, kSpecialDateRowPitch, kRnRRowPitch};
 
     // Each grid gets its pitch per job, or more. When that is taller than the window, the grids
@@ -182,12 +190,12 @@ void ArrangeGrids() {
         grids[i]->SetPaged(rows[i] < counts[i]);
         grids[i]->ShowPage(0);
     }
-    form->HeaderLbl()->SetCaption(BoardHeaderText(c1, c3, c2));
-    if (c2 > 0)
+    form->HeaderLbl()->SetCaption(BoardHeaderText(h1, h3, h2));
+    if (counts[2] > 0)
         rnr.Show();
-    if (c1 > 0)
+    if (counts[0] > 0)
         jobs.Show();
-    if (c3 > 0)
+    if (counts[1] > 0)
         specialDate.Show();
 }
 
@@ -292,11 +300,34 @@ void TActiveJobsForm::FormShow(TObject*) {
         ForgetReplacedBadTexts();
         if (count < 5 && m_FirstShow)
             Application->ShowMessage(BandWarningText(count));
+        m_ListsFiltered = true;
         ApplyBoardFilters();
         ArrangeGrids();
         m_FirstShow = false;
     } catch (const std::exception& error) {
         Application->HandleException(error);
+        // Whatever failed before the filters were set, they are meant to be: a list whose filter
+        // is not in force is not shown until a tick puts it in force; the rest of the arrangement
+        // is done as far as it goes.
+        m_ListsFiltered = true;
+        if (!BoardFiltersInForce()) {
+            try {
+                ArrangeGrids();
+            } catch (const std::exception&) {
+                HideUnfilteredLists();
+            }
+        }
+    }
+}
+
+void TActiveJobsForm::HideUnfilteredLists() {
+    const std::array<std::pair<TwsDBGrid*, const TwsTable*>, 3> lists{
+        {{JobsGrid(), JobsDM->JobsTable()},
+         {SpecialDateGrid(), JobsDM->SpecialDateTable()},
+         {RnRGrid(), JobsDM->Jobs2Table()}}};
+    for (const auto& [grid, view] : lists) {
+        if (!BoardFilterInForce(*view))
+            grid->Hide();
     }
 }
 
@@ -309,6 +340,16 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     ForgetReplacedBadTexts();
     if (Application->IsMinimized())
         Application->Restore();
+
+    JobsDM->ReopenJewishWhenWritable();
+
+    // Filters that could not be put in force at the showing (or since) are put in force first;
+    // the lists are then arranged again whatever the counts.
+    bool rearrange = false;
+    if (m_ListsFiltered && !BoardFiltersInForce()) {
+        ApplyBoardFilters();
+        rearrange = true;
+    }
 
     TwsTable& jobs = *JobsDM->JobsTable();
     TwsTable& jobs2 = *JobsDM->Jobs2Table();
@@ -340,7 +381,7 @@ void TActiveJobsForm::Timer1Timer(TObject*) {
     const int n3 = specialDate.RecordCount();
     HeaderLbl()->SetCaption(BoardHeaderText(n1, n3, n2));
     g_CountsSeen = {true, n2, n1, n3};
-    if (n2 != c2 || n1 != c1 || n3 != c3)
+    if (rearrange || n2 != c2 || n1 != c1 || n3 != c3)
         ArrangeGrids();
     else
         TurnPages();

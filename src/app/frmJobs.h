@@ -46,6 +46,9 @@ public:
 
     // True only during the first showing of the window.
     bool FirstShow() const { return m_FirstShow; }
+    // True once a showing has given the lists their filters: from then on a list is shown only
+    // while its filter is in force.
+    bool ListsFiltered() const { return m_ListsFiltered; }
 
     // Handlers (the sender is ignored).
     void FormCreate(TObject* Sender);
@@ -76,8 +79,11 @@ private:
     // Texts no band holds any longer may be reported again should they come back.
     void ForgetReplacedBadTexts();
     void ReportQueuedErrors();
+    // Hides the grids of the lists whose filters are not in force.
+    void HideUnfilteredLists();
 
     bool m_FirstShow = false;
+    bool m_ListsFiltered = false;
     std::set<std::string> m_BadBandTexts;
     std::vector<std::exception_ptr> m_QueuedErrors;
     platform::TimerId m_ReportTimer = 0;
@@ -86,7 +92,8 @@ private:
 // Stacks the three grids under the header in the order top, middle, bottom: each starts at the
 // bottom edge of the visible grid above it (the first at 32) and is tall enough for its title
 // row and every job of its view; a grid without jobs is hidden with height 0. Also rewrites the
-// header.
+// header. Once a showing has set the lists' filters, a list whose filter is not in force counts
+// as having no jobs, in its grid and in the header.
 //
 // When that is taller than the window, each grid is only as tall as its title row and rows need;
 // when that is still too tall, the lists share the window: each list with jobs keeps its title

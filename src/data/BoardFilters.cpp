@@ -18,7 +18,28 @@ void FilterView(TwsTable& view, const char* filter) {
     view.SetFiltered(true);
 }
 
+bool InForce(const TDataSet& view, const char* filter) {
+    return view.Filter() == filter && view.Filtered() && view.FiltersInForce();
+}
+
 } // namespace
+
+bool BoardFilterInForce(const TDataSet& view) {
+    if (!JobsDM)
+        return false;
+    if (&view == JobsDM->JobsTable())
+        return InForce(view, kJewishJobs);
+    if (&view == JobsDM->SpecialDateTable())
+        return InForce(view, kSpecialDateJobs);
+    if (&view == JobsDM->Jobs2Table())
+        return InForce(view, kUninvoicedInterments);
+    return false;
+}
+
+bool BoardFiltersInForce() {
+    return JobsDM && BoardFilterInForce(*JobsDM->JobsTable()) &&
+           BoardFilterInForce(*JobsDM->SpecialDateTable()) && BoardFilterInForce(*JobsDM->Jobs2Table());
+}
 
 void ApplyBoardFilters() {
     if (!JobsDM)

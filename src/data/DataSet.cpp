@@ -743,7 +743,8 @@ void TDataSet::SetFilter(const std::string& text) {
         return;
     }
     FinishPendingEdit();
-    if (text != m_FilterText)
+    // Filters that a failed change left in doubt are built again even for the same text.
+    if (text != m_FilterText || !FiltersInForce())
         ApplyFilter(text, m_FilterOptions, m_Filtered, true);
     m_FilterText = text;
     if (m_Filtered)
@@ -756,7 +757,7 @@ void TDataSet::SetFilterOptions(TFilterOptions options) {
         return;
     }
     FinishPendingEdit();
-    if (options != m_FilterOptions)
+    if (options != m_FilterOptions || !FiltersInForce())
         ApplyFilter(m_FilterText, options, m_Filtered, true);
     m_FilterOptions = options;
     if (m_Filtered)
@@ -769,7 +770,7 @@ void TDataSet::SetFiltered(bool value) {
         return;
     }
     FinishPendingEdit();
-    if (value != m_Filtered)
+    if (value != m_Filtered || !FiltersInForce())
         ApplyFilter(m_FilterText, m_FilterOptions, value, false);
     m_Filtered = value;
     First();

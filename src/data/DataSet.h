@@ -134,6 +134,9 @@ public:
     void SetFilter(const std::string& text);
     bool Filtered() const { return m_Filtered; }
     void SetFiltered(bool value);
+    // Whether the storage applies exactly the filters that Filter and Filtered say; false after
+    // an exchange or activation of them failed part-way, until setting them again succeeds.
+    virtual bool FiltersInForce() const { return true; }
     TFilterOptions FilterOptions() const { return m_FilterOptions; }
     void SetFilterOptions(TFilterOptions options);
 

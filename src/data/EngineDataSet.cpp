@@ -156,7 +156,8 @@ void TEngineDataSet::InternalClose() {
     CloseLookupCursor();
     m_ExpressionFilter = 0;
     m_FunctionFilter = 0;
-    m_StaleLookupFilters.clear();
+    m_StaleFilters.clear();
+    m_FiltersInDoubt = false;
     m_FilterError = nullptr;
     if (m_Cursor) {
         CloseCursor(m_Cursor);
@@ -276,7 +277,15 @@ engine::hFilter TEngineDataSet::BuildExpressionFilter(const std::string& text, T
     exprOptions.NoPartialCompare = options.Contains(TFilterOption::foNoPartialCompare);
     const std::vector<std::uint8_t> expression = TExprParser::Build(ExprFields(), text, exprOptions);
     hFilter filter = 0;
-    Check(AddFilter(m_Cursor, 0, expression, filter));
+    const EngineStatus status = AddFilter(m_Cursor, 0, expression, filter);
+    if (status != esOk) {
+        // The engine may have added it before it failed: added filters are inactive, and this
+        // one is dropped so as not to pile up.
+        const std::vector<ErrorEntry> entries = LastErrorEntries();
+        if (filter)
+            DiscardFilter(filter);
+        throw EDBEngineError(status, entries);
+    }
     return filter;
 }
 
@@ -306,12 +315,14 @@ void TEngineDataSet::InstallFilters() {
 }
 
 void TEngineDataSet::ActivateFilters(bool active) {
+    if (active && !m_ExpressionFilter)
+        m_ExpressionFilter = BuildExpressionFilter(Filter(), FilterOptions());
     if (m_ExpressionFilter) {
         if (!active) {
             Check(DeactivateFilter(m_Cursor, m_ExpressionFilter));
         } else if (ActivateFilter(m_Cursor, m_ExpressionFilter) != esOk) {
             // The engine lost the filter: build it again from the text.
-            DropFilter(m_Cursor, m_ExpressionFilter);
+            DiscardFilter(m_ExpressionFilter);
             m_ExpressionFilter = 0;
             m_ExpressionFilter = BuildExpressionFilter(Filter(), FilterOptions());
             if (m_ExpressionFilter)
@@ -323,26 +334,56 @@ void TEngineDataSet::ActivateFilters(bool active) {
                      : DeactivateFilter(m_Cursor, m_FunctionFilter));
 }
 
+void TEngineDataSet::DiscardFilter(hFilter filter) {
+    const EngineStatus dropped = DropFilter(m_Cursor, filter);
+    if (dropped == esOk || dropped == esUnknownFilter)
+        return;
+    DeactivateFilter(m_Cursor, filter);
+    m_StaleFilters.push_back(filter);
+}
+
 void TEngineDataSet::ApplyFilter(const std::string& text, TFilterOptions options, bool filtered,
                                  bool textChanged) {
+    // Until the change is through, the cursor's filters are in doubt: a failure part-way leaves
+    // the view to put them in force again the next time Filter or Filtered is set, even to the
+    // same value, rather than show rows the filter would hide as though they passed it.
+    DropStaleFilters();
     if (!textChanged) {
         CloseLookupCursor();
         Check(SetToBegin(m_Cursor));
         CursorPosChanged();
+        m_FiltersInDoubt = true;
         ActivateFilters(filtered);
+        m_FiltersInDoubt = false;
         return;
     }
+    const bool wasInDoubt = m_FiltersInDoubt;
     const hFilter replacement = BuildExpressionFilter(text, options);
     if (filtered) {
         CursorPosChanged();
         CloseLookupCursor();
-        Check(SetToBegin(m_Cursor));
+        // The new filter is in force before the old one goes; when it cannot be, the old one
+        // stays as it was.
+        const EngineStatus status = SetToBegin(m_Cursor);
+        const EngineStatus activated =
+            status != esOk || !replacement ? status : ActivateFilter(m_Cursor, replacement);
+        if (activated != esOk) {
+            const std::vector<ErrorEntry> entries = LastErrorEntries();
+            if (replacement)
+                DiscardFilter(replacement);
+            throw EDBEngineError(activated, entries);
+        }
     }
+    m_FiltersInDoubt = true;
     if (m_ExpressionFilter)
-        DropFilter(m_Cursor, m_ExpressionFilter);
+        DiscardFilter(m_ExpressionFilter);
     m_ExpressionFilter = replacement;
-    if (filtered && m_ExpressionFilter)
-        Check(ActivateFilter(m_Cursor, m_ExpressionFilter));
+    if (wasInDoubt && m_FunctionFilter)
+        Check(filtered ? ActivateFilter(m_Cursor, m_FunctionFilter)
+                       : DeactivateFilter(m_Cursor, m_FunctionFilter));
+    // The old filter is gone, or at least switched off; one the engine kept active is dropped
+    // before the next change, and until then the filters are in doubt.
+    m_FiltersInDoubt = !m_StaleFilters.empty();
 }
 
 bool TEngineDataSet::FilterCallback(const RecordBuffer& row) {
@@ -639,13 +680,13 @@ bool TEngineDataSet::Locate(const std::string& keyFields, const std::vector<std:
     return true;
 }
 
-void TEngineDataSet::DropStaleLookupFilters() {
-    while (!m_StaleLookupFilters.empty()) {
+void TEngineDataSet::DropStaleFilters() {
+    while (!m_StaleFilters.empty()) {
         // The engine may have dropped it after all and failed only in its answer.
-        const EngineStatus dropped = DropFilter(m_Cursor, m_StaleLookupFilters.back());
+        const EngineStatus dropped = DropFilter(m_Cursor, m_StaleFilters.back());
         if (dropped != esUnknownFilter)
             Check(dropped);
-        m_StaleLookupFilters.pop_back();
+        m_StaleFilters.pop_back();
     }
 }
 
@@ -672,7 +713,7 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
     const std::vector<std::uint8_t> expression =
         TFilterExpr::BuildLookup(exprFields, keys, values, options.Contains(TLocateOption::loCaseInsensitive),
                                  options.Contains(TLocateOption::loPartialKey));
-    DropStaleLookupFilters();
+    DropStaleFilters();
     Check(SetToBegin(m_Cursor));
     hFilter filter = 0;
     Check(AddFilter(m_Cursor, 2, expression, filter));
@@ -680,12 +721,9 @@ bool TEngineDataSet::LocateByFilter(const std::vector<TField*>& fields,
     EngineStatus status = ActivateFilter(m_Cursor, filter);
     if (status == esOk)
         status = engine::GetNextRecord(m_Cursor, LockType::None, row.data());
-    if (DropFilter(m_Cursor, filter) != esOk) {
-        // A lookup filter left in force would hide every other row from this view: it is
-        // switched off at least, and dropped before the next lookup.
-        DeactivateFilter(m_Cursor, filter);
-        m_StaleLookupFilters.push_back(filter);
-    }
+    // A lookup filter left in force would hide every other row from this view: it is switched
+    // off at least, and dropped before the next lookup.
+    DiscardFilter(filter);
     RethrowFilterError();
     if (status == esOk)
         return true;

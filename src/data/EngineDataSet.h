@@ -26,6 +26,7 @@ public:
     engine::hCursor Handle() const { return m_Cursor; }
     const engine::CursorProps& Props() const { return m_Props; }
     bool CanModify() const override { return m_Cursor != 0 && m_Props.canModify; }
+    bool FiltersInForce() const override { return !m_FiltersInDoubt; }
     // Usable row numbers: the engine numbers rows by position and no filter applies.
     virtual bool IsSequenced() const;
 
@@ -81,7 +82,10 @@ private:
     void RethrowFilterError();
     const engine::FieldDesc& Desc(const TField& field) const;
     bool UsesActiveIndex(const std::vector<TField*>& fields, bool caseInsensitive) const;
-    void DropStaleLookupFilters();
+    void DropStaleFilters();
+    // Drops a filter of the cursor; one the engine will not drop is switched off where it can be
+    // and dropped before the next change of filters.
+    void DiscardFilter(engine::hFilter filter);
     bool LocateByFilter(const std::vector<TField*>& fields, const std::vector<std::string>& values,
                         TLocateOptions options);
     // The view's fields as the filter parser sees them.
@@ -93,8 +97,12 @@ private:
     std::optional<engine::IndexDesc> m_Index;
     engine::hFilter m_ExpressionFilter = 0;
     engine::hFilter m_FunctionFilter = 0;
-    // Lookup filters of Locate that the engine failed to drop (switched off where it could).
-    std::vector<engine::hFilter> m_StaleLookupFilters;
+    // Filters the engine failed to drop (switched off where it could): lookup filters of Locate
+    // and replaced expression filters.
+    std::vector<engine::hFilter> m_StaleFilters;
+    // An exchange or activation of the filters failed part-way: the cursor may apply other
+    // filters than Filter and Filtered say, until they are set again.
+    bool m_FiltersInDoubt = false;
     TRecordBuffer m_FilterRecord;
     std::exception_ptr m_FilterError;
 };

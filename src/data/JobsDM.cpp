@@ -142,6 +142,19 @@ void TJobsDM::PostJewishRow(TField& memorial) {
     }
 }
 
+void TJobsDM::ReopenJewishWhenWritable() {
+    TwsTable* jewish = JewishTable();
+    if (!jewish || jewish->ReadOnly() || (jewish->Active() && jewish->CanModify()))
+        return;
+    if (jewish->Active() && !jewish->CouldOpenWritable())
+        return;
+    jewish->Close();
+    jewish->Open();
+    // Should it go back to reading only, that is said again.
+    if (jewish->CanModify())
+        m_ReadOnlyReported = false;
+}
+
 void TJobsDM::CancelJewishEdit() {
     // The failure of the write is the one to report; should the cancel fail too, the view is
     // still in Edit and the next operation on it cancels again.

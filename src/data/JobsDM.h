@@ -66,6 +66,12 @@ public:
     // set its handler) and forgets them.
     std::vector<std::string> TakeUnreportedLockErrors() { return std::exchange(m_UnreportedLockErrors, {}); }
 
+    // A Jewish.DB that could only be opened for reading (the file or its directory could not be
+    // written, or opening it failed at a tick before) is opened again for writing once it can be,
+    // so that its rows are rewritten again without a restart. Called at each tick; raises when
+    // the re-opening fails.
+    void ReopenJewishWhenWritable();
+
 private:
     // Starts the edit of the located Jewish.DB row; a lock held by another program is reported
     // and leaves the view in Browse, any other failure propagates. False when the row was

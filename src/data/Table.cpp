@@ -97,6 +97,17 @@ hCursor TTable::CreateHandle() {
     return cursor;
 }
 
+bool TTable::CouldOpenWritable() const {
+    if (m_ReadOnly || m_TableName.empty() || DBHandle() == 0)
+        return false;
+    const std::string driverType = m_TableType == ttDefault ? std::string() : std::string("DESKTOP");
+    hCursor probe = 0;
+    if (OpenTable(DBHandle(), m_TableName, driverType, "", OpenMode::ReadWrite, ShareMode::Shared, probe) != esOk)
+        return false;
+    CloseCursor(probe);
+    return true;
+}
+
 void TTable::InternalClose() {
     CloseLookupCursor();
     m_IndexDefs.clear();

@@ -31,6 +31,9 @@ public:
     TTableType TableType() const { return m_TableType; }
     void SetTableType(TTableType type);
     bool CanModify() const override { return !m_ReadOnly && TDBDataSet::CanModify(); }
+    // Whether the table could now be opened for writing (a second cursor is opened for it and
+    // closed again); false for a view that is ReadOnly itself.
+    bool CouldOpenWritable() const;
     // The indexes of the open table.
     const std::vector<engine::IndexDesc>& IndexDefs() const { return m_IndexDefs; }
 

@@ -152,6 +152,23 @@ Cursor::~Cursor() {
 
 // ---- opening ------------------------------------------------------------------------------------
 
+bool Cursor::DirectoryWritable(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return ::access(directory.c_str(), W_OK) == 0;
+}
+
+Cursor::FileStamp Cursor::StampOf(const std::string& path) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        stamp.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        stamp.size = static_cast<std::int64_t>(st.st_size);
+    }
+    stamp.log = ::access((path + "-wal").c_str(), F_OK) == 0;
+    return stamp;
+}
+
 bool Cursor::IdentifyFile(const std::string& path, FileId& id) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0)
@@ -165,6 +182,9 @@ EngineStatus Cursor::OpenConnection(bool readOnly) {
         return PathFailure(m_TablePath, errno);
     if (!readOnly && ::access(m_TablePath.c_str(), W_OK) != 0)
         return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
+    // Writing needs the write-ahead log and its index beside the file.
+    if (!readOnly && !DirectoryWritable(m_TablePath))
+        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath + " (its directory cannot be written)");
     m_ReadOnly = readOnly;
     if (EngineStatus s = Connect())
         return s;
@@ -179,10 +199,24 @@ EngineStatus Cursor::Connect() {
     int rc = m_Db.Open(m_TablePath, m_ReadOnly);
     if (rc != SQLITE_OK)
         return Storage(rc);
+    m_Immutable = false;
     TableSchema schema;
     if (EngineStatus s = schema.Load(m_Db, m_TablePath)) {
         m_Db.Close();
-        return s;
+        // A reader of a write-ahead file needs its log and index beside it, and makes them when
+        // they are not there; in a directory it cannot write to it reads the file as it stands.
+        if (!m_ReadOnly || DirectoryWritable(m_TablePath))
+            return s;
+        Errors::Clear();
+        m_Stamp = StampOf(m_TablePath);
+        rc = m_Db.OpenImmutable(m_TablePath);
+        if (rc != SQLITE_OK)
+            return Storage(rc);
+        if (EngineStatus again = schema.Load(m_Db, m_TablePath)) {
+            m_Db.Close();
+            return again;
+        }
+        m_Immutable = true;
     }
     FileId after;
     if (!IdentifyFile(m_TablePath, after) || !(after == before)) {
@@ -289,8 +323,14 @@ EngineStatus Cursor::Live() {
     const bool exists = IdentifyFile(m_TablePath, now);
     const int missing = exists ? 0 : errno;
     if (m_Connected && exists && now == m_FileId) {
-        CheckStep();
-        return esOk;
+        // A file read as it stands is read anew once it has been written to, or a write-ahead
+        // log has appeared or gone beside it.
+        if (!m_Immutable || StampOf(m_TablePath) == m_Stamp) {
+            CheckStep();
+            return esOk;
+        }
+        Disconnect(false);
+        return Connect();
     }
     {
         // The file under the name is not the one we read (or none is): every cursor of this

@@ -163,6 +163,15 @@ private:
         friend bool operator==(const FileId&, const FileId&) = default;
     };
     static bool IdentifyFile(const std::string& path, FileId& id);
+    static bool DirectoryWritable(const std::string& path);
+    // What tells that a file read as it stands was written to since.
+    struct FileStamp {
+        std::int64_t modified = 0;
+        std::int64_t size = 0;
+        bool log = false;
+        friend bool operator==(const FileStamp&, const FileStamp&) = default;
+    };
+    static FileStamp StampOf(const std::string& path);
 
     EngineStatus OpenConnection(bool readOnly);
     EngineStatus Connect();
@@ -234,6 +243,10 @@ private:
     const IndexDesc* m_Index = nullptr;
     std::shared_ptr<LockFile> m_Locks;
     bool m_ReadOnly = false;
+    // Read as it stands, without locks or side files (its directory cannot be written): connected
+    // anew when its stamp changes, to see what others wrote.
+    bool m_Immutable = false;
+    FileStamp m_Stamp;
     bool m_TableOpened = false;
     Position m_Position;
     std::map<std::string, Statement> m_Statements;

@@ -121,6 +121,24 @@ int SqliteConnection::Open(const std::string& path, bool readOnly, bool create) 
     return SQLITE_OK;
 }
 
+int SqliteConnection::OpenImmutable(const std::string& path) {
+    Close();
+    std::string uri = "file:";
+    for (const char c : path) {
+        if (c == '%' || c == '?' || c == '#')
+            uri += c == '%' ? "%25" : c == '?' ? "%3f" : "%23";
+        else
+            uri += c;
+    }
+    uri += "?immutable=1";
+    const int rc = sqlite3_open_v2(uri.c_str(), &m_Db,
+                                   SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        return rc;
+    sqlite3_extended_result_codes(m_Db, 1);
+    return SQLITE_OK;
+}
+
 void SqliteConnection::Close() {
     if (m_Db)
         sqlite3_close_v2(m_Db);

@@ -56,6 +56,9 @@ public:
 
     // Opens an existing file (never creates one unless asked); returns the storage result code.
     int Open(const std::string& path, bool readOnly, bool create = false);
+    // Opens an existing file for reading as it stands, taking no locks and needing no side files
+    // (for a file in a directory this process may not write to).
+    int OpenImmutable(const std::string& path);
     void Close();
     sqlite3* Handle() const { return m_Db; }
 

@@ -122,13 +122,16 @@ TEST_F(BoardSweepTest, EveryFailingCallOfATickIsReportedAtMostOnceAndTheNextTick
     }
 }
 
-// Off until mended: it finds that an AddFilter failing at call 166 of start-up (on entry) leaves
+// It found that a filter the engine failed to add at the first showing (call 166, on entry) left
 // every list showing all four jobs, at that tick and every later one, until the next start.
-TEST_F(BoardSweepTest, DISABLED_EveryFailingCallOfStartUpLeavesNoLockNorChangeAndTheNextStartShowsTheFiles) {
+TEST_F(BoardSweepTest, EveryFailingCallOfStartUpLeavesNoLockNorChangeAndTheNextStartShowsTheFiles) {
     for (const FaultInjector::Point point :
          {FaultInjector::Point::OnEntry, FaultInjector::Point::AfterWork}) {
         int n = 1;
-        for (;; n += n < 40 ? 1 : 7) {
+        // Start-up makes some 290 engine calls, and each step starts the board twice: beyond
+        // the first 40 every 42nd call is failed (call 166 among them), to keep the sweep near a
+        // minute and a half on the sanitizer build.
+        for (;; n += n < 40 ? 1 : 42) {
             SCOPED_TRACE(std::string(PointName(point)) + ", call " + std::to_string(n));
             const std::string before = AllRows(m_Dir);
             MakeProgram();

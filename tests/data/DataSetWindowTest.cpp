@@ -1,5 +1,6 @@
 #include "DataSetTestSupport.h"
 #include "data/DBError.h"
+#include "engine/FaultInjector.h"
 
 using namespace ws;
 using namespace ws::test;
@@ -199,6 +200,49 @@ TEST_F(DataSetWindowTest, FilterTextPassesExactlyTheMatchingRowsAndABadTextChang
     m_View->SetFilter("(Name = 'N01') OR (Name = 'N05')");
     EXPECT_EQ(m_View->RecordCount(), 2);
     EXPECT_EQ(Current(), "N01");
+}
+
+// A filter change the engine fails part-way never leaves the view showing other rows than its
+// Filter and Filtered say; setting them again, even to the same values, puts them in force.
+TEST_F(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain) {
+    using engine::FaultInjector;
+    OpenWith(6, 2);
+    m_View->SetFilter("Amount > 4");
+    m_View->SetFiltered(true);
+    ASSERT_EQ(m_View->RecordCount(), 3);
+
+    // The new filter cannot be switched on: the old one stays in force.
+    FaultInjector::FailOperation("ActivateFilter", engine::esIOError);
+    EXPECT_THROW(m_View->SetFilter("Amount > 5"), EDBEngineError);
+    FaultInjector::Reset();
+    EXPECT_EQ(m_View->Filter(), "Amount > 4");
+    EXPECT_EQ(m_View->RecordCount(), 3);
+    m_View->SetFilter("Amount > 5");
+    EXPECT_EQ(m_View->RecordCount(), 2);
+
+    // Switching on fails, and so does building the filter again: the view says it is not
+    // filtered, and switching on once the engine works filters again.
+    m_View->SetFiltered(false);
+    ASSERT_EQ(m_View->RecordCount(), 6);
+    FaultInjector::FailOperation("ActivateFilter", engine::esIOError);
+    FaultInjector::FailOperation("AddFilter", engine::esIOError);
+    EXPECT_THROW(m_View->SetFiltered(true), EDBEngineError);
+    FaultInjector::Reset();
+    EXPECT_FALSE(m_View->Filtered() && m_View->RecordCount() == 6);
+    m_View->SetFiltered(true);
+    EXPECT_TRUE(m_View->Filtered());
+    EXPECT_EQ(m_View->RecordCount(), 2);
+    EXPECT_EQ(Current(), "N04");
+
+    // Switching off fails half-way: the next switch, to the same value, goes through.
+    FaultInjector::FailOperation("DeactivateFilter", engine::esIOError);
+    EXPECT_THROW(m_View->SetFiltered(false), EDBEngineError);
+    FaultInjector::Reset();
+    EXPECT_FALSE(m_View->FiltersInForce() && m_View->Filtered() && m_View->RecordCount() != 2);
+    m_View->SetFiltered(true);
+    EXPECT_EQ(m_View->RecordCount(), 2);
+    m_View->SetFiltered(false);
+    EXPECT_EQ(m_View->RecordCount(), 6);
 }
 
 TEST_F(DataSetWindowTest, EditingNotifiesInTheAgreedOrder) {
