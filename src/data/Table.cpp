@@ -102,7 +102,8 @@ bool TTable::CouldOpenWritable() const {
         return false;
     const std::string driverType = m_TableType == ttDefault ? std::string() : std::string("DESKTOP");
     hCursor probe = 0;
-    if (OpenTable(DBHandle(), m_TableName, driverType, "", OpenMode::ReadWrite, ShareMode::Shared, probe) != esOk)
+    if (OpenTable(DBHandle(), m_TableName, driverType, "", OpenMode::ReadWrite, ShareMode::Shared, probe) !=
+        esOk)
         return false;
     CloseCursor(probe);
     return true;

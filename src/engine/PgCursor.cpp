@@ -308,8 +308,8 @@ EngineStatus PgCursor::LoadSchema() {
         return oid.Ok() ? Errors::Fail(esTableNotFound, "Table: " + stored) : Failed(oid);
     m_LockSpace = static_cast<std::int32_t>(static_cast<std::uint32_t>(std::stoull(oid.Text(0, 0))));
     m_TableId = id;
-    TableSpec spec;
-    spec.name = stored;
+    TableSpec layout;
+    layout.name = stored;
     PgResult fields = Exec(
         "SELECT name, type, subtype, size, required FROM yard_fields WHERE table_id = $1 ORDER BY field_no",
         {id});
@@ -322,7 +322,7 @@ EngineStatus PgCursor::LoadSchema() {
         field.subtype = static_cast<FieldSubtype>(std::stoi(fields.Text(r, 2)));
         field.size = static_cast<std::uint16_t>(std::stoi(fields.Text(r, 3)));
         field.required = fields.Text(r, 4) == "t";
-        spec.fields.push_back(field);
+        layout.fields.push_back(field);
     }
     PgResult indexes = Exec("SELECT name, fields, case_insensitive, is_unique FROM yard_indexes WHERE "
                             "table_id = $1 ORDER BY position",
@@ -333,14 +333,15 @@ EngineStatus PgCursor::LoadSchema() {
         IndexDesc index{indexes.Text(r, 0), {}, indexes.Text(r, 2) == "t", indexes.Text(r, 3) == "t", 0};
         for (const std::string& number : Split(indexes.Text(r, 1), ','))
             index.fields.push_back(static_cast<std::uint16_t>(std::stoi(number)));
-        spec.indexes.push_back(index);
+        layout.indexes.push_back(index);
     }
     PgResult checks = Exec("SELECT field_no, picture FROM yard_checks WHERE table_id = $1", {id});
     if (!checks.Ok())
         return Failed(checks);
     for (int r = 0; r < checks.Rows(); ++r)
-        spec.checks.push_back({static_cast<std::uint16_t>(std::stoi(checks.Text(r, 0))), checks.Text(r, 1)});
-    if (m_Schema.FromSpec(spec) != esOk) {
+        layout.checks.push_back(
+            {static_cast<std::uint16_t>(std::stoi(checks.Text(r, 0))), checks.Text(r, 1)});
+    if (m_Schema.FromSpec(layout) != esOk) {
         Errors::Fail(esNotATable, "Table: " + stored);
         Errors::AddContext("The engine's description of the table on the server is not valid");
         return esNotATable;

@@ -392,8 +392,8 @@ EngineStatus TableSchema::FromSpec(const TableSpec& tableSpec) {
     m_Fields.clear();
     m_Indexes.clear();
     m_MaxKeySize = 0;
-    for (const FieldDesc& spec : tableSpec.fields) {
-        FieldDesc field = spec;
+    for (const FieldDesc& given : tableSpec.fields) {
+        FieldDesc field = given;
         field.number = static_cast<std::uint16_t>(m_Fields.size() + 1);
         field.readOnly = field.type == FieldType::Int32 && field.subtype == FieldSubtype::AutoInc;
         if (field.type != FieldType::ZString && field.type != FieldType::Blob)
