@@ -5,6 +5,11 @@
 // tick the board must show exactly what the board model, reading the table files with SQLite,
 // says it should at that moment.
 //
+// It runs on a directory of table files, and on a database server that the test starts itself:
+// there the office writes through psql, the model reads a copy of the server's tables made
+// through libpq, and the run is shorter (WALLSCREEN_DIFF_SERVER_TICKS, 200 by default) and
+// begins shortly before midnight.
+//
 // The run is seeded, by default with the same seed every time; WALLSCREEN_DIFF_SEED=N runs
 // another office ("random": one from the clock), and every failure names the seed that repeats
 // it. WALLSCREEN_DIFF_TICKS sets the run's length (3000 by default), WALLSCREEN_DIFF_KEEP_GOING=1
@@ -14,10 +19,12 @@
 #include "app/BoardComparison.h"
 #include "app/BoardModel.h"
 #include "app/Program.h"
+#include "app/ServerOffice.h"
 #include "app/frmJobs.h"
 #include "base/DateTime.h"
 #include "data/JobsDM.h"
 #include "data/Session.h"
+#include "engine/PgServer.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
@@ -51,8 +58,6 @@ std::uint64_t EnvNumber(const char* name, std::uint64_t fallback) {
         return fallback;
     return std::strtoull(text, nullptr, 10);
 }
-
-using SqlValue = std::variant<std::nullptr_t, std::int64_t, double, std::string>;
 
 // The office's own SQLite connection to one table file: another program, which takes none of
 // our locks.
@@ -121,8 +126,13 @@ const std::vector<std::string>& Letters() {
     return letters;
 }
 
-class Differential : public ::testing::Test {
+// Where the job database is: a directory of table files, or a database server.
+enum class Tables { Files, Server };
+
+class Differential : public ::testing::TestWithParam<Tables> {
 protected:
+    bool OnServer() const { return GetParam() == Tables::Server; }
+
     void SetUp() override {
         // A database in memory-backed storage where there is one: the office writes thousands of
         // times, and every write waits for the disk otherwise.
@@ -133,11 +143,31 @@ protected:
         const std::string config = m_Dir + "/engine.ini";
         std::ofstream(config) << "";
         ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
-        Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
+        if (OnServer()) {
+            auto& server = engine::test::PgServer::Instance();
+            if (!server.Start())
+                GTEST_SKIP() << "No database server: " << server.Why();
+            m_Schema = "diff_" + std::to_string(::getpid());
+            ServerReader(server.ConnInfo()).Query("CREATE SCHEMA " + m_Schema);
+            const std::string conninfo = server.ConnInfo(m_Schema);
+            // jobsdb reaches the server through an alias of the configuration.
+            std::ofstream(config) << "[YardServer]\nDRIVER=POSTGRES\nCONNINFO=" << conninfo << "\n";
+            Session().AddAlias("YardData", "POSTGRES", {{"CONNINFO", conninfo}});
+            m_ModelDir = m_Dir + "/copy";
+            std::filesystem::create_directory(m_ModelDir);
+        } else {
+            Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
+            m_ModelDir = m_Dir;
+        }
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         m_PreviousRuntime = runtime ? runtime : "";
         ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
         Jobsdb({"init"});
+        if (OnServer()) {
+            const std::string conninfo = engine::test::PgServer::Instance().ConnInfo(m_Schema);
+            m_Psql = std::make_unique<Psql>(conninfo);
+            m_Reader = std::make_unique<ServerReader>(conninfo);
+        }
         // A fixed seed by default, so that CI runs the same office every time.
         const char* seed = std::getenv("WALLSCREEN_DIFF_SEED");
         if (seed != nullptr && std::string(seed) == "random")
@@ -145,7 +175,7 @@ protected:
         else
             m_Seed = EnvNumber("WALLSCREEN_DIFF_SEED", kDefaultSeed);
         m_Random.seed(m_Seed);
-        m_Model = std::make_unique<model::BoardModel>(m_Dir);
+        m_Model = std::make_unique<model::BoardModel>(m_ModelDir);
     }
 
     void TearDown() override {
@@ -157,8 +187,27 @@ protected:
             ::unsetenv("XDG_RUNTIME_DIR");
         else
             ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
+        m_Psql.reset();
+        m_Reader.reset();
+        if (!m_Schema.empty()) {
+            try {
+                ServerReader(engine::test::PgServer::Instance().ConnInfo())
+                    .Query("DROP SCHEMA " + m_Schema + " CASCADE");
+            } catch (const std::exception&) {
+            }
+        }
         std::error_code ec;
         std::filesystem::remove_all(m_Dir, ec);
+    }
+
+    // The model, over the tables as they are now (on the server: a fresh copy of them when the
+    // office changed them since the last).
+    model::BoardModel& Model() {
+        if (OnServer() && m_CopyStale) {
+            m_Reader->CopyTables(m_ModelDir);
+            m_CopyStale = false;
+        }
+        return *m_Model;
     }
 
     // ---- the board ----------------------------------------------------------------------------
@@ -178,7 +227,7 @@ protected:
         m_App->ShowMainFormAtStart();
         m_System->ProcessMessages();
         m_ExpectedBoxes.clear();
-        if (auto warning = m_Model->StartProgram())
+        if (auto warning = Model().StartProgram())
             m_ExpectedBoxes.push_back(*warning);
     }
 
@@ -198,7 +247,7 @@ protected:
                 "  message boxes expected:" + list(m_ExpectedBoxes) + "; shown:" + list(m_Boxes) + "\n";
             m_Boxes = m_ExpectedBoxes;
         }
-        const model::Board expected = m_Model->Compute(NowMillis());
+        const model::Board expected = Model().Compute(NowMillis());
         const BoardDifferences differences = CompareBoard(*ActiveJobsForm, expected);
         m_CutLists += differences.cutLists;
         m_PagedLists += differences.pagedLists;
@@ -216,7 +265,8 @@ protected:
     // ---- the office ---------------------------------------------------------------------------
 
     std::string Jobsdb(const std::vector<std::string>& args) {
-        std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "'";
+        std::string command = std::string(JOBSDB_PATH) +
+                              (OnServer() ? std::string(" --alias YardServer") : " --dir '" + m_Dir + "'");
         for (const std::string& arg : args)
             command += " '" + arg + "'";
         FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
@@ -306,8 +356,14 @@ protected:
         std::vector<SqlValue> list;
         for (const auto& [field, value] : values) {
             names += (names.empty() ? "\"" : ", \"") + field + "\"";
-            marks += marks.empty() ? "?" : ", ?";
+            marks += (marks.empty() ? "" : ", ") + (OnServer() ? SqlLiteral(value) : std::string("?"));
             list.push_back(value);
+        }
+        if (OnServer()) {
+            m_Psql->Run("INSERT INTO " + SqlName(ServerTable(table)) + " (" + names + ") VALUES (" + marks +
+                        ")");
+            Note("psql insert " + table + Summary(values));
+            return;
         }
         Sql(table).Run("INSERT INTO records (" + names + ") VALUES (" + marks + ")", list);
         Note("sqlite insert " + table + Summary(values));
@@ -323,6 +379,15 @@ protected:
             Note("jobsdb update " + table + " " + key + " " + field + "=" + Shown(value));
             return;
         }
+        if (OnServer()) {
+            const std::string id = SqlName(m_Reader->RowIdColumn(table));
+            const std::string name = SqlName(ServerTable(table));
+            m_Psql->Run("UPDATE " + name + " SET " + SqlName(field) + " = " + SqlLiteral(value) + " WHERE " +
+                        id + " = (SELECT " + id + " FROM " + name + " WHERE " + SqlName(keyField) + " = " +
+                        SqlLiteral(key) + " ORDER BY " + id + " LIMIT 1)");
+            Note("psql update " + table + " " + key + " " + field + "=" + Shown(value));
+            return;
+        }
         Sql(table).Run("UPDATE records SET \"" + field +
                            "\" = ? WHERE rowid = (SELECT rowid FROM records WHERE \"" + keyField +
                            "\" = ? ORDER BY rowid LIMIT 1)",
@@ -336,6 +401,15 @@ protected:
             Note("jobsdb delete " + table + " " + key);
             return;
         }
+        if (OnServer()) {
+            const std::string id = SqlName(m_Reader->RowIdColumn(table));
+            const std::string name = SqlName(ServerTable(table));
+            m_Psql->Run("DELETE FROM " + name + " WHERE " + id + " = (SELECT " + id + " FROM " + name +
+                        " WHERE " + SqlName(keyField) + " = " + SqlLiteral(key) + " ORDER BY " + id +
+                        " LIMIT 1)");
+            Note("psql delete " + table + " " + key);
+            return;
+        }
         Sql(table).Run("DELETE FROM records WHERE rowid = (SELECT rowid FROM records WHERE \"" + keyField +
                            "\" = ? ORDER BY rowid LIMIT 1)",
                        {key});
@@ -345,13 +419,25 @@ protected:
     // The last row of a table goes and a new one comes: an engine that hands out the highest id
     // plus one would give the new row the id of the one just deleted.
     void DeleteLastAndInsert(const std::string& table, const std::string& keyField, const Values& values) {
-        const auto last =
-            Sql(table).Run("SELECT rowid, \"" + keyField + "\" FROM records ORDER BY rowid DESC LIMIT 1");
-        if (last.empty())
+        const auto keys = Keys(table, keyField);
+        if (keys.empty())
             return Insert(table, values);
-        Sql(table).Run("DELETE FROM records WHERE rowid = ?", {last[0].first});
-        Note("sqlite delete last row of " + table + " (" + last[0].second + ")");
+        const auto& last = keys.back();
+        if (OnServer())
+            m_Psql->Run("DELETE FROM " + SqlName(ServerTable(table)) + " WHERE " +
+                        SqlName(m_Reader->RowIdColumn(table)) + " = " + std::to_string(last.first));
+        else
+            Sql(table).Run("DELETE FROM records WHERE rowid = ?", {last.first});
+        Note("delete last row of " + table + " (" + last.second + ")");
         Insert(table, values);
+    }
+
+    // (row id, the field's text) of every row of a table, in row-id order.
+    std::vector<std::pair<std::int64_t, std::string>> Keys(const std::string& table,
+                                                           const std::string& field) {
+        if (OnServer())
+            return m_Reader->Keys(table, field);
+        return Sql(table).Run("SELECT rowid, \"" + field + "\" FROM records ORDER BY rowid");
     }
 
     PlainSqlite& Sql(const std::string& table) {
@@ -396,13 +482,16 @@ protected:
         }
         return text;
     }
-    void Note(const std::string& change) { m_LastChanges += "  " + change + "\n"; }
+    void Note(const std::string& change) {
+        m_LastChanges += "  " + change + "\n";
+        m_CopyStale = true;
+    }
 
     // ---- what the office does -----------------------------------------------------------------
 
     std::vector<std::string> OrderNumbers() {
         std::vector<std::string> numbers;
-        for (const auto& row : Sql("OrderHead.DB").Run("SELECT rowid, OrderNo FROM records ORDER BY rowid"))
+        for (const auto& row : Keys("OrderHead.DB", "OrderNo"))
             numbers.push_back(row.second);
         return numbers;
     }
@@ -410,7 +499,7 @@ protected:
     // Some job: often the first of a list, which is its view's current row.
     std::string SomeJob() {
         if (Chance(0.4)) {
-            const auto list = m_Model->ListOrderNos(Pick(3));
+            const auto list = Model().ListOrderNos(Pick(3));
             if (!list.empty())
                 return Chance(0.7) ? list.front() : OneOf(list);
         }
@@ -431,7 +520,7 @@ protected:
             v["DateOffSet"] = 3.0;
         else if (Chance(0.5))
             v["DateOffSet"] = OneOf(std::vector<double>{0.0, 2.0, 2.5, 4.0});
-        if (!Chance(0.05))
+        if (!Chance(m_BlankDates))
             v["DueDate"] = DueDay();
         v["Location"] = Text(80);
         v["LocationABV"] = Text(8);
@@ -454,7 +543,7 @@ protected:
     // A detail row's order number that the table holds: 'wanted' when it is there, else that of
     // a row picked at random; empty for an empty table.
     std::string HeldKey(const std::string& table, const std::string& wanted) {
-        const auto rows = Sql(table).Run("SELECT rowid, OrderNo FROM records ORDER BY rowid");
+        const auto rows = Keys(table, "OrderNo");
         for (const auto& row : rows)
             if (row.second == wanted)
                 return wanted;
@@ -509,7 +598,7 @@ protected:
             case 5:
             case 6:
                 return Update("OrderHead.DB", "OrderNo", no, "DueDate",
-                              Chance(0.05) ? SqlValue{nullptr} : SqlValue{DueDay()});
+                              Chance(m_BlankDates) ? SqlValue{nullptr} : SqlValue{DueDay()});
             default: {
                 const std::string field =
                     OneOf(std::vector<std::string>{"Name", "Location", "LocationABV", "Section", "GraveNo"});
@@ -522,7 +611,7 @@ protected:
         } else if (what < 52) {
             DeleteLastAndInsert("OrderHead.DB", "OrderNo", NewJob());
         } else if (what < 64) {
-            const int count = static_cast<int>(Sql("Jewish.DB").Run("SELECT count(*) FROM records")[0].first);
+            const int count = static_cast<int>(Keys("Jewish.DB", "OrderNo").size());
             const int choice = Pick(10);
             if (choice < 3 || count < 5) {
                 Insert("Jewish.DB", NewJewish());
@@ -537,7 +626,7 @@ protected:
                            Chance(0.05) ? SqlValue{nullptr} : SqlValue{Text(80)});
             }
         } else if (what < 76) {
-            const int count = static_cast<int>(Sql("RNR.DB").Run("SELECT count(*) FROM records")[0].first);
+            const int count = static_cast<int>(Keys("RNR.DB", "OrderNo").size());
             const int choice = Pick(10);
             if (choice < 3 || count < 5) {
                 Insert("RNR.DB", NewRnr());
@@ -562,10 +651,9 @@ protected:
             }
         } else if (what < 88) {
             const std::string band = "Band " + std::to_string(1 + Pick(5));
+            const auto names = Keys("Options.DB", "OptionName");
             const bool present =
-                !Sql("Options.DB")
-                     .Run("SELECT rowid, OptionName FROM records WHERE OptionName = ?", {band})
-                     .empty();
+                std::any_of(names.begin(), names.end(), [&](const auto& row) { return row.second == band; });
             const int choice = Pick(10);
             if (choice < 5 && present) {
                 Update("Options.DB", "OptionName", band, "OptionValue", ColourText());
@@ -598,6 +686,8 @@ protected:
     // Every row of a table as text, row id first, one line per row: what the board must leave as
     // it is.
     std::string TableContents(const std::string& table) {
+        if (OnServer())
+            return m_Reader->Contents(table);
         std::string& query = m_ContentQueries[table];
         if (query.empty()) {
             std::string columns;
@@ -667,6 +757,11 @@ protected:
     }
 
     std::string m_Dir;
+    std::string m_ModelDir; // the tables the model reads: the directory, or a copy of the server's
+    std::string m_Schema;   // on the server: the run's schema
+    std::unique_ptr<Psql> m_Psql;
+    std::unique_ptr<ServerReader> m_Reader;
+    bool m_CopyStale = true;
     std::string m_PreviousRuntime;
     std::uint64_t m_Seed = 0;
     std::mt19937_64 m_Random;
@@ -679,6 +774,7 @@ protected:
     std::map<std::string, std::string> m_ContentQueries;
     std::string m_LastChanges;
     double m_JobsdbShare = 0.3;
+    double m_BlankDates = 0.05; // the share of jobs without a due date
     bool m_AsciiOnly = false;
     int m_MostJobs = 45; // the office keeps at most about this many orders
     int m_Orders = 0;
@@ -689,20 +785,24 @@ protected:
     int m_Longest[3] = {};
 };
 
-TEST_F(Differential, TheBoardShowsTheTablesAsTheyAreAfterEveryTick) {
-    const int ticks = static_cast<int>(EnvNumber("WALLSCREEN_DIFF_TICKS", 3000));
+TEST_P(Differential, TheBoardShowsTheTablesAsTheyAreAfterEveryTick) {
+    const int ticks = static_cast<int>(OnServer() ? EnvNumber("WALLSCREEN_DIFF_SERVER_TICKS", 200)
+                                                  : EnvNumber("WALLSCREEN_DIFF_TICKS", 3000));
     const bool keepGoing = EnvNumber("WALLSCREEN_DIFF_KEEP_GOING", 0) != 0;
     // For telling faults apart: WALLSCREEN_DIFF_ASCII=1 keeps every text in ASCII.
     m_AsciiOnly = EnvNumber("WALLSCREEN_DIFF_ASCII", 0) != 0;
     std::printf("seed %llu (WALLSCREEN_DIFF_SEED repeats the run), %d ticks\n",
                 static_cast<unsigned long long>(m_Seed), ticks);
+    // The short run on the server meets blank due dates (which sort first) more often.
+    if (OnServer())
+        m_BlankDates = 0.25;
     FillDatabase();
     m_LastChanges = "  the first jobs, detail rows and the five bands\n";
     m_JobsdbShare = 0.06;
 
     // The evening before: midnight moves every job a day nearer its bands' edges, and a minute
     // later the board closes itself; the next start is at one in the morning.
-    const TDateTime start = ParseIso(std::string(kToday) + " 21:50:00.000");
+    const TDateTime start = ParseIso(std::string(kToday) + (OnServer() ? " 23:52:00.000" : " 21:50:00.000"));
     StartProgram(start);
     int failedTicks = 0;
     std::string firstFailure;
@@ -769,7 +869,7 @@ TEST_F(Differential, TheBoardShowsTheTablesAsTheyAreAfterEveryTick) {
             }
             StartProgram(DateOf(now) + 1.0 / 24);
         } else {
-            m_Model->Tick();
+            Model().Tick();
         }
         if (!verdict(tick))
             break;
@@ -782,6 +882,12 @@ TEST_F(Differential, TheBoardShowsTheTablesAsTheyAreAfterEveryTick) {
                 m_Longest[1], m_Longest[2], failedTicks);
     EXPECT_EQ(failedTicks, 0) << "first failing tick:\n" << firstFailure;
 }
+
+std::string TablesName(const ::testing::TestParamInfo<Tables>& tables) {
+    return tables.param == Tables::Files ? "Desktop" : "Server";
+}
+
+INSTANTIATE_TEST_SUITE_P(, Differential, ::testing::Values(Tables::Files, Tables::Server), TablesName);
 
 } // namespace
 } // namespace ws::test
