@@ -3,6 +3,7 @@
 #include "engine/Errors.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 namespace ws::engine {
 
@@ -54,6 +55,20 @@ PgConnection::~PgConnection() {
 
 bool PgConnection::Lost() const {
     return m_Conn && PQstatus(m_Conn) == CONNECTION_BAD;
+}
+
+bool PgConnection::EndedMeanwhile() {
+    if (!m_Conn || PQstatus(m_Conn) == CONNECTION_BAD)
+        return Lost();
+    // An idle session has nothing to read unless the server said goodbye: its last words, then
+    // the end of the connection, which marks the session lost.
+    for (int reads = 0; reads < 4 && PQstatus(m_Conn) == CONNECTION_OK; ++reads) {
+        pollfd wait{PQsocket(m_Conn), POLLIN, 0};
+        if (::poll(&wait, 1, 0) <= 0 || PQconsumeInput(m_Conn) == 0)
+            break;
+        PQisBusy(m_Conn); // takes in what was read
+    }
+    return Lost();
 }
 
 void PgConnection::Close() {

@@ -48,6 +48,9 @@ public:
     bool IsOpen() const { return m_Conn != nullptr; }
     // The server went away or ended the session (a restart, a terminated backend).
     bool Lost() const;
+    // Whether the server has ended the session since its last statement, as far as that can be
+    // told without asking it (what it said before it closed the connection is waiting to be read).
+    bool EndedMeanwhile();
 
     PgResult Exec(const std::string& sql, const std::vector<PgParam>& params = {});
     // A failed statement as an engine status with the server's message as context.

@@ -254,8 +254,18 @@ PgCursor::~PgCursor() = default; // the session's end drops its locks
 // Every statement of the cursor goes through here. A session the server lost (restarted, ended
 // it) is replaced by a new one at the cursor's next statement: the call that met the loss failed
 // with it, the next one works again once the server is back. The old session's locks are gone
-// with it, the table's open lock is taken again.
+// with it, the table's open lock is taken again. A session the server ended while the cursor
+// was idle is replaced at once, before the statement, when it held no record lock: nothing was
+// lost with it, and every cursor of a program works again at its first call after a restart
+// (the board reports a restart at the one tick that fails, not again at a later one). Record
+// locks that went with it fail the call, which says so.
 PgResult PgCursor::Exec(const std::string& sql, const std::vector<PgParam>& params) {
+    if (m_Db.IsOpen() && !m_Db.Lost() && m_Db.EndedMeanwhile() && !m_Locked.empty()) {
+        m_Locked.clear();
+        m_LockImages.clear();
+        m_DroppedLock.reset();
+        return PgResult();
+    }
     if (m_Db.Lost()) {
         m_Locked.clear();
         m_LockImages.clear();

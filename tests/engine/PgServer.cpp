@@ -87,9 +87,10 @@ bool PgServer::Start() {
         m_Why = "initdb failed: " + failure + "\n" + Tail(m_Dir + "/initdb.log");
         return false;
     }
-    failure = Run(m_AsUser + m_Bin + "/pg_ctl -D " + data + " -l " + m_Dir + "/server.log -w -s -o \"-k " +
-                  m_Dir + " -c listen_addresses='' -p 5432 -c fsync=off -c synchronous_commit=off " +
-                  "-c full_page_writes=off\" start >" + m_Dir + "/pg_ctl.log 2>&1");
+    m_StartCommand = m_AsUser + m_Bin + "/pg_ctl -D " + data + " -l " + m_Dir + "/server.log -w -s -o \"-k " +
+                     m_Dir + " -c listen_addresses='' -p 5432 -c fsync=off -c synchronous_commit=off " +
+                     "-c full_page_writes=off\" start >" + m_Dir + "/pg_ctl.log 2>&1";
+    failure = Run(m_StartCommand);
     if (!failure.empty()) {
         m_Why = "the server did not start: " + failure + "\n" + Tail(m_Dir + "/server.log");
         return false;
@@ -103,6 +104,21 @@ std::string PgServer::ConnInfo(const std::string& schema) const {
     if (!schema.empty())
         conninfo += " options='-csearch_path=" + schema + "'";
     return conninfo;
+}
+
+bool PgServer::Halt() {
+    if (!m_Running)
+        return false;
+    m_Running =
+        !Run(m_AsUser + m_Bin + "/pg_ctl -D " + m_Dir + "/data -m fast -w -s stop >/dev/null 2>&1").empty();
+    return !m_Running;
+}
+
+bool PgServer::Resume() {
+    if (m_Running || m_StartCommand.empty())
+        return m_Running;
+    m_Running = Run(m_StartCommand).empty();
+    return m_Running;
 }
 
 void PgServer::Stop() {

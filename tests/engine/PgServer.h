@@ -17,6 +17,10 @@ public:
     // A connection string for the server's database whose tables live in the given schema.
     std::string ConnInfo(const std::string& schema = "") const;
     void Stop();
+    // Shuts the server down as an administrator does (sessions ended, the socket gone), keeping
+    // its data, and starts it again on the same socket.
+    bool Halt();
+    bool Resume();
 
 private:
     bool m_Tried = false;
@@ -25,6 +29,7 @@ private:
     std::string m_Dir;
     std::string m_Bin;
     std::string m_AsUser; // the command prefix that runs the server's programs unprivileged
+    std::string m_StartCommand;
 };
 
 } // namespace ws::engine::test
