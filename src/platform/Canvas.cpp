@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstring>
+#include <unordered_map>
 #include <utility>
 
 namespace ws::platform {
@@ -18,6 +19,45 @@ Pixel Blend(Pixel dst, Pixel src, int alpha) {
     auto mix = [alpha](int d, int s) { return d + ((s - d) * alpha + (s >= d ? 127 : -127)) / 255; };
     return MakePixel(mix(PixelRed(dst), PixelRed(src)), mix(PixelGreen(dst), PixelGreen(src)),
                      mix(PixelBlue(dst), PixelBlue(src)));
+}
+
+// A glyph blended in one colour onto one background, pixel for pixel as Blend gives it. A board
+// draws the same few dozen characters in a handful of colours on a handful of backgrounds many
+// times a refresh, so each such picture is worked out once and copied wherever the glyph falls on
+// that background; pixels that differ from it are blended one by one as before. Glyphs live as
+// long as their face, which lives as long as the process, so a glyph's address names it.
+struct TintKey {
+    const GlyphBitmap* glyph;
+    Pixel colour;
+    Pixel background;
+    bool operator==(const TintKey&) const = default;
+};
+
+struct TintKeyHash {
+    std::size_t operator()(const TintKey& k) const {
+        const std::size_t h = std::hash<const void*>{}(k.glyph);
+        return h ^ ((static_cast<std::size_t>(k.colour) << 32 | k.background) * 0x9E3779B97F4A7C15ull);
+    }
+};
+
+// Enough for every character of several faces in every colour pair a screen uses; beyond it the
+// pictures are dropped and made again as they are met, so the memory stays bounded.
+constexpr std::size_t kMostTints = 2048;
+
+const std::vector<Pixel>& TintedGlyph(const GlyphBitmap& glyph, Pixel colour, Pixel background) {
+    // Each thread its own: faces are shared across threads, canvases are not.
+    thread_local std::unordered_map<TintKey, std::vector<Pixel>, TintKeyHash> tints;
+    const TintKey key{&glyph, colour, background};
+    if (auto it = tints.find(key); it != tints.end())
+        return it->second;
+    if (tints.size() >= kMostTints)
+        tints.clear();
+    std::vector<Pixel> tint(glyph.coverage.size(), background);
+    for (std::size_t i = 0; i < tint.size(); ++i) {
+        if (glyph.coverage[i] != 0)
+            tint[i] = Blend(background, colour, glyph.coverage[i]);
+    }
+    return tints.emplace(key, std::move(tint)).first->second;
 }
 
 bool SameFace(const FontSpec& a, const FontSpec& b) {
@@ -198,14 +238,26 @@ int Canvas::DrawText(std::string_view text, Rect& r, unsigned flags) {
 void Canvas::DrawGlyph(const GlyphBitmap& glyph, int penX, int baseline, Pixel pixel) {
     const Rect box = Rect::FromSize(penX + glyph.left, baseline - glyph.top, glyph.width, glyph.height);
     const Rect visible = box.Intersect(m_State.clip);
+    if (visible.IsEmpty())
+        return;
+    // The background is taken as the pixel at the glyph's first visible corner; wherever the
+    // target holds that pixel the blended picture is copied, elsewhere each pixel is blended.
+    const Pixel background = m_Target->Row(visible.top)[visible.left];
+    const std::vector<Pixel>& tint = TintedGlyph(glyph, pixel, background);
     for (int y = visible.top; y < visible.bottom; ++y) {
-        const std::uint8_t* coverage =
-            glyph.coverage.data() + static_cast<size_t>((y - box.top) * glyph.width);
+        const std::size_t row = static_cast<std::size_t>((y - box.top) * glyph.width);
+        const std::uint8_t* coverage = glyph.coverage.data() + row;
+        const Pixel* tinted = tint.data() + row;
         Pixel* out = m_Target->Row(y);
         for (int x = visible.left; x < visible.right; ++x) {
+            const Pixel under = out[x];
+            if (under == background) {
+                out[x] = tinted[x - box.left];
+                continue;
+            }
             const int alpha = coverage[x - box.left];
             if (alpha != 0)
-                out[x] = Blend(out[x], pixel, alpha);
+                out[x] = Blend(under, pixel, alpha);
         }
     }
 }

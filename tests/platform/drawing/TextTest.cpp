@@ -236,5 +236,76 @@ TEST_F(TextTest, TextOutDrawsOneLineAtTheCellCornerWithFontStyles) {
               m_Canvas.TextWidth("Mason"));
 }
 
+// The image TextOut(x, y, text) should give, worked out here from the glyphs' coverage: each
+// covered pixel blended towards the colour by its coverage, rounded to nearest, and made opaque.
+Image ExpectedTextOut(Image image, FontFace& face, int x, int y, std::string_view text, Pixel colour) {
+    const int baseline = y + face.Metrics().ascent;
+    int pen = x;
+    for (char c : text) {
+        const GlyphBitmap& glyph = face.Glyph(static_cast<unsigned char>(c));
+        for (int gy = 0; gy < glyph.height; ++gy) {
+            for (int gx = 0; gx < glyph.width; ++gx) {
+                const int a = glyph.coverage[static_cast<std::size_t>(gy * glyph.width + gx)];
+                const int px = pen + glyph.left + gx;
+                const int py = baseline - glyph.top + gy;
+                if (a == 0 || !image.Bounds().Contains(Point{px, py}))
+                    continue;
+                const Pixel d = image.At(px, py);
+                const auto mix = [a](int dc, int sc) {
+                    const int t = (sc - dc) * a;
+                    return dc + (t >= 0 ? (t + 127) / 255 : -((-t + 127) / 255));
+                };
+                image.Row(py)[px] = a == 255 ? (colour | 0xFF000000u)
+                                             : MakePixel(mix(PixelRed(d), PixelRed(colour)),
+                                                         mix(PixelGreen(d), PixelGreen(colour)),
+                                                         mix(PixelBlue(d), PixelBlue(colour)));
+            }
+        }
+        pen += glyph.advance;
+    }
+    return image;
+}
+
+// Glyphs are blended once per colour and background and then copied: every change of colour,
+// background (whole or under part of the text) or face must still show exactly.
+TEST_F(TextTest, TextDrawnAgainIsBlendedForItsOwnColourBackgroundAndFace) {
+    const Pixel green = MakePixel(0, 160, 0);
+    const Pixel grey = MakePixel(128, 128, 128);
+    Image halfGreen(300, 60, kWhite);
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 150; ++x)
+            halfGreen.Row(y)[x] = green;
+    struct Case {
+        const char* what;
+        FontStyle style;
+        TColor colour;
+        Pixel resolved;
+        Image background;
+    };
+    const std::vector<Case> cases{
+        {"black on white", FontStyle::None, clBlack, MakePixel(0, 0, 0), Image(300, 60, kWhite)},
+        {"again, red on white", FontStyle::None, clRed, MakePixel(255, 0, 0), Image(300, 60, kWhite)},
+        {"black on grey", FontStyle::None, clBlack, MakePixel(0, 0, 0), Image(300, 60, grey)},
+        {"black across green and white", FontStyle::None, clBlack, MakePixel(0, 0, 0), halfGreen},
+        {"bold, black on white", FontStyle::Bold, clBlack, MakePixel(0, 0, 0), Image(300, 60, kWhite)},
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.what);
+            FontSpec font = test::Tahoma19();
+            font.style = c.style;
+            font.color = c.colour;
+            Image image = c.background;
+            Canvas canvas(image);
+            canvas.SetFont(font);
+            canvas.TextOut(120, 10, "Mason&Wq");
+            const Image expected =
+                ExpectedTextOut(c.background, FontFace::For(font), 120, 10, "Mason&Wq", c.resolved);
+            ASSERT_NE(expected, c.background);
+            EXPECT_EQ(image, expected);
+        }
+    }
+}
+
 } // namespace
 } // namespace ws::platform
