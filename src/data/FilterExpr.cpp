@@ -174,6 +174,14 @@ const TExprField* TExprFields::Find(std::string_view name) const {
     return nullptr;
 }
 
+TExprFields TExprFields::FromEngine(const std::vector<engine::FieldDesc>& fields, std::string viewName) {
+    TExprFields result;
+    result.ViewName = std::move(viewName);
+    for (const engine::FieldDesc& field : fields)
+        result.Fields.push_back({field.name, FieldTypeOf(field), field.number, field.size, true});
+    return result;
+}
+
 TFilterExpr::TFilterExpr(const TExprFields& fields, TFilterExprOptions options)
     : m_Fields(fields), m_Options(options) {}
 

@@ -30,6 +30,9 @@ struct TExprFields {
 
     // First match in field order, without regard to case; nullptr when there is none.
     const TExprField* Find(std::string_view name) const;
+
+    // The fields a table view declares by default over the engine's field descriptions.
+    static TExprFields FromEngine(const std::vector<engine::FieldDesc>& fields, std::string viewName = {});
 };
 
 struct TFilterExprOptions {
