@@ -669,8 +669,4 @@ EngineStatus FilterEvaluator::Decode(std::span<const std::uint8_t> buffer,
     return esOk;
 }
 
-void InstallFilterEvaluator() {
-    SetExpressionEvaluator(std::make_shared<FilterEvaluator>());
-}
-
 } // namespace ws::engine
