@@ -25,6 +25,8 @@ namespace {
 enum class TTypeFamily { String, Integer, Float, DateTime, Blob, Alone };
 
 TTypeFamily FamilyOf(TFieldType type) {
+    if (IsBlobFieldType(type))
+        return TTypeFamily::Blob;
     switch (type) {
     case ftString:
     case ftFixedChar:
@@ -42,16 +44,6 @@ TTypeFamily FamilyOf(TFieldType type) {
     case ftTime:
     case ftDateTime:
         return TTypeFamily::DateTime;
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftTableOle:
-    case ftFileOle:
-    case ftTypedBinary:
-    case ftHugeBlob:
-    case ftHugeClob:
-        return TTypeFamily::Blob;
     default:
         return TTypeFamily::Alone;
     }

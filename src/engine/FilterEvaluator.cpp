@@ -298,19 +298,14 @@ double Load(const std::uint8_t* p) {
     return static_cast<double>(value);
 }
 
+// The kind of a fixed-size constant: the times are constants' own, a word is a number, and every
+// other type is one of the engine's field types.
 Kind ConstKind(ConstType type) {
-    switch (type) {
-    case ConstType::Bool:
-        return Kind::Bool;
-    case ConstType::Date:
-        return Kind::Date;
-    case ConstType::Time:
+    if (type == ConstType::Time)
         return Kind::Time;
-    case ConstType::DateTime:
+    if (type == ConstType::DateTime)
         return Kind::DateTime;
-    default:
-        return Kind::Number;
-    }
+    return type == ConstType::Word ? Kind::Number : FieldKind(static_cast<FieldType>(type));
 }
 
 double FixedValue(ConstType type, const std::uint8_t* p) {
