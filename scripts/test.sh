@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test.
+# Checks the layering of the includes, then builds everything with AddressSanitizer and
+# UndefinedBehaviorSanitizer and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# No module includes one above it; checked before anything is built.
+scripts/check-includes.sh
 scripts/install-deps.sh
 cmake --preset sanitize
 cmake --build --preset sanitize -j "$(nproc)"

@@ -22,30 +22,11 @@ using namespace engine;
 
 namespace {
 
-TFieldType MapFieldType(const FieldDesc& desc) {
-    switch (desc.type) {
-    case FieldType::ZString:
-        return desc.size == 0 ? ftUnknown : ftString;
-    case FieldType::Date:
-        return ftDate;
-    case FieldType::Bool:
-        return ftBoolean;
-    case FieldType::Int16:
-        return desc.length == 2 ? ftSmallint : ftUnknown;
-    case FieldType::Int32:
-        return desc.subtype == FieldSubtype::AutoInc ? ftAutoInc : ftInteger;
-    case FieldType::Float:
-        return desc.subtype == FieldSubtype::Money ? ftCurrency : ftFloat;
-    case FieldType::Blob:
-        return desc.subtype == FieldSubtype::Memo ? ftMemo : ftBlob;
-    default:
-        return ftUnknown;
-    }
-}
-
 enum class TTypeFamily { String, Integer, Float, DateTime, Blob, Alone };
 
 TTypeFamily FamilyOf(TFieldType type) {
+    if (IsBlobFieldType(type))
+        return TTypeFamily::Blob;
     switch (type) {
     case ftString:
     case ftFixedChar:
@@ -63,16 +44,6 @@ TTypeFamily FamilyOf(TFieldType type) {
     case ftTime:
     case ftDateTime:
         return TTypeFamily::DateTime;
-    case ftBlob:
-    case ftMemo:
-    case ftGraphic:
-    case ftFmtMemo:
-    case ftTableOle:
-    case ftFileOle:
-    case ftTypedBinary:
-    case ftHugeBlob:
-    case ftHugeClob:
-        return TTypeFamily::Blob;
     default:
         return TTypeFamily::Alone;
     }
@@ -184,7 +155,7 @@ void TEngineDataSet::LoadFieldDefs() {
     for (const FieldDesc& desc : m_FieldDescs) {
         TFieldDef def;
         def.Name = desc.name;
-        def.DataType = MapFieldType(desc);
+        def.DataType = FieldTypeOf(desc);
         def.Size = desc.size;
         def.FieldNo = desc.number;
         def.Required = desc.required && def.DataType != ftAutoInc;

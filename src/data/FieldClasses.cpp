@@ -230,19 +230,10 @@ std::string TDateField::FormatValue(TDateTime value) const {
 // ---- TBlobField, TMemoField ----------------------------------------------------------------------
 
 const TClassInfo& TBlobField::StaticClassInfo() {
-    static const TClassInfo info =
-        TClassBuilder<TBlobField>("TBlobField", TField::StaticClassInfo())
-            .Enum<TFieldType>("BlobType",
-                              {"ftUnknown",  "ftString",      "ftSmallint", "ftInteger",   "ftWord",
-                               "ftBoolean",  "ftFloat",       "ftCurrency", "ftBCD",       "ftDate",
-                               "ftTime",     "ftDateTime",    "ftBytes",    "ftVarBytes",  "ftAutoInc",
-                               "ftBlob",     "ftMemo",        "ftGraphic",  "ftFmtMemo",   "ftTableOle",
-                               "ftFileOle",  "ftTypedBinary", "ftCursor",   "ftFixedChar", "ftWideString",
-                               "ftLargeint", "ftADT",         "ftArray",    "ftReference", "ftDataSet",
-                               "ftHugeBlob", "ftHugeClob",    "ftVariant",  "ftInterface", "ftIDispatch",
-                               "ftGuid",     "ftTimeStamp",   "ftFMTBcd"},
-                              &TBlobField::BlobType, &TBlobField::SetBlobType)
-            .Build();
+    static const TClassInfo info = TClassBuilder<TBlobField>("TBlobField", TField::StaticClassInfo())
+                                       .Enum<TFieldType>("BlobType", FieldTypeIdentifiers(),
+                                                         &TBlobField::BlobType, &TBlobField::SetBlobType)
+                                       .Build();
     return info;
 }
 

@@ -14,20 +14,9 @@ namespace ws {
 
 namespace {
 
-// Node classes of the expression buffer.
-constexpr std::uint32_t kUnaryNode = 1;
-constexpr std::uint32_t kBinaryNode = 2;
-constexpr std::uint32_t kCompareNode = 3;
-constexpr std::uint32_t kFieldNode = 4;
-constexpr std::uint32_t kConstNode = 5;
-constexpr std::uint32_t kFunctionNode = 10;
-constexpr std::uint32_t kListNode = 11;
-
-constexpr std::uint16_t kBufferVersion = 2;
-constexpr std::uint16_t kHeaderSize = 10;
-constexpr std::size_t kNodeHeaderSize = 8;
-// Characters a text constant keeps in the expression buffer.
-constexpr std::size_t kMaxConstText = 255;
+namespace format = engine::filter;
+using format::ConstType;
+using format::NodeClass;
 
 [[noreturn]] void Fail(const std::string& message) {
     throw EDatabaseError(message);
@@ -37,43 +26,44 @@ bool IsTextType(TFieldType type) {
     return type == ftString || type == ftFixedChar || type == ftWideString || type == ftGuid;
 }
 
-std::uint16_t EngineTypeCode(TFieldType type) {
+// The type code a constant of the field type carries.
+ConstType ConstTypeOf(TFieldType type) {
     if (IsTextType(type))
-        return 1;
+        return ConstType::Text;
     if (IsBlobFieldType(type))
-        return 3;
+        return ConstType::Blob;
     switch (type) {
     case ftDate:
-        return 2;
+        return ConstType::Date;
     case ftBoolean:
-        return 4;
+        return ConstType::Bool;
     case ftSmallint:
-        return 5;
+        return ConstType::Int16;
     case ftInteger:
     case ftAutoInc:
-        return 6;
+        return ConstType::Int32;
     case ftFloat:
     case ftCurrency:
-        return 7;
+        return ConstType::Float;
     case ftBCD:
     case ftFMTBcd:
-        return 8;
+        return ConstType::Bcd;
     case ftBytes:
-        return 9;
+        return ConstType::Bytes;
     case ftTime:
-        return 10;
+        return ConstType::Time;
     case ftDateTime:
-        return 11;
+        return ConstType::DateTime;
     case ftWord:
-        return 12;
+        return ConstType::Word;
     case ftVarBytes:
-        return 15;
+        return ConstType::VarBytes;
     case ftLargeint:
-        return 18;
+        return ConstType::Int64;
     case ftTimeStamp:
-        return 24;
+        return ConstType::TimeStamp;
     default:
-        return 0;
+        return ConstType::None;
     }
 }
 
@@ -134,7 +124,7 @@ std::int32_t MSecsOfDay(TDateTime value) {
 std::vector<std::uint8_t> EncodeConstant(const TExprNode& node) {
     const TFieldType type = node.DataType;
     if (IsTextType(type)) {
-        const std::string text(Utf8Left(ConstText(node), kMaxConstText));
+        const std::string text(Utf8Left(ConstText(node), format::kMaxConstText));
         return std::vector<std::uint8_t>(text.c_str(), text.c_str() + text.size() + 1);
     }
     switch (type) {
@@ -182,6 +172,14 @@ const TExprField* TExprFields::Find(std::string_view name) const {
             return &field;
     }
     return nullptr;
+}
+
+TExprFields TExprFields::FromEngine(const std::vector<engine::FieldDesc>& fields, std::string viewName) {
+    TExprFields result;
+    result.ViewName = std::move(viewName);
+    for (const engine::FieldDesc& field : fields)
+        result.Fields.push_back({field.name, FieldTypeOf(field), field.number, field.size, true});
+    return result;
 }
 
 TFilterExpr::TFilterExpr(const TExprFields& fields, TFilterExprOptions options)
@@ -235,15 +233,16 @@ std::vector<std::uint8_t> TFilterExpr::GetFilterData(const TExprNode* root) {
     m_NodeArea.clear();
     m_LiteralArea.clear();
     WriteNode(root, TExprOperator::None);
-    const std::size_t total = kHeaderSize + m_NodeArea.size() + m_LiteralArea.size();
+    const std::size_t total = format::kHeaderSize + m_NodeArea.size() + m_LiteralArea.size();
     if (total > std::numeric_limits<std::uint16_t>::max())
         Fail(messages::ExprTooComplex);
-    std::vector<std::uint8_t> buffer(kHeaderSize);
-    PutValue<std::uint16_t>(buffer, 0, kBufferVersion);
-    PutValue<std::uint16_t>(buffer, 2, static_cast<std::uint16_t>(total));
-    PutValue<std::uint16_t>(buffer, 4, 0xFFFF);
-    PutValue<std::uint16_t>(buffer, 6, kHeaderSize);
-    PutValue<std::uint16_t>(buffer, 8, static_cast<std::uint16_t>(kHeaderSize + m_NodeArea.size()));
+    std::vector<std::uint8_t> buffer(format::kHeaderSize);
+    PutValue<std::uint16_t>(buffer, format::hwVersion, format::kVersion);
+    PutValue<std::uint16_t>(buffer, format::hwTotalSize, static_cast<std::uint16_t>(total));
+    PutValue<std::uint16_t>(buffer, format::hwNodeCount, format::kUncounted);
+    PutValue<std::uint16_t>(buffer, format::hwNodeArea, format::kHeaderSize);
+    PutValue<std::uint16_t>(buffer, format::hwLiteralArea,
+                            static_cast<std::uint16_t>(format::kHeaderSize + m_NodeArea.size()));
     buffer.insert(buffer.end(), m_NodeArea.begin(), m_NodeArea.end());
     buffer.insert(buffer.end(), m_LiteralArea.begin(), m_LiteralArea.end());
     return buffer;
@@ -269,9 +268,9 @@ std::uint16_t TFilterExpr::WriteNode(const TExprNode* node, TExprOperator parent
     case TExprOperator::NotBlank:
         return WriteUnary(node->Operator, node->Left);
     case TExprOperator::In: {
-        const std::uint16_t at = PutNode(kBinaryNode, node->Operator, 2);
-        SetOperand(at, 0, WriteNode(node->Left, node->Operator));
-        SetOperand(at, 1, WriteList(node->Args, node->Operator));
+        const std::uint16_t at = PutNode(NodeClass::Binary, node->Operator);
+        SetOperand(at, format::boLeft, WriteNode(node->Left, node->Operator));
+        SetOperand(at, format::boRight, WriteList(node->Args, node->Operator));
         return at;
     }
     default:
@@ -282,9 +281,9 @@ std::uint16_t TFilterExpr::WriteNode(const TExprNode* node, TExprOperator parent
 }
 
 std::uint16_t TFilterExpr::WriteFieldNode(const TExprNode* node) {
-    const std::uint16_t at = PutNode(kFieldNode, TExprOperator::FieldRef, 2);
-    SetOperand(at, 0, static_cast<std::uint16_t>(node->Field ? node->Field->FieldNo : 0));
-    SetOperand(at, 1, PutText(node->Data));
+    const std::uint16_t at = PutNode(NodeClass::Field, TExprOperator::FieldRef);
+    SetOperand(at, format::foNumber, static_cast<std::uint16_t>(node->Field ? node->Field->FieldNo : 0));
+    SetOperand(at, format::foName, PutText(node->Data));
     return at;
 }
 
@@ -292,36 +291,28 @@ std::uint16_t TFilterExpr::WriteConstNode(const TExprNode* node) {
     if (node->ConstKind == TExprConstKind::Null)
         Fail(messages::ExprNullOnlyEq);
     const std::vector<std::uint8_t> value = EncodeConstant(*node);
-    const std::uint16_t at = PutNode(kConstNode, TExprOperator::Constant, 3);
-    SetOperand(at, 0, EngineTypeCode(node->DataType));
-    SetOperand(at, 1, static_cast<std::uint16_t>(value.size()));
-    SetOperand(at, 2, PutLiteral(value.data(), value.size()));
-    return at;
+    return PutConstant(ConstTypeOf(node->DataType), value.data(), value.size());
 }
 
 // A bare boolean field means "the field is not false".
 std::uint16_t TFilterExpr::WriteBooleanTest(const TExprNode* field) {
-    const std::uint16_t at = PutNode(kBinaryNode, TExprOperator::NotEqual, 2);
-    SetOperand(at, 0, WriteFieldNode(field));
+    const std::uint16_t at = PutNode(NodeClass::Binary, TExprOperator::NotEqual);
+    SetOperand(at, format::boLeft, WriteFieldNode(field));
     const std::uint16_t falseWord = 0;
-    const std::uint16_t constant = PutNode(kConstNode, TExprOperator::Constant, 3);
-    SetOperand(constant, 0, EngineTypeCode(ftBoolean));
-    SetOperand(constant, 1, sizeof falseWord);
-    SetOperand(constant, 2, PutLiteral(&falseWord, sizeof falseWord));
-    SetOperand(at, 1, constant);
+    SetOperand(at, format::boRight, PutConstant(ConstType::Bool, &falseWord, sizeof falseWord));
     return at;
 }
 
 std::uint16_t TFilterExpr::WriteUnary(TExprOperator op, const TExprNode* child) {
-    const std::uint16_t at = PutNode(kUnaryNode, op, 1);
-    SetOperand(at, 0, WriteNode(child, op));
+    const std::uint16_t at = PutNode(NodeClass::Unary, op);
+    SetOperand(at, format::uoChild, WriteNode(child, op));
     return at;
 }
 
 std::uint16_t TFilterExpr::WriteBinary(TExprOperator op, const TExprNode* left, const TExprNode* right) {
-    const std::uint16_t at = PutNode(kBinaryNode, op, 2);
-    SetOperand(at, 0, WriteNode(left, op));
-    SetOperand(at, 1, WriteNode(right, op));
+    const std::uint16_t at = PutNode(NodeClass::Binary, op);
+    SetOperand(at, format::boLeft, WriteNode(left, op));
+    SetOperand(at, format::boRight, WriteNode(right, op));
     return at;
 }
 
@@ -356,16 +347,13 @@ std::uint16_t TFilterExpr::WriteComparison(const TExprNode* node) {
     }
     if (!m_Options.CaseInsensitive && partial == 0)
         return WriteBinary(op, left, right);
-    text = std::string(Utf8Left(text, kMaxConstText));
-    const std::uint16_t at = PutNode(kCompareNode, op, 4);
-    SetOperand(at, 0, m_Options.CaseInsensitive ? 1 : 0);
-    SetOperand(at, 1, static_cast<std::uint16_t>(std::min(partial, text.size())));
-    SetOperand(at, 2, WriteFieldNode(left));
-    const std::uint16_t constant = PutNode(kConstNode, TExprOperator::Constant, 3);
-    SetOperand(constant, 0, EngineTypeCode(right->DataType));
-    SetOperand(constant, 1, static_cast<std::uint16_t>(text.size() + 1));
-    SetOperand(constant, 2, PutText(text));
-    SetOperand(at, 3, constant);
+    text = std::string(Utf8Left(text, format::kMaxConstText));
+    const std::uint16_t at = PutNode(NodeClass::Compare, op);
+    SetOperand(at, format::coCaseInsensitive, m_Options.CaseInsensitive ? 1 : 0);
+    SetOperand(at, format::coPartialLength, static_cast<std::uint16_t>(std::min(partial, text.size())));
+    SetOperand(at, format::coField, WriteFieldNode(left));
+    SetOperand(at, format::coConstant,
+               PutConstant(ConstTypeOf(right->DataType), text.c_str(), text.size() + 1));
     return at;
 }
 
@@ -373,38 +361,46 @@ std::uint16_t TFilterExpr::WriteComparison(const TExprNode* node) {
 std::uint16_t TFilterExpr::WriteList(const std::vector<TExprNode*>& entries, TExprOperator parentOp) {
     if (entries.empty())
         return 0;
-    const std::uint16_t first = PutNode(kListNode, TExprOperator::ListElement, 2);
-    SetOperand(first, 0, WriteNode(entries.front(), parentOp));
+    const std::uint16_t first = PutNode(NodeClass::ListElement, TExprOperator::ListElement);
+    SetOperand(first, format::loEntry, WriteNode(entries.front(), parentOp));
     std::uint16_t previous = first;
     for (std::size_t i = 1; i < entries.size(); ++i) {
         const std::uint16_t entry = WriteNode(entries[i], parentOp);
-        const std::uint16_t element = PutNode(kListNode, TExprOperator::ListElement, 2);
-        SetOperand(element, 0, entry);
-        SetOperand(previous, 1, element);
+        const std::uint16_t element = PutNode(NodeClass::ListElement, TExprOperator::ListElement);
+        SetOperand(element, format::loEntry, entry);
+        SetOperand(previous, format::loNext, element);
         previous = element;
     }
     return first;
 }
 
 std::uint16_t TFilterExpr::WriteFunction(const TExprNode* node) {
-    const std::uint16_t at = PutNode(kFunctionNode, TExprOperator::Function, 2);
-    SetOperand(at, 0, PutText(node->Data));
-    SetOperand(at, 1, WriteList(node->Args, TExprOperator::Function));
+    const std::uint16_t at = PutNode(NodeClass::Function, TExprOperator::Function);
+    SetOperand(at, format::fnName, PutText(node->Data));
+    SetOperand(at, format::fnArguments, WriteList(node->Args, TExprOperator::Function));
     return at;
 }
 
-std::uint16_t TFilterExpr::PutNode(std::uint32_t nodeClass, TExprOperator op, int operandCount) {
+std::uint16_t TFilterExpr::PutNode(NodeClass nodeClass, TExprOperator op) {
     const std::size_t at = m_NodeArea.size();
     if (at > std::numeric_limits<std::uint16_t>::max())
         Fail(messages::ExprTooComplex);
-    m_NodeArea.resize(at + kNodeHeaderSize + 2 * static_cast<std::size_t>(operandCount));
-    PutValue(m_NodeArea, at, nodeClass);
-    PutValue(m_NodeArea, at + 4, static_cast<std::uint32_t>(op));
+    m_NodeArea.resize(at + format::NodeSize(nodeClass));
+    PutValue(m_NodeArea, at + format::kNodeClassAt, nodeClass);
+    PutValue(m_NodeArea, at + format::kNodeOperatorAt, op);
     return static_cast<std::uint16_t>(at);
 }
 
 void TFilterExpr::SetOperand(std::uint16_t node, int index, std::uint16_t value) {
-    PutValue(m_NodeArea, node + kNodeHeaderSize + 2 * static_cast<std::size_t>(index), value);
+    PutValue(m_NodeArea, node + format::OperandAt(index), value);
+}
+
+std::uint16_t TFilterExpr::PutConstant(ConstType type, const void* value, std::size_t size) {
+    const std::uint16_t at = PutNode(NodeClass::Constant, TExprOperator::Constant);
+    SetOperand(at, format::caType, static_cast<std::uint16_t>(type));
+    SetOperand(at, format::caSize, static_cast<std::uint16_t>(size));
+    SetOperand(at, format::caValue, PutLiteral(value, size));
+    return at;
 }
 
 std::uint16_t TFilterExpr::PutLiteral(const void* data, std::size_t size) {

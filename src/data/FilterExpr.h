@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/FieldType.h"
+#include "engine/FilterFormat.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,9 @@ struct TExprFields {
 
     // First match in field order, without regard to case; nullptr when there is none.
     const TExprField* Find(std::string_view name) const;
+
+    // The fields a table view declares by default over the engine's field descriptions.
+    static TExprFields FromEngine(const std::vector<engine::FieldDesc>& fields, std::string viewName = {});
 };
 
 struct TFilterExprOptions {
@@ -36,31 +40,8 @@ struct TFilterExprOptions {
     bool NoPartialCompare = false;
 };
 
-// Operator codes as the expression buffer carries them.
-enum class TExprOperator : std::uint32_t {
-    None = 0,
-    IsBlank = 1,
-    NotBlank = 2,
-    Equal = 3,
-    NotEqual = 4,
-    Greater = 5,
-    Less = 6,
-    GreaterEqual = 7,
-    LessEqual = 8,
-    Not = 9,
-    And = 10,
-    Or = 11,
-    FieldRef = 13,
-    Constant = 14,
-    Add = 16,
-    Subtract = 17,
-    Multiply = 18,
-    Divide = 19,
-    Like = 30,
-    In = 31,
-    Function = 35,
-    ListElement = 36,
-};
+// Operators of the parse tree are those the expression buffer carries.
+using TExprOperator = engine::filter::FilterOp;
 
 enum class TExprNodeKind { Field, Const, Operator, Func };
 enum class TExprScope { Field, Aggregate, Const };
@@ -144,8 +125,10 @@ private:
     std::uint16_t WriteList(const std::vector<TExprNode*>& entries, TExprOperator parentOp);
     std::uint16_t WriteFunction(const TExprNode* node);
 
-    std::uint16_t PutNode(std::uint32_t nodeClass, TExprOperator op, int operandCount);
+    std::uint16_t PutNode(engine::filter::NodeClass nodeClass, TExprOperator op);
     void SetOperand(std::uint16_t node, int index, std::uint16_t value);
+    // A constant node and its value in the literal area.
+    std::uint16_t PutConstant(engine::filter::ConstType type, const void* value, std::size_t size);
     std::uint16_t PutLiteral(const void* data, std::size_t size);
     std::uint16_t PutText(const std::string& text);
 

@@ -10,35 +10,7 @@ engine::FieldDesc MakeFieldDesc(const SchemaField& field) {
     engine::FieldDesc desc;
     desc.name = std::string(field.name);
     desc.size = static_cast<std::uint16_t>(field.size);
-    switch (field.type) {
-    case ftString:
-        desc.type = engine::FieldType::ZString;
-        break;
-    case ftMemo:
-        desc.type = engine::FieldType::Blob;
-        desc.subtype = engine::FieldSubtype::Memo;
-        break;
-    case ftDate:
-        desc.type = engine::FieldType::Date;
-        break;
-    case ftBoolean:
-        desc.type = engine::FieldType::Bool;
-        break;
-    case ftAutoInc:
-        desc.type = engine::FieldType::Int32;
-        desc.subtype = engine::FieldSubtype::AutoInc;
-        break;
-    case ftInteger:
-        desc.type = engine::FieldType::Int32;
-        break;
-    case ftCurrency:
-        desc.type = engine::FieldType::Float;
-        desc.subtype = engine::FieldSubtype::Money;
-        break;
-    default:
-        desc.type = engine::FieldType::Float;
-        break;
-    }
+    SetEngineFieldType(field.type, desc);
     return desc;
 }
 

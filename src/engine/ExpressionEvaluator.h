@@ -31,8 +31,8 @@ public:
     virtual std::optional<SqlCondition> PushDown() const { return std::nullopt; }
 };
 
-// Turns expression buffers into compiled filters. Installed once by the layer that owns the
-// expression format; until then expression filters are refused with esFilterNotSupported.
+// Turns expression buffers into compiled filters. EngineInit installs FilterEvaluator, the one
+// reader of the buffers the data layer writes, unless another is in place.
 class ExpressionEvaluator {
 public:
     virtual ~ExpressionEvaluator() = default;
@@ -41,6 +41,9 @@ public:
                                  std::unique_ptr<CompiledFilter>& compiled) = 0;
 };
 
+// The evaluator AddFilter compiles with. Tests and benchmarks put one of their own in its place (or
+// none: expression filters are then refused with esFilterNotSupported) and restore the one they
+// found.
 void SetExpressionEvaluator(std::shared_ptr<ExpressionEvaluator> evaluator);
 std::shared_ptr<ExpressionEvaluator> GetExpressionEvaluator();
 

@@ -2,6 +2,7 @@
 
 #include "base/Strings.h"
 #include "engine/Errors.h"
+#include "engine/FilterFormat.h"
 #include "engine/TableSchema.h"
 
 #include <cmath>
@@ -12,57 +13,10 @@ namespace ws::engine {
 
 namespace {
 
-// ---- the buffer format --------------------------------------------------------------------------
+using filter::ConstType;
+using filter::FilterOp;
+using filter::NodeClass;
 
-enum NodeClass : std::uint32_t {
-    ncUnary = 1,
-    ncBinary = 2,
-    ncCompare = 3,
-    ncField = 4,
-    ncConstant = 5,
-    ncFunction = 10,
-    ncListElement = 11,
-};
-
-enum Op : std::uint32_t {
-    opIsBlank = 1,
-    opNotBlank = 2,
-    opEqual = 3,
-    opNotEqual = 4,
-    opGreater = 5,
-    opLess = 6,
-    opGreaterEqual = 7,
-    opLessEqual = 8,
-    opNot = 9,
-    opAnd = 10,
-    opOr = 11,
-    opField = 13,
-    opConstant = 14,
-    opAdd = 16,
-    opSubtract = 17,
-    opMultiply = 18,
-    opDivide = 19,
-    opLike = 30,
-    opIn = 31,
-    opListElement = 36,
-};
-
-// Engine type codes of constants.
-enum ConstType : std::uint16_t {
-    ctText = 1,
-    ctDate = 2,
-    ctBool = 4,
-    ctInt16 = 5,
-    ctInt32 = 6,
-    ctFloat = 7,
-    ctTime = 10,
-    ctDateTime = 11,
-    ctWord = 12,
-};
-
-constexpr std::uint16_t kVersion = 2;
-constexpr std::size_t kHeaderSize = 10;
-constexpr std::size_t kNodeHeader = 8;
 // Children may be shared or even loop back in a damaged buffer: the decoded tree is bounded.
 constexpr int kMaxDepth = 256;
 constexpr int kMaxNodes = 20000;
@@ -84,7 +38,7 @@ struct Val {
 };
 
 struct Node {
-    std::uint32_t op = 0;
+    FilterOp op = FilterOp::None;
     Kind kind = Kind::Truth;
     std::unique_ptr<Node> left;
     std::unique_ptr<Node> right;
@@ -93,7 +47,7 @@ struct Node {
     const FieldDesc* field = nullptr;
     // constant
     Val constant;
-    std::uint16_t constType = 0;
+    ConstType constType = ConstType::None;
     // compare node
     bool compareNode = false;
     bool caseInsensitive = false;
@@ -127,18 +81,26 @@ private:
     }
 
     bool Word(std::size_t at, std::uint16_t& value) const {
-        if (at + 2 > m_Nodes.size())
+        if (at + filter::kOperandSize > m_Nodes.size())
             return false;
-        std::memcpy(&value, m_Nodes.data() + at, 2);
+        std::memcpy(&value, m_Nodes.data() + at, filter::kOperandSize);
+        return true;
+    }
+
+    bool Header(std::size_t at, std::uint32_t& nodeClass, FilterOp& op) const {
+        if (at + filter::kNodeHeaderSize > m_Nodes.size())
+            return false;
+        std::memcpy(&nodeClass, m_Nodes.data() + at + filter::kNodeClassAt, sizeof nodeClass);
+        std::memcpy(&op, m_Nodes.data() + at + filter::kNodeOperatorAt, sizeof op);
         return true;
     }
 
     static bool Logical(const Node& n) { return n.kind == Kind::Truth || n.kind == Kind::Bool; }
 
     std::unique_ptr<Node> Decode(std::size_t at, int depth);
-    std::unique_ptr<Node> DecodeUnary(std::uint32_t op, const std::uint16_t* operands, int depth);
-    std::unique_ptr<Node> DecodeBinary(std::uint32_t op, const std::uint16_t* operands, int depth);
-    std::unique_ptr<Node> DecodeCompare(std::uint32_t op, const std::uint16_t* operands, int depth);
+    std::unique_ptr<Node> DecodeUnary(FilterOp op, const std::uint16_t* operands, int depth);
+    std::unique_ptr<Node> DecodeBinary(FilterOp op, const std::uint16_t* operands, int depth);
+    std::unique_ptr<Node> DecodeCompare(FilterOp op, const std::uint16_t* operands, int depth);
     std::unique_ptr<Node> DecodeField(const std::uint16_t* operands);
     std::unique_ptr<Node> DecodeConstant(const std::uint16_t* operands);
     bool DecodeList(std::uint16_t at, Node& in, int depth);
@@ -151,113 +113,95 @@ private:
     std::string m_Why;
 };
 
-int OperandCount(std::uint32_t nodeClass) {
-    switch (nodeClass) {
-    case ncUnary:
-        return 1;
-    case ncBinary:
-    case ncField:
-    case ncFunction:
-    case ncListElement:
-        return 2;
-    case ncConstant:
-        return 3;
-    case ncCompare:
-        return 4;
-    default:
-        return -1;
-    }
-}
-
 std::unique_ptr<Node> Decoder::Decode(std::size_t at, int depth) {
     if (depth > kMaxDepth || ++m_Count > kMaxNodes)
         return Refuse("the expression is nested too deeply");
-    if (at + kNodeHeader > m_Nodes.size())
-        return Refuse("a node lies outside the node area");
     std::uint32_t nodeClass = 0;
-    std::uint32_t op = 0;
-    std::memcpy(&nodeClass, m_Nodes.data() + at, 4);
-    std::memcpy(&op, m_Nodes.data() + at + 4, 4);
-    const int count = OperandCount(nodeClass);
+    FilterOp op = FilterOp::None;
+    if (!Header(at, nodeClass, op))
+        return Refuse("a node lies outside the node area");
+    const int count = filter::OperandCount(nodeClass);
     if (count < 0)
         return Refuse(Format("unknown node class %u", nodeClass));
     std::uint16_t operands[4] = {};
     for (int i = 0; i < count; ++i) {
-        if (!Word(at + kNodeHeader + 2 * static_cast<std::size_t>(i), operands[i]))
+        if (!Word(at + filter::OperandAt(i), operands[i]))
             return Refuse("a node lies outside the node area");
     }
-    switch (nodeClass) {
-    case ncUnary:
+    switch (static_cast<NodeClass>(nodeClass)) {
+    case NodeClass::Unary:
         return DecodeUnary(op, operands, depth);
-    case ncBinary:
+    case NodeClass::Binary:
         return DecodeBinary(op, operands, depth);
-    case ncCompare:
+    case NodeClass::Compare:
         return DecodeCompare(op, operands, depth);
-    case ncField:
-        return op == opField ? DecodeField(operands) : Refuse("a field node with a wrong operator");
-    case ncConstant:
-        return op == opConstant ? DecodeConstant(operands) : Refuse("a constant node with a wrong operator");
-    case ncFunction:
+    case NodeClass::Field:
+        return op == FilterOp::FieldRef ? DecodeField(operands)
+                                        : Refuse("a field node with a wrong operator");
+    case NodeClass::Constant:
+        return op == FilterOp::Constant ? DecodeConstant(operands)
+                                        : Refuse("a constant node with a wrong operator");
+    case NodeClass::Function:
         return Refuse("function calls are not supported");
     default:
         return Refuse("a list element outside a list");
     }
 }
 
-std::unique_ptr<Node> Decoder::DecodeUnary(std::uint32_t op, const std::uint16_t* operands, int depth) {
-    if (op != opNot && op != opIsBlank && op != opNotBlank)
-        return Refuse(Format("operator %u in a unary node", op));
+std::unique_ptr<Node> Decoder::DecodeUnary(FilterOp op, const std::uint16_t* operands, int depth) {
+    if (op != FilterOp::Not && op != FilterOp::IsBlank && op != FilterOp::NotBlank)
+        return Refuse(Format("operator %u in a unary node", static_cast<unsigned>(op)));
     auto node = std::make_unique<Node>();
     node->op = op;
-    node->left = Decode(operands[0], depth + 1);
+    node->left = Decode(operands[filter::uoChild], depth + 1);
     if (!node->left)
         return nullptr;
-    if (op == opNot && !Logical(*node->left))
+    if (op == FilterOp::Not && !Logical(*node->left))
         return Refuse("NOT of something that is not a condition");
     return node;
 }
 
-std::unique_ptr<Node> Decoder::DecodeBinary(std::uint32_t op, const std::uint16_t* operands, int depth) {
+std::unique_ptr<Node> Decoder::DecodeBinary(FilterOp op, const std::uint16_t* operands, int depth) {
     auto node = std::make_unique<Node>();
     node->op = op;
-    node->left = Decode(operands[0], depth + 1);
+    node->left = Decode(operands[filter::boLeft], depth + 1);
     if (!node->left)
         return nullptr;
-    if (op == opIn) {
-        if (operands[1] == 0 || !DecodeList(operands[1], *node, depth + 1))
+    if (op == FilterOp::In) {
+        if (operands[filter::boRight] == 0 || !DecodeList(operands[filter::boRight], *node, depth + 1))
             return Refuse("an IN node without a valid list");
         return node;
     }
-    node->right = Decode(operands[1], depth + 1);
+    node->right = Decode(operands[filter::boRight], depth + 1);
     if (!node->right)
         return nullptr;
     const Kind l = node->left->kind;
     const Kind r = node->right->kind;
     switch (op) {
-    case opAnd:
-    case opOr:
+    case FilterOp::And:
+    case FilterOp::Or:
         return Logical(*node->left) && Logical(*node->right)
                    ? std::move(node)
                    : Refuse("AND or OR of something that is not a condition");
-    case opEqual:
-    case opNotEqual:
-    case opGreater:
-    case opLess:
-    case opGreaterEqual:
-    case opLessEqual:
+    case FilterOp::Equal:
+    case FilterOp::NotEqual:
+    case FilterOp::Greater:
+    case FilterOp::Less:
+    case FilterOp::GreaterEqual:
+    case FilterOp::LessEqual:
         return Comparable(l, r) ? std::move(node) : Refuse("a comparison of values of different kinds");
-    case opLike:
+    case FilterOp::Like:
         return l == Kind::Text && r == Kind::Text ? std::move(node)
                                                   : Refuse("LIKE on something that is not text");
-    case opAdd:
-    case opSubtract:
-    case opMultiply:
-    case opDivide:
+    case FilterOp::Add:
+    case FilterOp::Subtract:
+    case FilterOp::Multiply:
+    case FilterOp::Divide:
         node->kind = Kind::Number;
         return Numeric(l) && Numeric(r) ? std::move(node)
                                         : Refuse("arithmetic on something that is not a number");
     default:
-        return Refuse(Format("operator %u in a binary node", op));
+        return Refuse(Format("operator %u in a binary node", static_cast<unsigned>(op)));
     }
 }
 
@@ -268,15 +212,13 @@ bool Decoder::DecodeList(std::uint16_t at, Node& in, int depth) {
             return false;
         }
         std::uint32_t nodeClass = 0;
-        std::uint32_t op = 0;
+        FilterOp op = FilterOp::None;
         std::uint16_t entry = 0;
         std::uint16_t next = 0;
-        if (at + kNodeHeader > m_Nodes.size() || !Word(at + kNodeHeader, entry) ||
-            !Word(at + kNodeHeader + 2, next))
+        if (!Header(at, nodeClass, op) || !Word(at + filter::OperandAt(filter::loEntry), entry) ||
+            !Word(at + filter::OperandAt(filter::loNext), next))
             return false;
-        std::memcpy(&nodeClass, m_Nodes.data() + at, 4);
-        std::memcpy(&op, m_Nodes.data() + at + 4, 4);
-        if (nodeClass != ncListElement || op != opListElement)
+        if (nodeClass != static_cast<std::uint32_t>(NodeClass::ListElement) || op != FilterOp::ListElement)
             return false;
         std::unique_ptr<Node> value = Decode(entry, depth + 1);
         if (!value || !Comparable(in.left->kind, value->kind))
@@ -287,23 +229,23 @@ bool Decoder::DecodeList(std::uint16_t at, Node& in, int depth) {
     return !in.list.empty();
 }
 
-std::unique_ptr<Node> Decoder::DecodeCompare(std::uint32_t op, const std::uint16_t* operands, int depth) {
-    if (op != opEqual && op != opNotEqual && op != opLike)
-        return Refuse(Format("operator %u in a compare node", op));
-    if (operands[0] > 1)
+std::unique_ptr<Node> Decoder::DecodeCompare(FilterOp op, const std::uint16_t* operands, int depth) {
+    if (op != FilterOp::Equal && op != FilterOp::NotEqual && op != FilterOp::Like)
+        return Refuse(Format("operator %u in a compare node", static_cast<unsigned>(op)));
+    if (operands[filter::coCaseInsensitive] > 1)
         return Refuse("a compare node with a bad case flag");
     auto node = std::make_unique<Node>();
     node->op = op;
     node->compareNode = true;
-    node->caseInsensitive = operands[0] == 1;
-    node->partial = operands[1];
-    node->left = Decode(operands[2], depth + 1);
+    node->caseInsensitive = operands[filter::coCaseInsensitive] == 1;
+    node->partial = operands[filter::coPartialLength];
+    node->left = Decode(operands[filter::coField], depth + 1);
     if (!node->left)
         return nullptr;
-    node->right = Decode(operands[3], depth + 1);
+    node->right = Decode(operands[filter::coConstant], depth + 1);
     if (!node->right)
         return nullptr;
-    if (!node->left->field || node->left->kind != Kind::Text || node->right->constType != ctText)
+    if (!node->left->field || node->left->kind != Kind::Text || node->right->constType != ConstType::Text)
         return Refuse("a compare node needs a text field and a text constant");
     return node;
 }
@@ -335,14 +277,15 @@ bool Decoder::LiteralText(std::size_t at, std::size_t limit, std::string& text) 
 }
 
 std::unique_ptr<Node> Decoder::DecodeField(const std::uint16_t* operands) {
-    const auto found = m_Fields.find(operands[0]);
+    const std::uint16_t number = operands[filter::foNumber];
+    const auto found = m_Fields.find(number);
     if (found == m_Fields.end() || found->second->type == FieldType::Unknown)
-        return Refuse(Format("no field number %u in this table", operands[0]));
+        return Refuse(Format("no field number %u in this table", number));
     std::string name;
-    if (!LiteralText(operands[1], m_Literals.size(), name))
+    if (!LiteralText(operands[filter::foName], m_Literals.size(), name))
         return Refuse("a field name lies outside the literal area");
     auto node = std::make_unique<Node>();
-    node->op = opField;
+    node->op = FilterOp::FieldRef;
     node->field = found->second;
     node->kind = FieldKind(found->second->type);
     return node;
@@ -355,28 +298,26 @@ double Load(const std::uint8_t* p) {
     return static_cast<double>(value);
 }
 
-// The size and kind of each fixed-size constant type.
-struct FixedConstant {
-    std::uint16_t type;
-    std::size_t size;
-    Kind kind;
-};
-constexpr FixedConstant kFixedConstants[] = {
-    {ctBool, 2, Kind::Bool},    {ctInt16, 2, Kind::Number},      {ctWord, 2, Kind::Number},
-    {ctInt32, 4, Kind::Number}, {ctFloat, 8, Kind::Number},      {ctDate, 4, Kind::Date},
-    {ctTime, 4, Kind::Time},    {ctDateTime, 8, Kind::DateTime},
-};
+// The kind of a fixed-size constant: the times are constants' own, a word is a number, and every
+// other type is one of the engine's field types.
+Kind ConstKind(ConstType type) {
+    if (type == ConstType::Time)
+        return Kind::Time;
+    if (type == ConstType::DateTime)
+        return Kind::DateTime;
+    return type == ConstType::Word ? Kind::Number : FieldKind(static_cast<FieldType>(type));
+}
 
-double FixedValue(std::uint16_t type, const std::uint8_t* p) {
+double FixedValue(ConstType type, const std::uint8_t* p) {
     switch (type) {
-    case ctBool:
+    case ConstType::Bool:
         return Load<std::uint16_t>(p) != 0 ? 1 : 0;
-    case ctInt16:
+    case ConstType::Int16:
         return Load<std::int16_t>(p);
-    case ctWord:
+    case ConstType::Word:
         return Load<std::uint16_t>(p);
-    case ctFloat:
-    case ctDateTime:
+    case ConstType::Float:
+    case ConstType::DateTime:
         return Load<double>(p);
     default:
         return Load<std::int32_t>(p);
@@ -384,27 +325,27 @@ double FixedValue(std::uint16_t type, const std::uint8_t* p) {
 }
 
 std::unique_ptr<Node> Decoder::DecodeConstant(const std::uint16_t* operands) {
-    const std::uint16_t type = operands[0];
-    const std::size_t size = operands[1];
-    const std::size_t at = operands[2];
+    const auto type = static_cast<ConstType>(operands[filter::caType]);
+    const std::size_t size = operands[filter::caSize];
+    const std::size_t at = operands[filter::caValue];
     if (size == 0 || at + size > m_Literals.size())
         return Refuse("a constant lies outside the literal area");
     auto node = std::make_unique<Node>();
-    node->op = opConstant;
+    node->op = FilterOp::Constant;
     node->constType = type;
     node->constant.null = false;
-    if (type == ctText) {
+    if (type == ConstType::Text) {
         node->kind = Kind::Text;
         if (!LiteralText(at, at + size, node->constant.text))
             return Refuse("a text constant without its end");
         return node;
     }
-    for (const FixedConstant& fixed : kFixedConstants) {
+    for (const filter::FixedConstLayout& fixed : filter::kFixedConstants) {
         if (fixed.type != type)
             continue;
         if (size != fixed.size)
             return Refuse("a constant of the wrong size");
-        node->kind = fixed.kind;
+        node->kind = ConstKind(type);
         node->constant.number = FixedValue(type, m_Literals.data() + at);
         return node;
     }
@@ -472,25 +413,25 @@ public:
 
     Val Eval(const Node& n) const {
         switch (n.op) {
-        case opField:
+        case FilterOp::FieldRef:
             return FieldValue(m_Read, *n.field);
-        case opConstant:
+        case FilterOp::Constant:
             return n.constant;
-        case opNot:
+        case FilterOp::Not:
             return Truth(!Test(*n.left));
-        case opAnd:
+        case FilterOp::And:
             return Truth(Test(*n.left) && Test(*n.right));
-        case opOr:
+        case FilterOp::Or:
             return Truth(Test(*n.left) || Test(*n.right));
-        case opIsBlank:
-        case opNotBlank:
-            return Truth(Eval(*n.left).null == (n.op == opIsBlank));
-        case opIn:
+        case FilterOp::IsBlank:
+        case FilterOp::NotBlank:
+            return Truth(Eval(*n.left).null == (n.op == FilterOp::IsBlank));
+        case FilterOp::In:
             return In(n);
-        case opAdd:
-        case opSubtract:
-        case opMultiply:
-        case opDivide:
+        case FilterOp::Add:
+        case FilterOp::Subtract:
+        case FilterOp::Multiply:
+        case FilterOp::Divide:
             return Arithmetic(n);
         default:
             return Compare(n);
@@ -518,7 +459,7 @@ private:
             return Truth(false);
         if (n.partial != 0 && a.text.size() > n.partial)
             a.text.resize(n.partial);
-        if (n.op == opLike) {
+        if (n.op == FilterOp::Like) {
             if (n.caseInsensitive)
                 return Truth(LikeMatch(UpperCase(a.text), UpperCase(b.text)));
             return Truth(LikeMatch(a.text, b.text));
@@ -526,17 +467,17 @@ private:
         const int order = Order(a, b, n.left->kind, n.caseInsensitive);
         // NaN is neither less, greater nor equal.
         if (n.left->kind != Kind::Text && a.number != b.number && order == 0)
-            return Truth(n.op == opNotEqual);
+            return Truth(n.op == FilterOp::NotEqual);
         switch (n.op) {
-        case opEqual:
+        case FilterOp::Equal:
             return Truth(order == 0);
-        case opNotEqual:
+        case FilterOp::NotEqual:
             return Truth(order != 0);
-        case opGreater:
+        case FilterOp::Greater:
             return Truth(order > 0);
-        case opLess:
+        case FilterOp::Less:
             return Truth(order < 0);
-        case opGreaterEqual:
+        case FilterOp::GreaterEqual:
             return Truth(order >= 0);
         default:
             return Truth(order <= 0);
@@ -560,17 +501,17 @@ private:
         const Val a = Eval(*n.left);
         const Val b = Eval(*n.right);
         Val v;
-        if (a.null || b.null || (n.op == opDivide && b.number == 0))
+        if (a.null || b.null || (n.op == FilterOp::Divide && b.number == 0))
             return v;
         v.null = false;
         switch (n.op) {
-        case opAdd:
+        case FilterOp::Add:
             v.number = a.number + b.number;
             break;
-        case opSubtract:
+        case FilterOp::Subtract:
             v.number = a.number - b.number;
             break;
-        case opMultiply:
+        case FilterOp::Multiply:
             v.number = a.number * b.number;
             break;
         default:
@@ -599,37 +540,37 @@ public:
 
 private:
     static bool FieldLeft(const Node& n) {
-        return n.left && n.left->field && n.right && n.right->op == opConstant;
+        return n.left && n.left->field && n.right && n.right->op == FilterOp::Constant;
     }
 
     bool Condition(const Node& n, std::string& sql) {
         std::string a;
         std::string b;
         switch (n.op) {
-        case opAnd:
-        case opOr:
+        case FilterOp::And:
+        case FilterOp::Or:
             if (!Condition(*n.left, a) || !Condition(*n.right, b))
                 return false;
-            sql = "(" + a + (n.op == opAnd ? " AND " : " OR ") + b + ")";
+            sql = "(" + a + (n.op == FilterOp::And ? " AND " : " OR ") + b + ")";
             return true;
-        case opNot:
+        case FilterOp::Not:
             if (!Condition(*n.left, a))
                 return false;
             sql = "(NOT " + a + ")";
             return true;
-        case opIsBlank:
-        case opNotBlank:
+        case FilterOp::IsBlank:
+        case FilterOp::NotBlank:
             if (!n.left->field || n.left->field->type == FieldType::Blob)
                 return false;
             sql = "(" + TableSchema::Quote(n.left->field->name) +
-                  (n.op == opIsBlank ? " IS NULL)" : " IS NOT NULL)");
+                  (n.op == FilterOp::IsBlank ? " IS NULL)" : " IS NOT NULL)");
             return true;
-        case opEqual:
-        case opNotEqual:
-        case opGreater:
-        case opLess:
-        case opGreaterEqual:
-        case opLessEqual:
+        case FilterOp::Equal:
+        case FilterOp::NotEqual:
+        case FilterOp::Greater:
+        case FilterOp::Less:
+        case FilterOp::GreaterEqual:
+        case FilterOp::LessEqual:
             return !n.compareNode && FieldLeft(n) && Comparison(n, sql);
         default:
             return false;
@@ -640,19 +581,19 @@ private:
         const FieldDesc& field = *n.left->field;
         const Node& constant = *n.right;
         const std::string column = TableSchema::Quote(field.name);
-        if (field.type == FieldType::Bool && constant.constType == ctBool &&
-            (n.op == opEqual || n.op == opNotEqual)) {
-            const bool wantTrue = (constant.constant.number != 0) == (n.op == opEqual);
+        if (field.type == FieldType::Bool && constant.constType == ConstType::Bool &&
+            (n.op == FilterOp::Equal || n.op == FilterOp::NotEqual)) {
+            const bool wantTrue = (constant.constant.number != 0) == (n.op == FilterOp::Equal);
             sql = "(" + column + " IS NOT NULL AND CAST(" + column + " AS INTEGER) " +
                   (wantTrue ? "<>" : "=") + " 0)";
             return true;
         }
-        if (field.type != FieldType::Float || constant.constType != ctFloat ||
+        if (field.type != FieldType::Float || constant.constType != ConstType::Float ||
             !std::isfinite(constant.constant.number))
             return false;
-        static const std::map<std::uint32_t, const char*> symbols = {
-            {opEqual, "="}, {opNotEqual, "<>"},     {opGreater, ">"},
-            {opLess, "<"},  {opGreaterEqual, ">="}, {opLessEqual, "<="}};
+        static const std::map<FilterOp, const char*> symbols = {
+            {FilterOp::Equal, "="}, {FilterOp::NotEqual, "<>"},     {FilterOp::Greater, ">"},
+            {FilterOp::Less, "<"},  {FilterOp::GreaterEqual, ">="}, {FilterOp::LessEqual, "<="}};
         sql = "(" + column + " IS NOT NULL AND CAST(" + column + " AS REAL) " + symbols.at(n.op) + " ?)";
         m_Params.emplace_back(constant.constant.number);
         return true;
@@ -696,18 +637,22 @@ EngineStatus FilterEvaluator::Decode(std::span<const std::uint8_t> buffer,
                                      const std::vector<FieldDesc>& fields,
                                      std::unique_ptr<Program>& program) {
     program.reset();
-    if (buffer.size() < kHeaderSize)
+    if (buffer.size() < filter::kHeaderSize)
         return Invalid("shorter than its header");
-    std::uint16_t header[5];
-    std::memcpy(header, buffer.data(), sizeof header);
-    const std::size_t total = header[1];
-    const std::size_t nodeStart = header[3];
-    const std::size_t literalStart = header[4];
-    if (header[0] != kVersion)
-        return Invalid(Format("version %u", static_cast<unsigned>(header[0])));
-    if (total < kHeaderSize || total > buffer.size())
+    const auto word = [&buffer](filter::HeaderWord at) {
+        std::uint16_t value = 0;
+        std::memcpy(&value, buffer.data() + at, sizeof value);
+        return value;
+    };
+    const std::uint16_t version = word(filter::hwVersion);
+    const std::size_t total = word(filter::hwTotalSize);
+    const std::size_t nodeStart = word(filter::hwNodeArea);
+    const std::size_t literalStart = word(filter::hwLiteralArea);
+    if (version != filter::kVersion)
+        return Invalid(Format("version %u", static_cast<unsigned>(version)));
+    if (total < filter::kHeaderSize || total > buffer.size())
         return Invalid("its size does not match");
-    if (nodeStart < kHeaderSize || literalStart <= nodeStart || literalStart > total)
+    if (nodeStart < filter::kHeaderSize || literalStart <= nodeStart || literalStart > total)
         return Invalid("its areas lie outside it");
     Decoder decoder(buffer.subspan(nodeStart, literalStart - nodeStart),
                     buffer.subspan(literalStart, total - literalStart), fields);
@@ -717,10 +662,6 @@ EngineStatus FilterEvaluator::Decode(std::span<const std::uint8_t> buffer,
         return Invalid(why);
     program = std::make_unique<Compiled>(std::move(root));
     return esOk;
-}
-
-void InstallFilterEvaluator() {
-    SetExpressionEvaluator(std::make_shared<FilterEvaluator>());
 }
 
 } // namespace ws::engine

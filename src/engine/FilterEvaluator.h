@@ -33,7 +33,4 @@ public:
                          std::unique_ptr<CompiledFilter>& compiled) override;
 };
 
-// Makes the engine accept expression filters; called once while the engine starts.
-void InstallFilterEvaluator();
-
 } // namespace ws::engine

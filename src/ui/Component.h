@@ -106,7 +106,6 @@ private:
     void BeforeDestruction();
     void MarkDestroying();
     void NotifyAll(TComponent* component, TOperation operation);
-    void ForgetFreeNotification(TComponent* component);
 
     TComponent* m_Owner = nullptr;
     std::string m_Name;

@@ -1,11 +1,8 @@
 // Filters end to end: buffers from the builder added to a real table of the engine, the rows and
-// counts that come back, and what the admin tool prints.
+// counts that come back.
 #include "FilterTestSupport.h"
 #include "engine/Engine.h"
-#include "engine/FilterEvaluator.h"
-#include "jobsdb/FilterCommand.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -28,7 +25,6 @@ struct Job {
 class FilterEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        InstallFilterEvaluator();
         ASSERT_EQ(EngineInit(), esOk);
         char pattern[] = "/tmp/ws-filters-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
@@ -51,8 +47,7 @@ protected:
                   esOk);
         std::vector<FieldDesc> descs;
         ASSERT_EQ(GetFieldDescs(m_Cursor, descs), esOk);
-        m_Fields = jobsdb::ExprFieldsFromEngine(descs);
-        m_Fields.ViewName = "JobsTable";
+        m_Fields = TExprFields::FromEngine(descs, "JobsTable");
         for (const Job& job : Jobs())
             Insert(job);
     }
@@ -160,28 +155,57 @@ TEST_F(FilterEngineTest, DamagedBufferIsRefusedByAddFilter) {
     EXPECT_EQ(AddFilter(m_Cursor, 0, buffer, filter), esInvalidFilter);
 }
 
-TEST_F(FilterEngineTest, FilterCommandReadsTheTablesFields) {
-    const auto ok = jobsdb::FilterCommandForTable(m_Dir, "OrderHead.DB", "isactive");
-    EXPECT_EQ(ok.exitStatus, 0);
-    EXPECT_EQ(ok.output, jobsdb::HexLines(Build(m_Fields, "isactive")));
-    const auto unknown = jobsdb::FilterCommandForTable(m_Dir, "OrderHead.DB", "Nowhere = 1");
-    EXPECT_EQ(unknown.output, "OrderHead.DB: Field 'Nowhere' not found\n");
-    const auto missing = jobsdb::FilterCommandForTable(m_Dir, "Missing.DB", "IsActive");
-    EXPECT_EQ(missing.exitStatus, 1);
-    EXPECT_EQ(missing.output.rfind(ErrorText(esTableNotFound), 0), 0u) << missing.output;
-    // The command leaves the engine as it found it.
-    EXPECT_EQ(EngineStartCount(), 1);
-}
-
-TEST(FilterCommand, PrintsTheBufferInHexOrTheMessage) {
-    const auto ok = jobsdb::FilterCommand(OrderHeadFields(), "(IsActive=True) AND (isJewish=True)");
-    EXPECT_EQ(ok.exitStatus, 0);
-    EXPECT_EQ(ok.output.substr(0, 48), "02 00 78 00 ff ff 0a 00 62 00 02 00 00 00 0a 00\n");
-    EXPECT_EQ(std::count(ok.output.begin(), ok.output.end(), '\n'), 8); // 120 bytes
-    EXPECT_EQ(ok.output.substr(ok.output.size() - 24), "65 77 69 73 68 00 01 00\n");
-    const auto failed = jobsdb::FilterCommand(OrderHeadFields(), "(IsActive=True");
-    EXPECT_EQ(failed.exitStatus, 1);
-    EXPECT_EQ(failed.output, "')' expected but nothing found\n");
+// The fields a view declares over the engine's descriptions: the field type of each engine type and
+// subtype, and back the engine's type that holds it, for the tables the program creates.
+TEST(ExprFieldsFromEngine, FieldTypesFollowTheEnginesTypesAndSubtypes) {
+    struct Case {
+        FieldType type;
+        FieldSubtype subtype;
+        std::uint16_t size;
+        std::uint16_t length;
+        TFieldType expected;
+    };
+    const Case cases[] = {
+        {FieldType::ZString, FieldSubtype::None, 20, 81, ftString},
+        {FieldType::ZString, FieldSubtype::None, 0, 1, ftUnknown},
+        {FieldType::Date, FieldSubtype::None, 0, 4, ftDate},
+        {FieldType::Bool, FieldSubtype::None, 0, 2, ftBoolean},
+        {FieldType::Int16, FieldSubtype::None, 0, 2, ftSmallint},
+        {FieldType::Int16, FieldSubtype::None, 0, 4, ftUnknown},
+        {FieldType::Int32, FieldSubtype::None, 0, 4, ftInteger},
+        {FieldType::Int32, FieldSubtype::AutoInc, 0, 4, ftAutoInc},
+        {FieldType::Int32, FieldSubtype::Money, 0, 4, ftInteger},
+        {FieldType::Float, FieldSubtype::None, 0, 8, ftFloat},
+        {FieldType::Float, FieldSubtype::Money, 0, 8, ftCurrency},
+        {FieldType::Blob, FieldSubtype::None, 0, 8, ftBlob},
+        {FieldType::Blob, FieldSubtype::Memo, 240, 8, ftMemo},
+        {FieldType::Unknown, FieldSubtype::None, 0, 0, ftUnknown},
+    };
+    for (const Case& c : cases) {
+        FieldDesc desc;
+        desc.number = 3;
+        desc.name = "F";
+        desc.type = c.type;
+        desc.subtype = c.subtype;
+        desc.size = c.size;
+        desc.length = c.length;
+        const TExprFields fields = TExprFields::FromEngine({desc}, "V");
+        ASSERT_EQ(fields.Fields.size(), 1u);
+        const TExprField& field = fields.Fields[0];
+        EXPECT_EQ(field.DataType, c.expected)
+            << static_cast<int>(c.type) << "/" << static_cast<int>(c.subtype);
+        EXPECT_EQ(field.FieldNo, 3);
+        EXPECT_EQ(field.Size, c.size);
+        if (c.expected == ftUnknown)
+            continue;
+        FieldDesc back = desc;
+        SetEngineFieldType(c.expected, back);
+        EXPECT_EQ(back.type, c.type) << FieldTypeName(c.expected);
+        EXPECT_EQ(FieldTypeOf(back), c.expected) << FieldTypeName(c.expected);
+    }
+    FieldDesc none;
+    SetEngineFieldType(ftWord, none);
+    EXPECT_EQ(none.type, FieldType::Unknown);
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include "base/Convert.h"
 #include "base/DateTime.h"
 #include "engine/Errors.h"
-#include "jobsdb/FilterCommand.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
@@ -33,6 +32,7 @@ std::vector<FieldDesc> EngineFields() {
         f.type = type;
         f.subtype = sub;
         f.size = type == FieldType::ZString ? 20 : 0;
+        f.length = type == FieldType::Int16 ? 2 : 0;
         return f;
     };
     return {field(fName, "Name", FieldType::ZString),
@@ -49,7 +49,7 @@ using Row = std::map<std::uint16_t, Value>;
 
 class FilterEvaluatorTest : public ::testing::Test {
 protected:
-    FilterEvaluatorTest() : m_Fields(EngineFields()), m_ExprFields(jobsdb::ExprFieldsFromEngine(m_Fields)) {}
+    FilterEvaluatorTest() : m_Fields(EngineFields()), m_ExprFields(TExprFields::FromEngine(m_Fields)) {}
 
     std::unique_ptr<FilterEvaluator::Program> Decode(const std::vector<std::uint8_t>& buffer,
                                                      engine::EngineStatus expected = engine::esOk) {

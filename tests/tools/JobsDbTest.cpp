@@ -2,6 +2,7 @@
 // rule of init and demo, the two date forms, the refusal of values longer than their field, and
 // the help. What it wrote is read back from the table files with SQLite directly.
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -302,6 +303,28 @@ TEST_F(JobsDb, HelpDescribesEveryCommandWithAnExampleThatRuns) {
     const Result noTable = On(dir, {"dump", "Nothing.DB"});
     EXPECT_EQ(noTable.status, 1);
     EXPECT_NE(noTable.err.find("Nothing.DB"), std::string::npos) << noTable.err;
+}
+
+// filter prints the buffer the table's view would hand the engine, 16 bytes to a line, with the
+// fields numbered as the table has them; a text the builder refuses gives its message.
+TEST_F(JobsDb, FilterPrintsTheBufferInHexOrTheMessage) {
+    const std::string dir = Database();
+    const Result ok = On(dir, {"filter", "OrderHead.DB", "(IsActive=True) AND (isJewish=True)"});
+    EXPECT_EQ(ok.status, 0) << ok.err;
+    ASSERT_GE(ok.out.size(), 48u);
+    EXPECT_EQ(ok.out.substr(0, 48), "02 00 78 00 ff ff 0a 00 62 00 02 00 00 00 0a 00\n");
+    EXPECT_EQ(std::count(ok.out.begin(), ok.out.end(), '\n'), 8); // 120 bytes
+    EXPECT_EQ(ok.out.substr(ok.out.size() - 24), "65 77 69 73 68 00 01 00\n");
+    const Result unclosed = On(dir, {"filter", "OrderHead.DB", "(IsActive=True"});
+    EXPECT_EQ(unclosed.status, 1);
+    EXPECT_EQ(unclosed.err, "')' expected but nothing found\n");
+    const Result unknown = On(dir, {"filter", "OrderHead.DB", "Nowhere = 1"});
+    EXPECT_EQ(unknown.status, 1);
+    EXPECT_EQ(unknown.err, "OrderHead.DB: Field 'Nowhere' not found\n");
+    const Result missing = On(dir, {"filter", "Missing.DB", "IsActive"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("Table does not exist", 0), 0u) << missing.err;
+    EXPECT_NE(missing.err.find("Missing.DB"), std::string::npos) << missing.err;
 }
 
 } // namespace

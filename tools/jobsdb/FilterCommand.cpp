@@ -11,29 +11,6 @@ namespace {
 
 constexpr std::size_t kBytesPerLine = 16;
 
-TFieldType ViewFieldType(const engine::FieldDesc& field) {
-    using engine::FieldSubtype;
-    using engine::FieldType;
-    switch (field.type) {
-    case FieldType::ZString:
-        return ftString;
-    case FieldType::Date:
-        return ftDate;
-    case FieldType::Blob:
-        return field.subtype == FieldSubtype::Memo ? ftMemo : ftBlob;
-    case FieldType::Bool:
-        return ftBoolean;
-    case FieldType::Int16:
-        return ftSmallint;
-    case FieldType::Int32:
-        return field.subtype == FieldSubtype::AutoInc ? ftAutoInc : ftInteger;
-    case FieldType::Float:
-        return field.subtype == FieldSubtype::Money ? ftCurrency : ftFloat;
-    default:
-        return ftUnknown;
-    }
-}
-
 } // namespace
 
 std::string HexLines(std::span<const std::uint8_t> bytes) {
@@ -43,13 +20,6 @@ std::string HexLines(std::span<const std::uint8_t> bytes) {
         out += (i + 1) % kBytesPerLine == 0 || i + 1 == bytes.size() ? "\n" : " ";
     }
     return out;
-}
-
-TExprFields ExprFieldsFromEngine(const std::vector<engine::FieldDesc>& fields) {
-    TExprFields result;
-    for (const engine::FieldDesc& field : fields)
-        result.Fields.push_back({field.name, ViewFieldType(field), field.number, field.size, true});
-    return result;
 }
 
 FilterCommandResult FilterCommand(const TExprFields& fields, const std::string& text) {
@@ -87,9 +57,7 @@ FilterCommandResult FilterCommandForTable(const std::string& dir, const std::str
     EngineExit();
     if (status != esOk)
         return {message + "\n", 1};
-    TExprFields viewFields = ExprFieldsFromEngine(fields);
-    viewFields.ViewName = table;
-    return FilterCommand(viewFields, text);
+    return FilterCommand(TExprFields::FromEngine(fields, table), text);
 }
 
 } // namespace ws::jobsdb

@@ -23,9 +23,6 @@ FilterCommandResult FilterCommand(const TExprFields& fields, const std::string& 
 FilterCommandResult FilterCommandForTable(const std::string& dir, const std::string& table,
                                           const std::string& text);
 
-// The fields a table view would declare for the engine's field descriptions.
-TExprFields ExprFieldsFromEngine(const std::vector<engine::FieldDesc>& fields);
-
 std::string HexLines(std::span<const std::uint8_t> bytes);
 
 } // namespace ws::jobsdb
