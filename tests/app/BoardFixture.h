@@ -6,7 +6,7 @@
 #include "app/ColourBands.h"
 #include "app/Program.h"
 #include "app/frmJobs.h"
-#include "data/JobsDMTestSupport.h"
+#include "jobs/JobsDMTestSupport.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "ui/Application.h"
 #include "ui/Label.h"

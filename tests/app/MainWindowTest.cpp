@@ -3,8 +3,8 @@
 
 #include "app/AppFixture.h"
 #include "app/OneInstance.h"
-#include "data/JobsDM.h"
 #include "grid/wsCheckBox.h"
+#include "jobs/JobsDM.h"
 #include "platform/SystemColors.h"
 #include "ui/ComponentRoots.h"
 #include "ui/ImageList.h"

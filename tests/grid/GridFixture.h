@@ -4,9 +4,9 @@
 // the test's own holding a grid laid out like the top list of the wall screen. Text metrics are
 // fixed: "0" is 11 pixels wide, the data font 23 pixels high and the (bold) title font 24.
 
-#include "data/JobsDMTestSupport.h"
 #include "grid/wsCheckBox.h"
 #include "grid/wsDBGrid.h"
+#include "jobs/JobsDMTestSupport.h"
 #include "platform/HeadlessWindowSystem.h"
 #include "ui/Application.h"
 #include "ui/Form.h"

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "data/Field.h"
-#include "data/JobsDM.h"
 #include "data/LockHolder.h"
 #include "data/Session.h"
 #include "data/wsTable.h"
 #include "engine/FaultInjector.h"
+#include "jobs/JobsDM.h"
 
 #include <cstdio>
 #include <cstdlib>
