@@ -19,6 +19,8 @@
 #include "data/Session.h"
 #include "jobs/JobsDM.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDirectory.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
 
@@ -31,6 +33,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sqlite3.h>
 #include <string>
@@ -124,19 +127,11 @@ const std::vector<std::string>& Letters() {
 class Differential : public ::testing::Test {
 protected:
     void SetUp() override {
-        // A database in memory-backed storage where there is one: the office writes thousands of
-        // times, and every write waits for the disk otherwise.
-        const std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/ws-diff-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_Dir = pattern;
         const std::string config = m_Dir + "/engine.ini";
         std::ofstream(config) << "";
         ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
         Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        m_PreviousRuntime = runtime ? runtime : "";
-        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
         Jobsdb({"init"});
         // A fixed seed by default, so that CI runs the same office every time.
         const char* seed = std::getenv("WALLSCREEN_DIFF_SEED");
@@ -153,12 +148,7 @@ protected:
         m_System.reset();
         TComponent::Free(JobsDM);
         Session().Close();
-        if (m_PreviousRuntime.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        else
-            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
+        m_Runtime.reset();
     }
 
     // ---- the board ----------------------------------------------------------------------------
@@ -666,8 +656,11 @@ protected:
             Insert("RNR.DB", NewRnr());
     }
 
-    std::string m_Dir;
-    std::string m_PreviousRuntime;
+    // A database in memory-backed storage where there is one: the office writes thousands of times,
+    // and every write waits for the disk otherwise.
+    TempDirectory m_Temp{"ws-diff", std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"};
+    const std::string m_Dir = m_Temp.Path();
+    std::optional<ScopedEnvironment> m_Runtime;
     std::uint64_t m_Seed = 0;
     std::mt19937_64 m_Random;
     std::unique_ptr<model::BoardModel> m_Model;
