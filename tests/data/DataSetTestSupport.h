@@ -28,16 +28,16 @@ public:
     std::vector<std::string> Calls;
 
 protected:
-    void ActiveStateChanged() override { Calls.push_back("ActiveStateChanged"); }
-    void RowsChanged() override { Calls.push_back("RowsChanged"); }
-    void WindowScrolled(int distance) override {
-        Calls.push_back("WindowScrolled " + std::to_string(distance));
+    void ActiveChanged() override { Calls.push_back("ActiveChanged"); }
+    void DataSetChanged() override { Calls.push_back("DataSetChanged"); }
+    void DataSetScrolled(int distance) override {
+        Calls.push_back("DataSetScrolled " + std::to_string(distance));
     }
-    void EditStateChanged() override { Calls.push_back("EditStateChanged"); }
-    void RowChanged(TField* field) override {
-        Calls.push_back(field ? "RowChanged " + field->FieldName() : "RowChanged");
+    void EditingChanged() override { Calls.push_back("EditingChanged"); }
+    void RecordChanged(TField* field) override {
+        Calls.push_back(field ? "RecordChanged " + field->FieldName() : "RecordChanged");
     }
-    void WriteBackData() override { Calls.push_back("WriteBackData"); }
+    void UpdateRecord() override { Calls.push_back("UpdateRecord"); }
     void FocusControl(TField* field) override { Calls.push_back("FocusControl " + field->FieldName()); }
 };
 

@@ -5,6 +5,18 @@
 namespace ws::test {
 namespace {
 
+// The grid hears of its view's changes from its own data link only.
+template <typename Grid>
+concept OthersCanTellTheGrid = requires(Grid& grid) {
+    grid.DataSetChanged({});
+};
+template <typename Grid>
+concept OthersCanScrollTheGrid = requires(Grid& grid) {
+    grid.DataSetScrolled({}, 1);
+};
+static_assert(!OthersCanTellTheGrid<TwsCustomDBGrid>);
+static_assert(!OthersCanScrollTheGrid<TwsCustomDBGrid>);
+
 class GridMouseTest : public GridFixture {};
 
 TEST_F(GridMouseTest, PaintingVisitsEveryRowButLeavesTheCurrentRowWhereItWas) {
