@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-LAYERS=(base platform engine ui data grid app)
+LAYERS=(base platform engine ui data jobs grid app)
 # Folders of headers the build generates for the module that includes them.
 GENERATED=(descriptions)
 

@@ -1,8 +1,8 @@
 #include "JobDatabase.h"
 
-#include "data/JobSchema.h"
-#include "data/JobTables.h"
 #include "engine/Engine.h"
+#include "jobs/JobSchema.h"
+#include "jobs/JobTables.h"
 
 #include <array>
 #include <sqlite3.h>

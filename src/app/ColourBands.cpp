@@ -2,7 +2,7 @@
 
 #include "base/Strings.h"
 #include "data/Field.h"
-#include "data/JobsDM.h"
+#include "jobs/JobsDM.h"
 
 namespace ws {
 

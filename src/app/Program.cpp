@@ -2,9 +2,9 @@
 
 #include "app/frmJobs.h"
 #include "base/Exception.h"
-#include "data/JobSchema.h"
-#include "data/JobsDM.h"
 #include "engine/AliasConfig.h"
+#include "jobs/JobSchema.h"
+#include "jobs/JobsDM.h"
 #include "platform/Journal.h"
 #include "platform/Png.h"
 #include "ui/Application.h"

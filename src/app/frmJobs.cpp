@@ -2,11 +2,11 @@
 
 #include "app/ColourBands.h"
 #include "app/OneInstance.h"
-#include "data/BoardFilters.h"
 #include "data/Field.h"
-#include "data/JobsDM.h"
 #include "descriptions/frmJobsDescription.h"
 #include "grid/wsCheckBox.h"
+#include "jobs/BoardFilters.h"
+#include "jobs/JobsDM.h"
 #include "platform/Clock.h"
 #include "platform/Journal.h"
 #include "ui/Application.h"

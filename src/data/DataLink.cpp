@@ -96,13 +96,13 @@ void TDataLink::UpdateState() {
             AdjustRange();
         else
             m_FirstRecord = 0;
-        ActiveStateChanged();
+        ActiveChanged();
     }
     const TDataSetState state = m_DataSource ? m_DataSource->State() : dsInactive;
     const bool editing = !m_ReadOnly && (state == dsEdit || state == dsInsert || state == dsSetKey);
     if (editing != m_Editing) {
         m_Editing = editing;
-        EditStateChanged();
+        EditingChanged();
     }
 }
 
@@ -130,7 +130,7 @@ int TDataLink::FollowCurrentRow(int distance) {
     return shift;
 }
 
-void TDataLink::DataEvent(TDataEvent event, std::intptr_t info) {
+void TDataLink::DataEvent(TDataEvent event, const TDataEventInfo& info) {
     if (event == deUpdateState) {
         UpdateState();
         return;
@@ -141,26 +141,26 @@ void TDataLink::DataEvent(TDataEvent event, std::intptr_t info) {
     case deFieldChange:
     case deRecordChange:
         if (!m_Updating)
-            RowChanged(event == deFieldChange ? reinterpret_cast<TField*>(info) : nullptr);
+            RecordChanged(event == deFieldChange ? info.field : nullptr);
         break;
     case deDataSetChange:
     case deDataSetScroll:
     case deLayoutChange: {
         if (DataSet()->State() == dsSetKey)
             break;
-        const int shift = FollowCurrentRow(event == deDataSetScroll ? static_cast<int>(info) : 0);
+        const int shift = FollowCurrentRow(event == deDataSetScroll ? info.distance : 0);
         if (event == deDataSetChange)
-            RowsChanged();
+            DataSetChanged();
         else if (event == deDataSetScroll)
-            WindowScrolled(shift);
+            DataSetScrolled(shift);
         else
-            FieldLayoutChanged();
+            LayoutChanged();
         break;
     }
     case deUpdateRecord:
         m_Updating = true;
         try {
-            WriteBackData();
+            UpdateRecord();
         } catch (...) {
             m_Updating = false;
             throw;
@@ -171,7 +171,7 @@ void TDataLink::DataEvent(TDataEvent event, std::intptr_t info) {
         FinishPendingEdit();
         break;
     case deFocusControl:
-        FocusControl(reinterpret_cast<TField*>(info));
+        FocusControl(info.field);
         break;
     default:
         break;

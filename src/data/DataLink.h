@@ -1,8 +1,7 @@
 #pragma once
 
+#include "base/Passkey.h"
 #include "data/DataSet.h"
-
-#include <cstdint>
 
 namespace ws {
 
@@ -11,7 +10,10 @@ class TField;
 
 // A consumer's view into a data set's row window: how many consecutive rows it shows
 // (BufferCount) and where they start in the window (FirstRecord). The notification callbacks
-// do nothing here; consumers override the ones they need.
+// do nothing here; consumers override the ones they need. Each is named after the notification
+// it answers: deDataSetChange DataSetChanged, deDataSetScroll DataSetScrolled, deLayoutChange
+// LayoutChanged, deRecordChange and deFieldChange RecordChanged, deUpdateRecord UpdateRecord;
+// deUpdateState calls ActiveChanged and EditingChanged when those change.
 //
 // A link sees nothing but state changes while its source is inactive. Otherwise it follows the
 // current row: after every change of rows, scroll or layout change FirstRecord moves just enough
@@ -59,21 +61,22 @@ public:
     bool Edit();
 
     // For the data source: one notification of the data set.
-    virtual void DataEvent(TDataEvent event, std::intptr_t info);
+    virtual void DataEvent(TDataEvent event, const TDataEventInfo& info);
     // For the data set re-sizing its window.
-    void ShiftFirstRecord(int delta) { m_FirstRecord += delta; }
-    void SourceDetached() { m_DataSource = nullptr; }
+    void ShiftFirstRecord(TPasskey<TDataSet>, int delta) { m_FirstRecord += delta; }
+    // For the data source as it goes.
+    void SourceDetached(TPasskey<TDataSource>) { m_DataSource = nullptr; }
 
 protected:
-    virtual void ActiveStateChanged() {}
+    virtual void ActiveChanged() {}
     virtual void FinishPendingEdit() {}
-    virtual void RowsChanged() {}
-    virtual void WindowScrolled(int /*distance*/) {}
-    virtual void EditStateChanged() {}
+    virtual void DataSetChanged() {}
+    virtual void DataSetScrolled(int /*distance*/) {}
+    virtual void EditingChanged() {}
     virtual void FocusControl(TField* /*field*/) {}
-    virtual void FieldLayoutChanged() {}
-    virtual void RowChanged(TField* /*field*/) {}
-    virtual void WriteBackData() {}
+    virtual void LayoutChanged() {}
+    virtual void RecordChanged(TField* /*field*/) {}
+    virtual void UpdateRecord() {}
 
 private:
     void UpdateState();

@@ -360,7 +360,7 @@ void TDataSet::SetBufferCount(int value) {
         std::rotate(m_Buffers.begin(), m_Buffers.begin() + start, m_Buffers.end());
         m_ActiveRecord -= start;
         for (TDataLink* link : links)
-            link->ShiftFirstRecord(-start);
+            link->ShiftFirstRecord({}, -start);
         m_RecordCount = std::min(m_RecordCount - start, value);
         m_CurrentRecord -= start;
         if (m_CurrentRecord < 0 || m_CurrentRecord >= m_RecordCount)
@@ -373,7 +373,7 @@ void TDataSet::SetBufferCount(int value) {
     GetNextRecords();
     const int addedInFront = GetPriorRecords();
     for (TDataLink* link : links)
-        link->ShiftFirstRecord(addedInFront);
+        link->ShiftFirstRecord({}, addedInFront);
 }
 
 // ---- moving --------------------------------------------------------------------------------------
@@ -396,11 +396,11 @@ void TDataSet::First() {
             GetNextRecords();
     } catch (...) {
         m_BOF = true;
-        DataEvent(deDataSetChange, 0);
+        DataEvent(deDataSetChange);
         throw;
     }
     m_BOF = true;
-    DataEvent(deDataSetChange, 0);
+    DataEvent(deDataSetChange);
     DoAfterScroll();
 }
 
@@ -414,11 +414,11 @@ void TDataSet::Last() {
             GetPriorRecords();
     } catch (...) {
         m_EOF = true;
-        DataEvent(deDataSetChange, 0);
+        DataEvent(deDataSetChange);
         throw;
     }
     m_EOF = true;
-    DataEvent(deDataSetChange, 0);
+    DataEvent(deDataSetChange);
     DoAfterScroll();
 }
 
@@ -434,9 +434,9 @@ int TDataSet::MoveBy(int distance) {
     int shifts = 0;
     const auto notify = [&] {
         if (m_RecordCount != oldRecordCount)
-            DataEvent(deDataSetChange, 0);
+            DataEvent(deDataSetChange);
         else
-            DataEvent(deDataSetScroll, shifts);
+            DataEvent(deDataSetScroll, {.distance = shifts});
     };
     try {
         for (; distance > 0; --distance, ++moved) {
@@ -487,7 +487,7 @@ void TDataSet::RebuildWindow(bool exact, bool center) {
                InternalGetRecord(ScratchBuffer(), TGetMode::Next, false) != TGetResult::OK &&
                InternalGetRecord(ScratchBuffer(), TGetMode::Prior, false) != TGetResult::OK) {
         ClearBuffers();
-        DataEvent(deDataSetChange, 0);
+        DataEvent(deDataSetChange);
         return;
     }
     FillWindowAround(center);
@@ -503,10 +503,10 @@ void TDataSet::FillWindowAround(bool center) {
         GetNextRecords();
         GetPriorRecords();
     } catch (...) {
-        DataEvent(deDataSetChange, 0);
+        DataEvent(deDataSetChange);
         throw;
     }
-    DataEvent(deDataSetChange, 0);
+    DataEvent(deDataSetChange);
 }
 
 void TDataSet::Refresh() {
@@ -588,7 +588,7 @@ void TDataSet::Edit() {
         },
         OnEditError);
     SetState(dsEdit);
-    DataEvent(deRecordChange, 0);
+    DataEvent(deRecordChange);
     Notify(AfterEdit);
 }
 
@@ -618,7 +618,7 @@ void TDataSet::Insert() {
     SetState(dsInsert);
     Notify(OnNewRecord);
     m_Modified = false;
-    DataEvent(deDataSetChange, 0);
+    DataEvent(deDataSetChange);
     Notify(AfterInsert);
     DoAfterScroll();
 }
@@ -626,7 +626,7 @@ void TDataSet::Insert() {
 void TDataSet::UpdateRecord() {
     if (m_State != dsEdit && m_State != dsInsert && m_State != dsSetKey)
         DatabaseError(messages::NotEditing, this);
-    DataEvent(deUpdateRecord, 0);
+    DataEvent(deUpdateRecord);
 }
 
 void TDataSet::CheckRequiredFields() {
@@ -648,7 +648,7 @@ void TDataSet::Post() {
         SetState(dsBrowse);
         return;
     }
-    DataEvent(deFinishPendingEdit, 0);
+    DataEvent(deFinishPendingEdit);
     DoBeforePost();
     const bool inserting = m_State == dsInsert;
     CheckOperation(
@@ -668,7 +668,7 @@ void TDataSet::Post() {
 void TDataSet::Cancel() {
     if (m_State != dsEdit && m_State != dsInsert)
         return;
-    DataEvent(deFinishPendingEdit, 0);
+    DataEvent(deFinishPendingEdit);
     const bool inserting = m_State == dsInsert;
     Notify(BeforeCancel);
     if (inserting)
@@ -717,7 +717,7 @@ void TDataSet::FreeFieldBuffers() {
 
 void TDataSet::FinishPendingEdit() {
     CheckActive();
-    DataEvent(deFinishPendingEdit, 0);
+    DataEvent(deFinishPendingEdit);
     switch (m_State) {
     case dsEdit:
     case dsInsert:
@@ -783,7 +783,7 @@ void TDataSet::SetState(TDataSetState state) {
         return;
     m_State = state;
     m_Modified = false;
-    DataEvent(deUpdateState, 0);
+    DataEvent(deUpdateState);
 }
 
 TDataSetState TDataSet::SetTempState(TDataSetState state) {
@@ -829,7 +829,7 @@ void TDataSet::EnableControls() {
     if (m_DisableCount == 0)
         return;
     if (--m_DisableCount == 0)
-        DataEvent(deDataSetChange, 0);
+        DataEvent(deDataSetChange);
 }
 
 void TDataSet::AddDataSource(TDataSource* source) {
@@ -859,12 +859,12 @@ bool TDataSet::IsLinkedTo(const TDataSource* source) const {
 }
 
 void TDataSet::NotifyFocusControl(TField& field) {
-    DataEvent(deFocusControl, reinterpret_cast<std::intptr_t>(&field));
+    DataEvent(deFocusControl, {.field = &field});
 }
 
-void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
+void TDataSet::DataEvent(TDataEvent event, const TDataEventInfo& info) {
     if (event == deFieldChange) {
-        auto* field = reinterpret_cast<TField*>(info);
+        TField* field = info.field;
         if (field->FieldKind() == fkData || field->FieldKind() == fkInternalCalc)
             m_Modified = true;
         if (m_State != dsSetKey) {
@@ -879,7 +879,7 @@ void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
             source->DataEvent(event, info);
     } else if (event == deUpdateState) {
         for (TDataSource* source : std::vector<TDataSource*>(m_DataSources))
-            source->DataEvent(deDisabledStateChange, Active() ? 1 : 0);
+            source->DataEvent(deDisabledStateChange, {.active = Active()});
     }
 }
 
@@ -941,7 +941,7 @@ void TDataSet::SetFieldData(TField& field, const void* data) {
             std::fill_n(value, field.DataSize(), std::uint8_t{0});
     }
     if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
-        DataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(&field));
+        DataEvent(deFieldChange, {.field = &field});
 }
 
 bool TDataSet::GetBlobText(const TField& field, std::string& text) const {
@@ -971,7 +971,7 @@ void TDataSet::SetBlobText(TField& field, const std::string* text) {
     WriteBlob(field, *buffer, text);
     TBlobCacheEntry& entry = buffer->BlobCache[static_cast<std::size_t>(field.m_BlobSlot)];
     entry = {true, text == nullptr, text ? *text : std::string()};
-    DataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(&field));
+    DataEvent(deFieldChange, {.field = &field});
 }
 
 } // namespace ws

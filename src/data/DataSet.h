@@ -54,6 +54,15 @@ enum TDataEvent {
     deDisabledStateChange,
 };
 
+// What travels with a notification. Only these carry anything: deFieldChange and deFocusControl
+// the field, deDataSetScroll the rows the window moved, deDisabledStateChange whether the data
+// set is open.
+struct TDataEventInfo {
+    TField* field = nullptr;
+    int distance = 0;
+    bool active = false;
+};
+
 enum class TFilterOption { foCaseInsensitive, foNoPartialCompare };
 using TFilterOptions = TEnumSet<TFilterOption>;
 
@@ -215,7 +224,7 @@ protected:
                              bool textChanged) = 0;
 
     // ---- events and notifications ---------------------------------------------------------------
-    virtual void DataEvent(TDataEvent event, std::intptr_t info);
+    virtual void DataEvent(TDataEvent event, const TDataEventInfo& info = {});
     virtual void DoBeforePost();
     virtual void DoOnCalcFields();
 

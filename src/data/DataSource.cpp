@@ -33,7 +33,7 @@ TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 TDataSource::~TDataSource() {
     SetDataSet(nullptr);
     for (TDataLink* link : m_Links)
-        link->SourceDetached();
+        link->SourceDetached({});
 }
 
 void TDataSource::SetDataSet(TDataSet* dataSet) {
@@ -84,14 +84,14 @@ void TDataSource::UpdateState() {
     const bool wasInactive = m_State == dsInactive;
     m_State = state;
     for (TDataLink* link : std::vector<TDataLink*>(m_Links))
-        link->DataEvent(deUpdateState, 0);
+        link->DataEvent(deUpdateState, {});
     if (OnStateChange)
         OnStateChange(this);
     if (wasInactive && OnDataChange)
         OnDataChange(this, nullptr);
 }
 
-void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
+void TDataSource::DataEvent(TDataEvent event, const TDataEventInfo& info) {
     if (event == deUpdateState) {
         UpdateState();
         return;
@@ -109,7 +109,7 @@ void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
     switch (event) {
     case deFieldChange:
         if (OnDataChange)
-            OnDataChange(this, reinterpret_cast<TField*>(info));
+            OnDataChange(this, info.field);
         break;
     case deRecordChange:
     case deDataSetChange:

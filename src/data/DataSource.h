@@ -3,7 +3,6 @@
 #include "data/DataSet.h"
 #include "ui/Component.h"
 
-#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -34,7 +33,7 @@ public:
     void AddLink(TDataLink* link);
     void RemoveLink(TDataLink* link);
     // Called by the data set for every notification it sends.
-    void DataEvent(TDataEvent event, std::intptr_t info);
+    void DataEvent(TDataEvent event, const TDataEventInfo& info);
     // Starts an edit of the data set's current row when AutoEdit allows it.
     void Edit();
 

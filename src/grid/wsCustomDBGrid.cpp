@@ -790,7 +790,7 @@ void TwsCustomDBGrid::FontChanged() {
     LayoutPass();
 }
 
-void TwsCustomDBGrid::LinkActiveChanged() {
+void TwsCustomDBGrid::ActiveChanged(TPasskey<TwsGridDataLink>) {
     if (m_Destroying)
         return;
     if (!m_DataLink.Active()) {
@@ -807,23 +807,23 @@ void TwsCustomDBGrid::LinkActiveChanged() {
         LayoutPass();
 }
 
-void TwsCustomDBGrid::LinkDataChanged() {
+void TwsCustomDBGrid::DataSetChanged(TPasskey<TwsGridDataLink>) {
     if (m_Destroying)
         return;
     UpdateRowCount();
     Invalidate();
 }
 
-void TwsCustomDBGrid::LinkScrolled(int) {
+void TwsCustomDBGrid::DataSetScrolled(TPasskey<TwsGridDataLink>, int) {
     MoveToActiveRecord();
     Invalidate();
 }
 
-void TwsCustomDBGrid::LinkLayoutChanged() {
+void TwsCustomDBGrid::LayoutChanged(TPasskey<TwsGridDataLink>) {
     LayoutPass();
 }
 
-void TwsCustomDBGrid::LinkRecordChanged() {
+void TwsCustomDBGrid::RecordChanged(TPasskey<TwsGridDataLink>) {
     Invalidate();
 }
 

@@ -9,6 +9,7 @@
 // Columns may be painted by controls named in control-type strings ("Field;CustomEdit;Name;F");
 // the grid takes those controls over (becomes their parent and binds them to its data source).
 
+#include "base/Passkey.h"
 #include "data/DataSource.h"
 #include "grid/CustomGrid.h"
 #include "grid/wsCacheColInfoItem.h"
@@ -175,12 +176,12 @@ public:
     // of the title cell with the most room beside its title); empty when there is none.
     TRect PageIndicatorRect() const;
 
-    // ---- from the data link ------------------------------------------------------------------------
-    void LinkActiveChanged();
-    void LinkDataChanged();
-    void LinkScrolled(int distance);
-    void LinkLayoutChanged();
-    void LinkRecordChanged();
+    // ---- from the data link: its notifications, by the same names ------------------------------------
+    void ActiveChanged(TPasskey<TwsGridDataLink>);
+    void DataSetChanged(TPasskey<TwsGridDataLink>);
+    void DataSetScrolled(TPasskey<TwsGridDataLink>, int distance);
+    void LayoutChanged(TPasskey<TwsGridDataLink>);
+    void RecordChanged(TPasskey<TwsGridDataLink>);
 
     // ---- painting ----------------------------------------------------------------------------------
     TwsGridLineStyle LineStyle() const { return m_LineStyle; }

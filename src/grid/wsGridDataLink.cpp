@@ -38,24 +38,24 @@ void TwsGridDataLink::AddMapping(TField* field) {
     }
 }
 
-void TwsGridDataLink::ActiveStateChanged() {
-    m_Grid.LinkActiveChanged();
+void TwsGridDataLink::ActiveChanged() {
+    m_Grid.ActiveChanged({});
 }
 
-void TwsGridDataLink::RowsChanged() {
-    m_Grid.LinkDataChanged();
+void TwsGridDataLink::DataSetChanged() {
+    m_Grid.DataSetChanged({});
 }
 
-void TwsGridDataLink::WindowScrolled(int distance) {
-    m_Grid.LinkScrolled(distance);
+void TwsGridDataLink::DataSetScrolled(int distance) {
+    m_Grid.DataSetScrolled({}, distance);
 }
 
-void TwsGridDataLink::FieldLayoutChanged() {
-    m_Grid.LinkLayoutChanged();
+void TwsGridDataLink::LayoutChanged() {
+    m_Grid.LayoutChanged({});
 }
 
-void TwsGridDataLink::RowChanged(TField*) {
-    m_Grid.LinkRecordChanged();
+void TwsGridDataLink::RecordChanged(TField*) {
+    m_Grid.RecordChanged({});
 }
 
 } // namespace ws

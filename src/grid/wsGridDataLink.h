@@ -28,11 +28,11 @@ public:
     void ClearMapping() { m_FieldMap.clear(); }
 
 protected:
-    void ActiveStateChanged() override;
-    void RowsChanged() override;
-    void WindowScrolled(int distance) override;
-    void FieldLayoutChanged() override;
-    void RowChanged(TField* field) override;
+    void ActiveChanged() override;
+    void DataSetChanged() override;
+    void DataSetScrolled(int distance) override;
+    void LayoutChanged() override;
+    void RecordChanged(TField* field) override;
 
 private:
     TwsCustomDBGrid& m_Grid;

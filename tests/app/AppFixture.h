@@ -7,6 +7,8 @@
 #include "app/frmJobs.h"
 #include "data/Session.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDirectory.h"
 #include "ui/Application.h"
 
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -23,12 +26,8 @@ namespace ws::test {
 class AppFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-app-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         // Lock files of named mutexes live below XDG_RUNTIME_DIR.
-        m_PreviousRuntime = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
-        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
         // Start-up opens the data module: an empty job database behind the alias YardData.
         const std::string config = m_Dir + "/engine.ini";
         std::ofstream(config) << "";
@@ -61,11 +60,6 @@ protected:
         app.reset();
         system.reset();
         Session().Close();
-        if (m_PreviousRuntime.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        else
-            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
-        std::filesystem::remove_all(m_Dir);
     }
 
     std::string RegistryDir() const { return m_Dir + "/windows"; }
@@ -75,8 +69,9 @@ protected:
     std::vector<platform::MessageBoxRequest> boxes;
 
 private:
-    std::string m_Dir;
-    std::string m_PreviousRuntime;
+    TempDirectory m_Temp{"ws-app-test"};
+    const std::string m_Dir = m_Temp.Path();
+    std::optional<ScopedEnvironment> m_Runtime;
 };
 
 } // namespace ws::test

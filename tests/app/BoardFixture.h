@@ -6,8 +6,9 @@
 #include "app/ColourBands.h"
 #include "app/Program.h"
 #include "app/frmJobs.h"
-#include "data/JobsDMTestSupport.h"
+#include "jobs/JobsDMTestSupport.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/ScopedEnvironment.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
 
@@ -26,19 +27,14 @@ protected:
         JobsDbTest::SetUp();
         Jobsdb({"init"});
         // Lock files of named mutexes live below XDG_RUNTIME_DIR.
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        m_PreviousRuntime = runtime ? runtime : "";
-        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
         MakeProgram();
     }
 
     void TearDown() override {
         app.reset();
         system.reset();
-        if (m_PreviousRuntime.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        else
-            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
+        m_Runtime.reset();
         JobsDbTest::TearDown();
     }
 
@@ -96,7 +92,7 @@ protected:
     std::function<void(const platform::MessageBoxRequest&)> onBox;
 
 private:
-    std::string m_PreviousRuntime;
+    std::optional<ScopedEnvironment> m_Runtime;
 };
 
 } // namespace ws::test

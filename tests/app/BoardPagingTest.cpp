@@ -8,7 +8,7 @@
 
 #include "app/BoardFixture.h"
 #include "data/Field.h"
-#include "data/JobsDM.h"
+#include "jobs/JobsDM.h"
 #include "platform/Png.h"
 
 #include <algorithm>

@@ -22,10 +22,12 @@
 #include "app/ServerOffice.h"
 #include "app/frmJobs.h"
 #include "base/DateTime.h"
-#include "data/JobsDM.h"
 #include "data/Session.h"
 #include "engine/PgServer.h"
+#include "jobs/JobsDM.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDirectory.h"
 #include "ui/Application.h"
 #include "ui/Label.h"
 
@@ -38,6 +40,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sqlite3.h>
 #include <string>
@@ -134,12 +137,6 @@ protected:
     bool OnServer() const { return GetParam() == Tables::Server; }
 
     void SetUp() override {
-        // A database in memory-backed storage where there is one: the office writes thousands of
-        // times, and every write waits for the disk otherwise.
-        const std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/ws-diff-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_Dir = pattern;
         const std::string config = m_Dir + "/engine.ini";
         std::ofstream(config) << "";
         ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
@@ -159,9 +156,7 @@ protected:
             Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
             m_ModelDir = m_Dir;
         }
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        m_PreviousRuntime = runtime ? runtime : "";
-        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
         Jobsdb({"init"});
         if (OnServer()) {
             const std::string conninfo = engine::test::PgServer::Instance().ConnInfo(m_Schema);
@@ -183,10 +178,7 @@ protected:
         m_System.reset();
         TComponent::Free(JobsDM);
         Session().Close();
-        if (m_PreviousRuntime.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        else
-            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
+        m_Runtime.reset();
         m_Psql.reset();
         m_Reader.reset();
         if (!m_Schema.empty()) {
@@ -196,8 +188,6 @@ protected:
             } catch (const std::exception&) {
             }
         }
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
     }
 
     // The model, over the tables as they are now (on the server: a fresh copy of them when the
@@ -756,13 +746,16 @@ protected:
             Insert("RNR.DB", NewRnr());
     }
 
-    std::string m_Dir;
+    // A database in memory-backed storage where there is one: the office writes thousands of times,
+    // and every write waits for the disk otherwise.
+    TempDirectory m_Temp{"ws-diff", std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp"};
+    const std::string m_Dir = m_Temp.Path();
+    std::optional<ScopedEnvironment> m_Runtime;
     std::string m_ModelDir; // the tables the model reads: the directory, or a copy of the server's
     std::string m_Schema;   // on the server: the run's schema
     std::unique_ptr<Psql> m_Psql;
     std::unique_ptr<ServerReader> m_Reader;
     bool m_CopyStale = true;
-    std::string m_PreviousRuntime;
     std::uint64_t m_Seed = 0;
     std::mt19937_64 m_Random;
     std::unique_ptr<model::BoardModel> m_Model;

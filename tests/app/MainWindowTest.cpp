@@ -3,9 +3,10 @@
 
 #include "app/AppFixture.h"
 #include "app/OneInstance.h"
-#include "data/JobsDM.h"
 #include "grid/wsCheckBox.h"
+#include "jobs/JobsDM.h"
 #include "platform/SystemColors.h"
+#include "support/Lines.h"
 #include "ui/ComponentRoots.h"
 #include "ui/ImageList.h"
 #include "ui/Label.h"
@@ -27,15 +28,6 @@ protected:
         return *ActiveJobsForm;
     }
     platform::WindowId Window() const { return ActiveJobsForm->Handle(); }
-    static std::vector<std::string> Lines(std::initializer_list<const char*> rows) {
-        std::vector<std::string> out;
-        for (const char* row : rows) {
-            std::string line = row;
-            std::replace(line.begin(), line.end(), '|', '\t');
-            out.push_back(line);
-        }
-        return out;
-    }
 };
 
 TEST_F(MainWindowTest, ChildrenAreCreatedInStoredOrder) {

@@ -8,6 +8,19 @@ namespace {
 
 using Names = std::vector<std::string>;
 
+// Only the data set moves a link's first row and only the data source detaches it: nobody else
+// can make the keys those two take.
+template <typename Link>
+concept OthersCanShiftFirstRecord = requires(Link& link) {
+    link.ShiftFirstRecord({}, 1);
+};
+template <typename Link>
+concept OthersCanDetachSource = requires(Link& link) {
+    link.SourceDetached({});
+};
+static_assert(!OthersCanShiftFirstRecord<TDataLink>);
+static_assert(!OthersCanDetachSource<TDataLink>);
+
 // A link that writes every callback, with its own tag, into a journal shared by several links.
 class TTaggedLink : public TDataLink {
 public:
@@ -16,12 +29,12 @@ public:
     }
 
 protected:
-    void ActiveStateChanged() override { Write("active"); }
-    void RowsChanged() override { Write("rows"); }
-    void WindowScrolled(int distance) override { Write("scrolled " + std::to_string(distance)); }
-    void EditStateChanged() override { Write("edit"); }
-    void FieldLayoutChanged() override { Write("layout"); }
-    void RowChanged(TField*) override { Write("row"); }
+    void ActiveChanged() override { Write("active"); }
+    void DataSetChanged() override { Write("rows"); }
+    void DataSetScrolled(int distance) override { Write("scrolled " + std::to_string(distance)); }
+    void EditingChanged() override { Write("edit"); }
+    void LayoutChanged() override { Write("layout"); }
+    void RecordChanged(TField*) override { Write("row"); }
 
 private:
     void Write(const std::string& what) { m_Journal.push_back(m_Tag + " " + what); }
@@ -125,7 +138,7 @@ TEST_F(DataLinkTest, ScrollingMovesTheHighlightFirstAndTheContentsOnceTheWindowS
     // The next row is already in the window: no fetch, no shift.
     m_View->Next();
     EXPECT_EQ(m_View->ActiveRecord(), 2);
-    EXPECT_EQ(link.Calls, Names({"WindowScrolled 0"}));
+    EXPECT_EQ(link.Calls, Names({"DataSetScrolled 0"}));
     EXPECT_EQ(link.FirstRecord(), 0);
 
     // The one after is fetched into the full window, which slides by one row.
@@ -133,7 +146,7 @@ TEST_F(DataLinkTest, ScrollingMovesTheHighlightFirstAndTheContentsOnceTheWindowS
     m_View->Next();
     EXPECT_EQ(WindowNames(*m_View), Names({"N01", "N02", "N03"}));
     EXPECT_EQ(m_View->ActiveRecord(), 2);
-    EXPECT_EQ(link.Calls, Names({"WindowScrolled 1"}));
+    EXPECT_EQ(link.Calls, Names({"DataSetScrolled 1"}));
     EXPECT_EQ(link.FirstRecord(), 0);
 
     // Backwards the same way: a slide at the window's start scrolls by -1.
@@ -141,7 +154,7 @@ TEST_F(DataLinkTest, ScrollingMovesTheHighlightFirstAndTheContentsOnceTheWindowS
     link.Calls.clear();
     m_View->Prior();
     EXPECT_EQ(WindowNames(*m_View), Names({"N00", "N01", "N02"}));
-    EXPECT_EQ(link.Calls, Names({"WindowScrolled -1"}));
+    EXPECT_EQ(link.Calls, Names({"DataSetScrolled -1"}));
     EXPECT_EQ(link.ActiveRecord(), 0);
 }
 
@@ -158,8 +171,8 @@ TEST_F(DataLinkTest, RefreshAndFilterChangesTellEveryLinkWithTheCurrentRowInside
     small.Calls.clear();
     large.Calls.clear();
     m_View->Refresh();
-    EXPECT_EQ(small.Calls, Names({"RowsChanged"}));
-    EXPECT_EQ(large.Calls, Names({"RowsChanged"}));
+    EXPECT_EQ(small.Calls, Names({"DataSetChanged"}));
+    EXPECT_EQ(large.Calls, Names({"DataSetChanged"}));
     EXPECT_EQ(Current(), "N05");
     for (const TDataLink* link : {static_cast<TDataLink*>(&small), static_cast<TDataLink*>(&large)}) {
         EXPECT_GE(link->ActiveRecord(), 0);
@@ -170,7 +183,7 @@ TEST_F(DataLinkTest, RefreshAndFilterChangesTellEveryLinkWithTheCurrentRowInside
     m_View->SetFilter("Amount > 9");
     m_View->SetFiltered(true);
     EXPECT_EQ(Current(), "N07");
-    EXPECT_EQ(small.Calls, Names({"RowsChanged"}));
+    EXPECT_EQ(small.Calls, Names({"DataSetChanged"}));
     EXPECT_EQ(small.ActiveRecord(), 0);
     EXPECT_EQ(small.RecordCount(), 2);
     EXPECT_EQ(large.RecordCount(), 5);
@@ -249,7 +262,7 @@ TEST_F(DataLinkTest, AnInactiveSourceOrViewPassesNothingButStateChanges) {
 
     m_Source->SetEnabled(false);
     EXPECT_EQ(m_Source->State(), dsInactive);
-    EXPECT_EQ(link.Calls, Names({"ActiveStateChanged"}));
+    EXPECT_EQ(link.Calls, Names({"ActiveChanged"}));
     EXPECT_EQ(link.FirstRecord(), 0);
     link.Calls.clear();
     m_View->Next();
@@ -260,7 +273,7 @@ TEST_F(DataLinkTest, AnInactiveSourceOrViewPassesNothingButStateChanges) {
 
     m_Source->SetEnabled(true);
     EXPECT_EQ(m_Source->State(), dsBrowse);
-    EXPECT_EQ(link.Calls, Names({"ActiveStateChanged"}));
+    EXPECT_EQ(link.Calls, Names({"ActiveChanged"}));
     // The window was kept for nobody meanwhile; re-activation puts the link around the current row.
     EXPECT_EQ(link.ActiveRecord(), 0);
     EXPECT_EQ(Current(), "N01");
@@ -269,10 +282,10 @@ TEST_F(DataLinkTest, AnInactiveSourceOrViewPassesNothingButStateChanges) {
     TComponentPtr<TwsTable> other = NewView("Other", "iDue");
     link.Calls.clear();
     m_Source->SetDataSet(other.get());
-    EXPECT_EQ(link.Calls, Names({"ActiveStateChanged"}));
+    EXPECT_EQ(link.Calls, Names({"ActiveChanged"}));
     EXPECT_EQ(m_View->DataSourceCount(), 0);
     m_View->Next();
-    EXPECT_EQ(link.Calls, Names({"ActiveStateChanged"}));
+    EXPECT_EQ(link.Calls, Names({"ActiveChanged"}));
     other->Open();
     EXPECT_EQ(link.DataSet(), other.get());
     EXPECT_TRUE(link.Active());

@@ -10,6 +10,7 @@
 #include "data/StringField.h"
 #include "data/wsTable.h"
 #include "engine/Engine.h"
+#include "support/TempDirectory.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -27,16 +28,16 @@ public:
     std::vector<std::string> Calls;
 
 protected:
-    void ActiveStateChanged() override { Calls.push_back("ActiveStateChanged"); }
-    void RowsChanged() override { Calls.push_back("RowsChanged"); }
-    void WindowScrolled(int distance) override {
-        Calls.push_back("WindowScrolled " + std::to_string(distance));
+    void ActiveChanged() override { Calls.push_back("ActiveChanged"); }
+    void DataSetChanged() override { Calls.push_back("DataSetChanged"); }
+    void DataSetScrolled(int distance) override {
+        Calls.push_back("DataSetScrolled " + std::to_string(distance));
     }
-    void EditStateChanged() override { Calls.push_back("EditStateChanged"); }
-    void RowChanged(TField* field) override {
-        Calls.push_back(field ? "RowChanged " + field->FieldName() : "RowChanged");
+    void EditingChanged() override { Calls.push_back("EditingChanged"); }
+    void RecordChanged(TField* field) override {
+        Calls.push_back(field ? "RecordChanged " + field->FieldName() : "RecordChanged");
     }
-    void WriteBackData() override { Calls.push_back("WriteBackData"); }
+    void UpdateRecord() override { Calls.push_back("UpdateRecord"); }
     void FocusControl(TField* field) override { Calls.push_back("FocusControl " + field->FieldName()); }
 };
 
@@ -57,20 +58,13 @@ protected:
     static constexpr const char* kAlias = "TestData";
 
     void SetUp() override {
-        char pattern[] = "/tmp/ws-data-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         Session().AddAlias(kAlias, "DESKTOP", {{"PATH", m_Dir}});
         ASSERT_EQ(engine::OpenDatabase(m_Dir, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, m_Db),
                   engine::esOk);
         ASSERT_EQ(engine::CreateTable(m_Db, ItemsSpec()), engine::esOk);
     }
 
-    void TearDown() override {
-        engine::CloseDatabase(m_Db);
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
-    }
+    void TearDown() override { engine::CloseDatabase(m_Db); }
 
     static engine::TableSpec ItemsSpec() {
         using engine::FieldSubtype;
@@ -164,7 +158,11 @@ protected:
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
 
-    std::string m_Dir;
+private:
+    TempDirectory m_Temp{"ws-data"};
+
+protected:
+    const std::string m_Dir = m_Temp.Path();
     engine::hDatabase m_Db = 0;
 };
 

@@ -43,7 +43,7 @@ TEST_F(DataSetWindowTest, StatesKeepTheirOrderAndOpeningEntersBrowse) {
     EXPECT_TRUE(m_View->Active());
     m_View->Close();
     EXPECT_EQ(m_View->State(), dsInactive);
-    EXPECT_EQ(m_Link.Calls, Names({"ActiveStateChanged"}));
+    EXPECT_EQ(m_Link.Calls, Names({"ActiveChanged"}));
     try {
         m_View->RecordCount();
         FAIL();
@@ -70,13 +70,13 @@ TEST_F(DataSetWindowTest, WindowOfFourFillsForwardAndScrollsByShifts) {
     EXPECT_EQ(WindowNames(*m_View), Names({"N00", "N01", "N02", "N03"}));
     m_View->MoveBy(3);
     EXPECT_EQ(m_View->ActiveRecord(), 3);
-    EXPECT_EQ(m_Link.Calls, Names({"WindowScrolled 0"}));
+    EXPECT_EQ(m_Link.Calls, Names({"DataSetScrolled 0"}));
     m_Link.Calls.clear();
     // Past the window's end: the window slides by one and the link scrolls by one.
     m_View->Next();
     EXPECT_EQ(WindowNames(*m_View), Names({"N01", "N02", "N03", "N04"}));
     EXPECT_EQ(m_View->ActiveRecord(), 3);
-    EXPECT_EQ(m_Link.Calls, Names({"WindowScrolled 1"}));
+    EXPECT_EQ(m_Link.Calls, Names({"DataSetScrolled 1"}));
     EXPECT_EQ(m_Link.FirstRecord(), 0);
     m_View->MoveBy(-4);
     EXPECT_EQ(Current(), "N00");
@@ -90,7 +90,7 @@ TEST_F(DataSetWindowTest, LastFillsBackwardSoTheWindowEndsOnTheLastRow) {
     EXPECT_EQ(WindowNames(*m_View), Names({"N02", "N03", "N04", "N05"}));
     EXPECT_EQ(Current(), "N05");
     EXPECT_EQ(m_View->ActiveRecord(), 3);
-    EXPECT_EQ(m_Link.Calls, Names({"RowsChanged"}));
+    EXPECT_EQ(m_Link.Calls, Names({"DataSetChanged"}));
     m_View->First();
     EXPECT_TRUE(m_View->Bof());
     EXPECT_EQ(Current(), "N00");
@@ -159,7 +159,7 @@ TEST_F(DataSetWindowTest, RefreshRefetchesEveryWindowRowWithItsCalculatedFields)
     EXPECT_EQ(computed, 3);
     EXPECT_EQ(calc->AsString(), "[N01]");
     EXPECT_EQ(m_View->ActiveRecord(), 1);
-    EXPECT_EQ(m_Link.Calls, Names({"RowsChanged"}));
+    EXPECT_EQ(m_Link.Calls, Names({"DataSetChanged"}));
 }
 
 TEST_F(DataSetWindowTest, FilterEventSelectsRowsAndFilteredRestartsFromTheFirst) {
@@ -248,13 +248,13 @@ TEST_F(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain)
 TEST_F(DataSetWindowTest, EditingNotifiesInTheAgreedOrder) {
     OpenWith(3, 2);
     m_View->Edit();
-    EXPECT_EQ(m_Link.Calls, Names({"EditStateChanged", "RowChanged"}));
+    EXPECT_EQ(m_Link.Calls, Names({"EditingChanged", "RecordChanged"}));
     m_Link.Calls.clear();
     m_View->FieldNamed("Name")->SetAsString("Changed");
-    EXPECT_EQ(m_Link.Calls, Names({"RowChanged Name"}));
+    EXPECT_EQ(m_Link.Calls, Names({"RecordChanged Name"}));
     m_Link.Calls.clear();
     m_View->Post();
-    EXPECT_EQ(m_Link.Calls, Names({"WriteBackData", "EditStateChanged", "RowsChanged"}));
+    EXPECT_EQ(m_Link.Calls, Names({"UpdateRecord", "EditingChanged", "DataSetChanged"}));
 
     // While controls are disabled nothing arrives but the state, as a disabled-state change.
     m_Link.Calls.clear();
@@ -264,7 +264,7 @@ TEST_F(DataSetWindowTest, EditingNotifiesInTheAgreedOrder) {
     m_View->Cancel();
     EXPECT_TRUE(m_Link.Calls.empty());
     m_View->EnableControls();
-    EXPECT_EQ(m_Link.Calls, Names({"RowsChanged"}));
+    EXPECT_EQ(m_Link.Calls, Names({"DataSetChanged"}));
 }
 
 TEST_F(DataSetWindowTest, InsertIntoAFullWindowAndCancelRestoresIt) {

@@ -1,8 +1,8 @@
 #include "DataSetTestSupport.h"
 #include "data/DBError.h"
-#include "data/JobSchema.h"
-#include "data/JobTables.h"
 #include "data/LockHolder.h"
+#include "jobs/JobSchema.h"
+#include "jobs/JobTables.h"
 
 #include <cstdio>
 #include <signal.h>

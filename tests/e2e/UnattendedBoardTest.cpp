@@ -5,9 +5,9 @@
 
 #include "app/Program.h"
 #include "app/frmJobs.h"
-#include "data/JobsDMTestSupport.h"
 #include "e2e/X11Probe.h"
 #include "e2e/XvfbServer.h"
+#include "jobs/JobsDMTestSupport.h"
 #include "platform/Clock.h"
 #include "platform/WindowRegistry.h"
 #include "platform/sdl/SdlWindowSystem.h"

@@ -7,6 +7,8 @@
 #include "e2e/X11Probe.h"
 #include "e2e/XvfbServer.h"
 #include "platform/WindowRegistry.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDirectory.h"
 
 #include <chrono>
 #include <csignal>
@@ -132,15 +134,8 @@ inline std::string CommandOutput(const std::string& command, int* status = nullp
 class WallScreenProcesses : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-e2e-app-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
-        if (const char* previous = std::getenv("XDG_RUNTIME_DIR"))
-            m_PreviousRuntime = previous;
-        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
-        if (const char* previous = std::getenv("YARD_ENGINE_CONFIG"))
-            m_PreviousConfig = previous;
-        ::setenv("YARD_ENGINE_CONFIG", Path("engine.ini").c_str(), 1);
+        m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
+        m_Config.emplace("YARD_ENGINE_CONFIG", Path("engine.ini"));
         UseJobs("jobs");
         ASSERT_EQ(Jobsdb("init"), 0);
         for (int band = 1; band <= 5; ++band)
@@ -148,15 +143,8 @@ protected:
                 Jobsdb("put Options.DB 'OptionName=Band " + std::to_string(band) + "' OptionValue=clRed"), 0);
     }
     void TearDown() override {
-        if (m_PreviousConfig)
-            ::setenv("YARD_ENGINE_CONFIG", m_PreviousConfig->c_str(), 1);
-        else
-            ::unsetenv("YARD_ENGINE_CONFIG");
-        if (m_PreviousRuntime)
-            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime->c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
-        std::filesystem::remove_all(m_Dir);
+        m_Config.reset();
+        m_Runtime.reset();
     }
     std::string Path(const std::string& name) const { return m_Dir + "/" + name; }
 
@@ -186,10 +174,11 @@ protected:
     }
 
 private:
-    std::string m_Dir;
+    TempDirectory m_Temp{"ws-e2e-app"};
+    const std::string m_Dir = m_Temp.Path();
     std::string m_Jobs;
-    std::optional<std::string> m_PreviousRuntime;
-    std::optional<std::string> m_PreviousConfig;
+    std::optional<ScopedEnvironment> m_Runtime;
+    std::optional<ScopedEnvironment> m_Config;
 };
 
 class WallScreenOnXvfb : public WallScreenProcesses {

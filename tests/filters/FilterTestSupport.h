@@ -2,7 +2,7 @@
 
 #include "data/ExprParser.h"
 #include "data/FilterExpr.h"
-#include "data/JobSchema.h"
+#include "jobs/JobSchema.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,76 +1,21 @@
-// The wall screen's own grids over a demo database: the hidden check boxes they take over, and
-// what clicks on a grid do.
+// What painting and clicks on a grid over a demo database do.
 
-#include "app/Program.h"
-#include "app/frmJobs.h"
 #include "grid/GridFixture.h"
 
 namespace ws::test {
 namespace {
 
-class MainWindowGridTest : public GridFixture {
-protected:
-    bool OpenDataModule() const override { return false; }
-    TActiveJobsForm& Start() {
-        StartWallScreen();
-        return *ActiveJobsForm;
-    }
+// The grid hears of its view's changes from its own data link only.
+template <typename Grid>
+concept OthersCanTellTheGrid = requires(Grid& grid) {
+    grid.DataSetChanged({});
 };
-
-TEST_F(MainWindowGridTest, EachGridTakesOverTheCheckBoxesItsViewNames) {
-    TActiveJobsForm& f = Start();
-    ASSERT_NE(JobsDM, nullptr);
-    TwsCheckBox& box1 = *f.wsCheckBox1();
-    TwsCheckBox& box2 = *f.wsCheckBox2();
-    EXPECT_EQ(box2.Parent(), f.JobsGrid());
-    EXPECT_EQ(box2.DataSource(), JobsDM->JobsDS());
-    EXPECT_EQ(box2.DataField(), "Invoiced");
-    // The top grid bound wsCheckBox1 to TcReceived first; the middle grid took it over last.
-    EXPECT_EQ(box1.Parent(), f.SpecialDateGrid());
-    EXPECT_EQ(box1.DataSource(), JobsDM->SpecialDateDS());
-    EXPECT_EQ(box1.DataField(), "Invoiced");
-    for (TwsCheckBox* box : {&box1, &box2}) {
-        EXPECT_FALSE(box->Visible());
-        EXPECT_FALSE(box->Ctl3D());
-        EXPECT_EQ(box->BorderStyle(), TBorderStyle::bsNone);
-        EXPECT_EQ(box->Font().PlatformFont(), f.JobsGrid()->Font().PlatformFont());
-        EXPECT_EQ(box->Owner(), &f);
-    }
-    // Each Inv column paints through its own box; IncyCB names nothing and binds nothing.
-    EXPECT_EQ(f.JobsGrid()->ColumnCache()[1].Control, &box2);
-    EXPECT_EQ(f.JobsGrid()->ColumnCache()[1].ControlKind, "CustomEdit");
-    EXPECT_FALSE(f.JobsGrid()->ColumnCache()[1].PaintInAllCells);
-    EXPECT_EQ(f.SpecialDateGrid()->ColumnCache()[1].Control, &box1);
-    EXPECT_EQ(f.JobsGrid()->FindControlByName("IncyCB"), nullptr);
-    EXPECT_EQ(f.RnRGrid()->ControlCount(), 0);
-}
-
-TEST_F(MainWindowGridTest, ABoundGridDoesNotBindAgainWhenItsViewReopens) {
-    TActiveJobsForm& f = Start();
-    TwsTable& view = *JobsDM->JobsTable();
-    view.Close();
-    view.Open();
-    // The views have calculated fields, so the top grid does not take wsCheckBox1 back.
-    EXPECT_EQ(f.wsCheckBox1()->Parent(), f.SpecialDateGrid());
-    EXPECT_EQ(f.wsCheckBox2()->Parent(), f.JobsGrid());
-    EXPECT_EQ(f.JobsGrid()->ColCount(), 7);
-}
-
-TEST_F(MainWindowGridTest, TheGridsKeepTheirStoredHeightsAndTheirViewsShowWhatFits) {
-    TActiveJobsForm& f = Start();
-    for (TwsDBGrid* grid : {f.JobsGrid(), f.SpecialDateGrid(), f.RnRGrid()}) {
-        SCOPED_TRACE(grid->Name());
-        grid->SetHeight(4 * 33);
-        EXPECT_EQ(grid->Height(), 132);
-        TDataSet& view = *grid->DataSet();
-        EXPECT_EQ(view.WindowRowCount(), std::min(grid->DataRowsVisible(), view.RecordCount()));
-        // Widths fill the client width, one pixel short.
-        int sum = 0;
-        for (int c = 0; c < grid->ColCount(); ++c)
-            sum += grid->ColWidths(c) + 1;
-        EXPECT_EQ(sum, grid->ClientWidth() - 1);
-    }
-}
+template <typename Grid>
+concept OthersCanScrollTheGrid = requires(Grid& grid) {
+    grid.DataSetScrolled({}, 1);
+};
+static_assert(!OthersCanTellTheGrid<TwsCustomDBGrid>);
+static_assert(!OthersCanScrollTheGrid<TwsCustomDBGrid>);
 
 class GridMouseTest : public GridFixture {};
 

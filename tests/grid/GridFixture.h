@@ -4,15 +4,18 @@
 // the test's own holding a grid laid out like the top list of the wall screen. Text metrics are
 // fixed: "0" is 11 pixels wide, the data font 23 pixels high and the (bold) title font 24.
 
-#include "data/JobsDMTestSupport.h"
 #include "grid/wsCheckBox.h"
 #include "grid/wsDBGrid.h"
+#include "jobs/JobsDMTestSupport.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/Lines.h"
+#include "support/ScopedEnvironment.h"
 #include "ui/Application.h"
 #include "ui/Form.h"
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace ws::test {
 
@@ -24,8 +27,7 @@ protected:
 
     void SetUp() override {
         JobsDbTest::SetUp();
-        m_PreviousRuntime = std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "";
-        ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
+        m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
         platform::HeadlessOptions options;
         options.registryDirectory = m_Dir + "/windows";
         system = std::make_unique<platform::HeadlessWindowSystem>(options);
@@ -43,26 +45,13 @@ protected:
         form = nullptr;
         app.reset();
         system.reset();
-        if (m_PreviousRuntime.empty())
-            ::unsetenv("XDG_RUNTIME_DIR");
-        else
-            ::setenv("XDG_RUNTIME_DIR", m_PreviousRuntime.c_str(), 1);
+        m_Runtime.reset();
         JobsDbTest::TearDown();
     }
 
     static platform::Size FixedMetrics(const TFont& font, std::string_view text) {
         const bool title = font.Style().Contains(TFontStyle::fsBold);
         return {static_cast<int>(text.size()) * CharWidth, title ? TitleTextHeight : DataTextHeight};
-    }
-
-    static std::vector<std::string> Lines(std::initializer_list<const char*> rows) {
-        std::vector<std::string> out;
-        for (const char* row : rows) {
-            std::string line = row;
-            std::replace(line.begin(), line.end(), '|', '\t');
-            out.push_back(line);
-        }
-        return out;
     }
 
     static std::vector<std::string> JobsGridLines() {
@@ -117,7 +106,7 @@ protected:
     TForm* form = nullptr;
 
 private:
-    std::string m_PreviousRuntime;
+    std::optional<ScopedEnvironment> m_Runtime;
 };
 
 } // namespace ws::test

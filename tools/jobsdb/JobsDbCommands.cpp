@@ -8,11 +8,11 @@
 #include "data/DBError.h"
 #include "data/DateTimeField.h"
 #include "data/Field.h"
-#include "data/JobSchema.h"
-#include "data/JobTables.h"
 #include "data/Session.h"
 #include "data/wsTable.h"
 #include "engine/Engine.h"
+#include "jobs/JobSchema.h"
+#include "jobs/JobTables.h"
 
 #include <iostream>
 #include <memory>

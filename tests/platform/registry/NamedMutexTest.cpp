@@ -13,6 +13,7 @@
 using ws::platform::DisplayScopeDirectory;
 using ws::platform::NamedMutex;
 using ws::test::ChildProcess;
+using ws::test::ScopedEnvironment;
 
 namespace {
 
@@ -162,14 +163,10 @@ TEST(DisplayScope, EveryWayOfWritingADisplayMeetsInOneDirectoryAndOtherDisplaysD
     EXPECT_EQ(std::filesystem::path(seven).filename(), "display-7");
     EXPECT_EQ(DisplayScopeDirectory("unix:7.1"), seven);
     // Nor does the runtime directory of the session matter.
-    const char* previous = std::getenv("XDG_RUNTIME_DIR");
-    const std::string kept = previous != nullptr ? previous : "";
-    ::setenv("XDG_RUNTIME_DIR", "/tmp", 1);
-    EXPECT_EQ(DisplayScopeDirectory(":7"), seven);
-    if (previous != nullptr)
-        ::setenv("XDG_RUNTIME_DIR", kept.c_str(), 1);
-    else
-        ::unsetenv("XDG_RUNTIME_DIR");
+    {
+        const ScopedEnvironment elsewhere("XDG_RUNTIME_DIR", "/tmp");
+        EXPECT_EQ(DisplayScopeDirectory(":7"), seven);
+    }
 
     std::set<std::string> distinct{seven};
     for (const char* other :

@@ -3,8 +3,10 @@
 // Gives each test its own runtime directory, so tests never meet each other's mutexes and
 // windows, nor those of a wall screen running on the same machine. Child processes inherit it.
 
+#include "support/ScopedEnvironment.h"
+#include "support/TempDirectory.h"
+
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
@@ -15,22 +17,8 @@ namespace ws::test {
 
 class RuntimeDirectoryFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ws-registry-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Root = pattern;
-        if (const char* previous = std::getenv("XDG_RUNTIME_DIR"))
-            m_Previous = previous;
-        ::setenv("XDG_RUNTIME_DIR", m_Root.c_str(), 1);
-    }
-    void TearDown() override {
-        if (m_Previous)
-            ::setenv("XDG_RUNTIME_DIR", m_Previous->c_str(), 1);
-        else
-            ::unsetenv("XDG_RUNTIME_DIR");
-        std::error_code ignored;
-        std::filesystem::remove_all(m_Root, ignored);
-    }
+    void SetUp() override { m_Runtime.emplace("XDG_RUNTIME_DIR", m_Root.string()); }
+    void TearDown() override { m_Runtime.reset(); }
 
     // Names found directly in 'directory', sorted.
     static std::vector<std::string> Entries(const std::filesystem::path& directory) {
@@ -42,8 +30,9 @@ protected:
         return names;
     }
 
-    std::filesystem::path m_Root;
-    std::optional<std::string> m_Previous;
+    TempDirectory m_Temp{"ws-registry-test"};
+    const std::filesystem::path m_Root = m_Temp.Path();
+    std::optional<ScopedEnvironment> m_Runtime;
 };
 
 } // namespace ws::test

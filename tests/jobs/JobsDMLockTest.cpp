@@ -1,9 +1,9 @@
 #include "JobsDMTestSupport.h"
-#include "data/BoardFilters.h"
 #include "data/DBError.h"
 #include "data/DataLink.h"
 #include "data/DataSource.h"
 #include "engine/Engine.h"
+#include "jobs/BoardFilters.h"
 
 using namespace ws;
 using namespace ws::test;

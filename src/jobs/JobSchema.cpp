@@ -1,4 +1,4 @@
-#include "data/JobSchema.h"
+#include "jobs/JobSchema.h"
 
 #include "base/Strings.h"
 

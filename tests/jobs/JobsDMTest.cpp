@@ -1,15 +1,15 @@
 #include "JobsDMTestSupport.h"
 #include "base/Locale.h"
-#include "data/BoardFilters.h"
 #include "data/DBError.h"
 #include "data/DataClasses.h"
 #include "data/DataLink.h"
 #include "data/DataModule.h"
 #include "data/DataSource.h"
 #include "data/Database.h"
-#include "data/JobSchema.h"
-#include "data/JobTables.h"
 #include "engine/Engine.h"
+#include "jobs/BoardFilters.h"
+#include "jobs/JobSchema.h"
+#include "jobs/JobTables.h"
 #include "ui/ComponentCreate.h"
 
 using namespace ws;

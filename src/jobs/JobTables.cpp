@@ -1,4 +1,4 @@
-#include "data/JobTables.h"
+#include "jobs/JobTables.h"
 
 #include "base/Strings.h"
 

@@ -1,11 +1,12 @@
 #pragma once
 
 #include "data/Field.h"
-#include "data/JobsDM.h"
 #include "data/LockHolder.h"
 #include "data/Session.h"
 #include "data/wsTable.h"
 #include "engine/FaultInjector.h"
+#include "jobs/JobsDM.h"
+#include "support/TempDirectory.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,9 +28,6 @@ namespace ws::test {
 class JobsDbTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-jobsdm-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         const std::string config = m_Dir + "/engine.ini";
         std::ofstream(config) << "";
         ::setenv("YARD_ENGINE_CONFIG", config.c_str(), 1);
@@ -42,8 +40,6 @@ protected:
         engine::FaultInjector::Reset();
         // Also forgets the session aliases, so the next test starts without any.
         Session().Close();
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
     }
 
     // Runs jobsdb on the test database; returns what it printed.
@@ -97,7 +93,11 @@ protected:
         return FileBytes(table) + FileBytes(table + "-wal");
     }
 
-    std::string m_Dir;
+private:
+    TempDirectory m_Temp{"ws-jobsdm"};
+
+protected:
+    const std::string m_Dir = m_Temp.Path();
 };
 
 } // namespace ws::test

@@ -1,7 +1,7 @@
-#include "data/BoardFilters.h"
+#include "jobs/BoardFilters.h"
 
-#include "data/JobsDM.h"
 #include "data/wsTable.h"
+#include "jobs/JobsDM.h"
 
 namespace ws {
 

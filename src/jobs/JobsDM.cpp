@@ -1,4 +1,4 @@
-#include "data/JobsDM.h"
+#include "jobs/JobsDM.h"
 
 #include "data/DBError.h"
 #include "data/DataClasses.h"

@@ -1,7 +1,6 @@
-#include "data/JobSchema.h"
+#include "jobs/JobSchema.h"
 
 #include <gtest/gtest.h>
-
 #include <set>
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "data/JobSchema.h"
 #include "engine/Types.h"
+#include "jobs/JobSchema.h"
 
 namespace ws {
 
