@@ -248,12 +248,11 @@ EngineStatus Cursor::Connect() {
         m_Db.Close();
         return s;
     }
-    // Room for the pages of a large table (64 MiB; taken only as pages are read): a walk through
-    // an index meets a row page for every entry, and with the default cache of 2 MiB every walk
-    // over a table of 100,000 orders read most of its pages again. The cache is emptied whenever
-    // anyone commits. Not a memory mapping: a file cut short in place while mapped would kill the
-    // process instead of failing a read.
-    m_Db.Exec("PRAGMA cache_size=-65536");
+    // The storage layer's default page cache (2 MiB) suffices: a filtered view is read from the
+    // rows it lists (one scan of the table when the file changed, then a read by row id per row
+    // given), not by walks through an index that meet a row page for every entry. Not a memory
+    // mapping: a file cut short in place while mapped would kill the process instead of failing
+    // a read.
     if (!m_ReadOnly && !m_Schema.HasRowGuard()) {
         // Files made before the row-id guard get it at their first read/write open. Should the
         // file stay busy past the wait, the next insert tries again; nothing else needs it.
@@ -852,7 +851,8 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
         const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
         const std::string name = TableSchema::Quote(field.name);
         columns += ", " + name;
-        order += m_Index->caseInsensitive && IsText(field) ? "(+" + name + ") COLLATE NOCASE, " : "+" + name + ", ";
+        order += m_Index->caseInsensitive && IsText(field) ? "(+" + name + ") COLLATE NOCASE, "
+                                                           : "+" + name + ", ";
     }
     std::vector<SqlValue> params;
     const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" +
@@ -900,8 +900,8 @@ EngineStatus Cursor::CurrentOrderList(bool& use) {
         return esOk;
     const std::int64_t changes = sqlite3_total_changes64(m_Db.Handle());
     OrderList& list = m_OrderList;
-    if (!list.valid || list.index != m_Index || list.filters != m_FilterChanges || list.dataVersion != version ||
-        list.changes != changes) {
+    if (!list.valid || list.index != m_Index || list.filters != m_FilterChanges ||
+        list.dataVersion != version || list.changes != changes) {
         // The version is taken before the list, and the stepping read (which holds an older
         // snapshot of this connection) is ended first: the list then holds at least what the
         // version says.
@@ -927,7 +927,8 @@ bool Cursor::ListPlace(Direction direction, std::size_t& place, bool& none) cons
         place = next ? 0 : size - 1;
         return true;
     }
-    if (auto it = list.at.find(m_Position.rowId); it != list.at.end() && list.keys[it->second] == m_Position.key) {
+    if (auto it = list.at.find(m_Position.rowId);
+        it != list.at.end() && list.keys[it->second] == m_Position.key) {
         none = next ? it->second + 1 == size : it->second == 0;
         place = next ? it->second + 1 : it->second - 1;
         return true;

@@ -156,7 +156,9 @@ private:
             return Real(x)->pMethods->xShmLock(Real(x), offset, n, how);
         };
         methods.xShmBarrier = [](sqlite3_file* x) { Real(x)->pMethods->xShmBarrier(Real(x)); };
-        methods.xShmUnmap = [](sqlite3_file* x, int del) { return Real(x)->pMethods->xShmUnmap(Real(x), del); };
+        methods.xShmUnmap = [](sqlite3_file* x, int del) {
+            return Real(x)->pMethods->xShmUnmap(Real(x), del);
+        };
         // No memory-mapped pages: every page goes through xRead.
         methods.iVersion = 2;
         methods.xFetch = nullptr;
@@ -719,7 +721,8 @@ protected:
         if (!after.empty())
             sql += " AND (" + order + ") > (SELECT " + order + " FROM records WHERE Name = '" + after + "')";
         const std::string all =
-            Raw(TablePath()).Value("SELECT coalesce(group_concat(Name), '') FROM (" + sql + " ORDER BY " + order + ")");
+            Raw(TablePath())
+                .Value("SELECT coalesce(group_concat(Name), '') FROM (" + sql + " ORDER BY " + order + ")");
         Names names;
         for (std::size_t at = 0; at < all.size();) {
             const std::size_t comma = std::min(all.find(',', at), all.size());
@@ -765,7 +768,8 @@ TEST_F(ManyJobsTest, AViewInIndexOrderFollowsEveryKindOfChangeAmongManyRowsFewPa
     ASSERT_GE(ahead.size(), 3u);
     InAnotherProcess(TablePath(), "UPDATE records SET IsActive = 0 WHERE Name = '" + ahead[0] +
                                       "'; UPDATE records SET IsActive = 1 WHERE Name IN ('J5', 'J590', 'J7');"
-                                      "UPDATE records SET DueDate = 737000 WHERE Name = '" + ahead[2] + "'");
+                                      "UPDATE records SET DueDate = 737000 WHERE Name = '" +
+                                      ahead[2] + "'");
     EXPECT_EQ(ReadOnNames(cursor), Model(passing, "coalesce(DueDate, -1), rowid", here));
     // Written through the cursor's own connection, by another connection of this process.
     AddJob(cursor, "Early", 737500);
@@ -785,7 +789,8 @@ TEST_F(ManyJobsTest, AViewInIndexOrderFollowsEveryKindOfChangeAmongManyRowsFewPa
     // an index of texts compared without regard to case as well.
     for (const char* index : {"iDueDateA", "iNameCI"}) {
         SCOPED_TRACE(index);
-        const std::string order = index[1] == 'D' ? "coalesce(DueDate, -1), rowid" : "Name COLLATE NOCASE, rowid";
+        const std::string order =
+            index[1] == 'D' ? "coalesce(DueDate, -1), rowid" : "Name COLLATE NOCASE, rowid";
         ASSERT_EQ(SwitchToIndex(cursor, index), esOk);
         const Names rows = Model(passing, order);
         ASSERT_GE(rows.size(), 5u);
