@@ -248,12 +248,11 @@ EngineStatus Cursor::Connect() {
         m_Db.Close();
         return s;
     }
-    // Room for the pages of a large table (64 MiB; taken only as pages are read): a walk through
-    // an index meets a row page for every entry, and with the default cache of 2 MiB every walk
-    // over a table of 100,000 orders read most of its pages again. The cache is emptied whenever
-    // anyone commits. Not a memory mapping: a file cut short in place while mapped would kill the
-    // process instead of failing a read.
-    m_Db.Exec("PRAGMA cache_size=-65536");
+    // The storage layer's default page cache (2 MiB) suffices: a filtered view is read from the
+    // rows it lists (one scan of the table when the file changed, then a read by row id per row
+    // given), not by walks through an index that meet a row page for every entry. Not a memory
+    // mapping: a file cut short in place while mapped would kill the process instead of failing
+    // a read.
     if (!m_ReadOnly && !m_Schema.HasRowGuard()) {
         // Files made before the row-id guard get it at their first read/write open. Should the
         // file stay busy past the wait, the next insert tries again; nothing else needs it.
@@ -304,6 +303,7 @@ void Cursor::Disconnect(bool checkpoint) {
     m_Statements.clear();
     m_KeyMaps.clear();
     m_CountMemo = {};
+    m_OrderList = {};
     m_ProbeStatement = Statement();
     m_Probe.Close();
     m_ProbeOpen = false;
@@ -838,6 +838,161 @@ EngineStatus Cursor::ReadOn(Direction direction, std::int64_t& rowId) {
     return esRecordNotFound;
 }
 
+// ---- the order list -----------------------------------------------------------------------------
+
+EngineStatus Cursor::BuildOrderList(OrderList& list) {
+    list = OrderList{};
+    // A scan of the table with the matching rows sorted, in the order of the index: the unary
+    // plus keeps the storage layer from walking the index instead.
+    std::string columns = "rowid";
+    std::string order;
+    const std::size_t n = m_Index ? m_Index->fields.size() : 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
+        const std::string name = TableSchema::Quote(field.name);
+        columns += ", " + name;
+        order += m_Index->caseInsensitive && IsText(field) ? "(+" + name + ") COLLATE NOCASE, "
+                                                           : "+" + name + ", ";
+    }
+    std::vector<SqlValue> params;
+    const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" +
+                            FilterSql(params) + " ORDER BY " + order + "rowid LIMIT " +
+                            std::to_string(kOrderListRows + 1);
+    Statement* stmt = Cached(sql);
+    if (!stmt)
+        return m_PrepareStatus;
+    for (std::size_t i = 0; i < params.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), params[i]);
+    int rc = 0;
+    while ((rc = stmt->Step()) == SQLITE_ROW) {
+        if (list.rowIds.size() == kOrderListRows) {
+            list.overLong = true;
+            break;
+        }
+        std::vector<SqlValue> key;
+        key.reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            key.push_back(stmt->Column(static_cast<int>(i + 1)));
+        list.at.emplace(stmt->Int(0), list.rowIds.size());
+        list.rowIds.push_back(stmt->Int(0));
+        list.keys.push_back(std::move(key));
+    }
+    stmt->Reset();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        list = OrderList{};
+        return Storage(rc);
+    }
+    if (list.overLong) {
+        std::vector<std::int64_t>().swap(list.rowIds);
+        std::vector<std::vector<SqlValue>>().swap(list.keys);
+        std::unordered_map<std::int64_t, std::size_t>().swap(list.at);
+    }
+    list.valid = true;
+    return esOk;
+}
+
+EngineStatus Cursor::CurrentOrderList(bool& use) {
+    use = false;
+    if (HasRowFilters())
+        return esOk;
+    std::int64_t version = -1;
+    if (!ProbeVersion(version))
+        return esOk;
+    const std::int64_t changes = sqlite3_total_changes64(m_Db.Handle());
+    OrderList& list = m_OrderList;
+    if (!list.valid || list.index != m_Index || list.filters != m_FilterChanges ||
+        list.dataVersion != version || list.changes != changes) {
+        // The version is taken before the list, and the stepping read (which holds an older
+        // snapshot of this connection) is ended first: the list then holds at least what the
+        // version says.
+        EndStep();
+        if (EngineStatus s = BuildOrderList(list))
+            return s;
+        list.index = m_Index;
+        list.filters = m_FilterChanges;
+        list.dataVersion = version;
+        list.changes = changes;
+    }
+    use = !list.overLong;
+    return esOk;
+}
+
+bool Cursor::ListPlace(Direction direction, std::size_t& place, bool& none) const {
+    const OrderList& list = m_OrderList;
+    const bool next = direction == Direction::Next;
+    const std::size_t size = list.rowIds.size();
+    none = false;
+    if (m_Position.where != Where::Row) {
+        none = size == 0;
+        place = next ? 0 : size - 1;
+        return true;
+    }
+    if (auto it = list.at.find(m_Position.rowId);
+        it != list.at.end() && list.keys[it->second] == m_Position.key) {
+        none = next ? it->second + 1 == size : it->second == 0;
+        place = next ? it->second + 1 : it->second - 1;
+        return true;
+    }
+    // A crack (the row gone or filtered out): found by its key, unless texts compare without
+    // regard to case, which only the storage layer orders.
+    if (m_Index && m_Index->caseInsensitive) {
+        for (std::uint16_t number : m_Index->fields) {
+            if (IsText(*m_Schema.Field(number)))
+                return false;
+        }
+    }
+    const auto before = [this](std::size_t i) { // the list's row i lies before the position
+        const int c = CompareKeys(m_OrderList.keys[i], m_Position.key);
+        return c < 0 || (c == 0 && m_OrderList.rowIds[i] < m_Position.rowId);
+    };
+    std::size_t low = 0;
+    std::size_t high = size;
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (before(mid))
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    // low: the first row not before the position (never the position itself: it is not listed).
+    none = next ? low == size : low == 0;
+    place = next ? low : low - 1;
+    return true;
+}
+
+EngineStatus Cursor::ReadFromList(Direction direction, std::int64_t& rowId, bool& answered) {
+    answered = false;
+    bool use = false;
+    if (EngineStatus s = CurrentOrderList(use)) {
+        answered = true;
+        return s;
+    }
+    std::size_t place = 0;
+    bool none = false;
+    if (!use || !ListPlace(direction, place, none))
+        return esOk;
+    if (none) {
+        answered = true;
+        return esRecordNotFound;
+    }
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (EngineStatus s = FetchRow(m_OrderList.rowIds[place], found, passes, key)) {
+        answered = true;
+        return s;
+    }
+    if (!found || !passes || key != m_OrderList.keys[place]) {
+        // Committed to since the list was checked: this read steps through the file itself.
+        m_OrderList.valid = false;
+        return esOk;
+    }
+    rowId = m_OrderList.rowIds[place];
+    m_Position = {Where::Row, std::move(key), rowId, true};
+    answered = true;
+    return esOk;
+}
+
 EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
     // The filters said in SQL are tested by SQL here too, exactly as a scan would test them; the
     // others by their own code below.
@@ -932,7 +1087,10 @@ EngineStatus Cursor::Read(Direction direction, LockType lock, std::uint8_t* reco
     if (m_Position.where == (next ? Where::End : Where::Begin))
         return Errors::Fail(next ? esEOF : esBOF);
     std::int64_t rowId = 0;
-    const EngineStatus s = ReadOn(direction, rowId);
+    bool answered = false;
+    EngineStatus s = ReadFromList(direction, rowId, answered);
+    if (!answered)
+        s = ReadOn(direction, rowId);
     if (s == esRecordNotFound) {
         next ? SetToEnd() : SetToBegin();
         return Errors::Fail(next ? esEOF : esBOF);
@@ -1778,6 +1936,13 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     count = 0;
     if (EngineStatus s = Live())
         return s;
+    bool listed = false;
+    if (EngineStatus s = CurrentOrderList(listed))
+        return s;
+    if (listed) {
+        count = static_cast<std::uint32_t>(m_OrderList.rowIds.size());
+        return esOk;
+    }
     const bool remember = !HasCallbackFilters();
     std::int64_t version = -1;
     std::int64_t changes = -1;

@@ -148,6 +148,27 @@ private:
         std::vector<SqlValue> key;
     };
 
+    // The rows of the view in the order of the active index, taken in one pass of the table (the
+    // few rows the filters let through sorted, not a walk of the index that looks up every row),
+    // with the key each had. Valid while the file (data version seen through the probe
+    // connection, the connection's own change count), the filters and the index are as they were
+    // when it was taken; a read checks that at every call and takes the list again when anything
+    // changed. Next, prior and counts are answered from it with one read by row id per row
+    // given. Only filters said in SQL may be in force, and it holds at most kOrderListRows rows:
+    // beyond that most rows pass and the stepping read serves as well (overLong).
+    struct OrderList {
+        bool valid = false;
+        bool overLong = false;
+        const IndexDesc* index = nullptr;
+        std::uint64_t filters = 0;
+        std::int64_t dataVersion = -1;
+        std::int64_t changes = -1;
+        std::vector<std::int64_t> rowIds;
+        std::vector<std::vector<SqlValue>> keys;
+        std::unordered_map<std::int64_t, std::size_t> at; // row id -> place in the list
+    };
+    static constexpr std::size_t kOrderListRows = 4096;
+
     // The last exact count, valid while the file and the filters are as they were.
     struct CountMemo {
         bool valid = false;
@@ -201,6 +222,16 @@ private:
     void EndStep();
     // Ends the stepping read when anything was committed to the file since it began.
     void CheckStep();
+    // Brings the order list up to date with the file; use says whether reads may be answered
+    // from it (filters it can serve, the probe connection at hand, not over long).
+    EngineStatus CurrentOrderList(bool& use);
+    EngineStatus BuildOrderList(OrderList& list);
+    // Next or prior from the order list; answered is false when the list cannot say (then the
+    // stepping read serves the call).
+    EngineStatus ReadFromList(Direction direction, std::int64_t& rowId, bool& answered);
+    // The place in the order list of the first row after (next) or the last row before (prior)
+    // the position; false when the list cannot tell.
+    bool ListPlace(Direction direction, std::size_t& place, bool& none) const;
     // The file's data version seen through the probe connection; false when it cannot be asked.
     bool ProbeVersion(std::int64_t& version);
     // Reads one row by id into m_Scratch; passes says whether it passes every active filter,
@@ -272,6 +303,7 @@ private:
     // Raised by every change of the filters (added, switched on or off, dropped).
     std::uint64_t m_FilterChanges = 0;
     CountMemo m_CountMemo;
+    OrderList m_OrderList;
     Step m_Step;
     // The stepping read's statements, apart from the others so that no other read resets one.
     std::map<std::string, Statement> m_StepStatements;
