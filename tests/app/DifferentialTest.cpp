@@ -26,6 +26,7 @@
 #include "engine/PgServer.h"
 #include "jobs/JobsDM.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/Jobsdb.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDirectory.h"
 #include "ui/Application.h"
@@ -254,22 +255,16 @@ protected:
 
     // ---- the office ---------------------------------------------------------------------------
 
-    std::string Jobsdb(const std::vector<std::string>& args) {
-        std::string command = std::string(JOBSDB_PATH) +
-                              (OnServer() ? std::string(" --alias YardServer") : " --dir '" + m_Dir + "'");
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
-        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-        std::string output;
-        char chunk[4096];
-        std::size_t n = 0;
-        while (pipe && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            output.append(chunk, n);
-        const int status = pipe ? ::pclose(pipe) : -1;
-        if (status != 0)
-            throw std::runtime_error("office: " + command + " failed:\n" + output);
+    std::string Jobsdb(std::vector<std::string> args) {
+        if (OnServer())
+            args.insert(args.begin(), {"--alias", "YardServer"});
+        else
+            args.insert(args.begin(), {"--dir", m_Dir});
+        const ProgramRun run = RunJobsdb(args);
+        if (!run.Succeeded())
+            throw std::runtime_error("office: " + run.command + " failed:\n" + run.output);
         ++m_JobsdbRuns;
-        return output;
+        return run.output;
     }
 
     int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(m_Random); }

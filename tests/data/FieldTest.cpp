@@ -2,6 +2,7 @@
 #include "base/Convert.h"
 #include "base/Locale.h"
 #include "data/DBError.h"
+#include "support/MessageOf.h"
 
 using namespace ws;
 using namespace ws::test;
@@ -30,15 +31,6 @@ protected:
     TScopedFormatSettings m_Formats{DefaultFormatSettings()};
     TComponentPtr<TwsTable> m_View;
 };
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "<no error>";
-}
 
 } // namespace
 

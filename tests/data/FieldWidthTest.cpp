@@ -1,6 +1,8 @@
 #include "DataSetTestSupport.h"
 #include "base/Locale.h"
 #include "data/DBError.h"
+#include "support/Jobsdb.h"
+#include "support/MessageOf.h"
 
 #include <cstdio>
 #include <sqlite3.h>
@@ -101,31 +103,15 @@ protected:
         return view;
     }
 
-    std::string Jobsdb(const std::vector<std::string>& args) const {
-        std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "'";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
-        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-        std::string output;
-        char chunk[4096];
-        std::size_t n = 0;
-        while (pipe && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            output.append(chunk, n);
-        EXPECT_EQ(pipe ? ::pclose(pipe) : -1, 0) << output;
-        return output;
+    std::string Jobsdb(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--dir", m_Dir});
+        const ProgramRun run = RunJobsdb(args);
+        EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+        return run.output;
     }
 
     TScopedFormatSettings m_Formats{DefaultFormatSettings()};
 };
-
-std::string MessageOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return "<no error>";
-}
 
 } // namespace
 

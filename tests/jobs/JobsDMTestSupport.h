@@ -6,9 +6,9 @@
 #include "data/wsTable.h"
 #include "engine/FaultInjector.h"
 #include "jobs/JobsDM.h"
+#include "support/Jobsdb.h"
 #include "support/TempDirectory.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,8 +16,6 @@
 #include <iterator>
 #include <map>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace ws::test {
@@ -43,19 +41,11 @@ protected:
     }
 
     // Runs jobsdb on the test database; returns what it printed.
-    std::string Jobsdb(const std::vector<std::string>& args) {
-        std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "'";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
-        FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-        std::string output;
-        char chunk[4096];
-        std::size_t n = 0;
-        while (pipe && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            output.append(chunk, n);
-        const int status = pipe ? ::pclose(pipe) : -1;
-        EXPECT_EQ(status, 0) << command << "\n" << output;
-        return output;
+    std::string Jobsdb(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--dir", m_Dir});
+        const ProgramRun run = RunJobsdb(args);
+        EXPECT_EQ(run.status, 0) << run.command << "\n" << run.output;
+        return run.output;
     }
 
     // Inserts one row; values as jobsdb takes them (dates YYYY-MM-DD, booleans True/False).
