@@ -4,6 +4,8 @@
 #include "data/DBError.h"
 #include "data/Database.h"
 #include "data/Session.h"
+#include "support/ScopedEnvironment.h"
+#include "support/TempDirectory.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,23 +19,7 @@ namespace {
 
 class ConnectionErrorTextTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ws-connection-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
-        const char* old = std::getenv("YARD_ENGINE_CONFIG");
-        m_OldConfig = old ? old : "";
-        ::setenv("YARD_ENGINE_CONFIG", (m_Dir + "/engine.ini").c_str(), 1);
-    }
-    void TearDown() override {
-        Session().Close();
-        if (m_OldConfig.empty())
-            ::unsetenv("YARD_ENGINE_CONFIG");
-        else
-            ::setenv("YARD_ENGINE_CONFIG", m_OldConfig.c_str(), 1);
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
-    }
+    void TearDown() override { Session().Close(); }
 
     void Configure(const std::string& text) { std::ofstream(m_Dir + "/engine.ini") << text; }
 
@@ -53,8 +39,9 @@ protected:
         return message;
     }
 
-    std::string m_Dir;
-    std::string m_OldConfig;
+    TempDirectory m_Temp{"ws-connection"};
+    const std::string m_Dir = m_Temp.Path();
+    ScopedEnvironment m_Config{"YARD_ENGINE_CONFIG", m_Dir + "/engine.ini"};
 };
 
 TEST_F(ConnectionErrorTextTest, ADirectoryThatDoesNotExistIsToldByTheConfiguredAlias) {

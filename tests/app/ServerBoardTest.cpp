@@ -13,6 +13,7 @@
 #include "engine/PgServer.h"
 #include "jobs/JobsDM.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/TempDirectory.h"
 #include "ui/Application.h"
 #include "ui/Timer.h"
 
@@ -75,9 +76,6 @@ private:
 class ServerBoardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-server-board-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         if (!PgServer::Instance().Start())
             GTEST_SKIP() << "No database server: " << PgServer::Instance().Why();
         static int schemas = 0;
@@ -114,8 +112,6 @@ protected:
             } catch (const std::exception&) {
             }
         }
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
     }
 
     std::string ConnInfo() const { return PgServer::Instance().ConnInfo(m_Schema); }
@@ -209,7 +205,8 @@ protected:
         ExpectBoardAsModel("the first tick after the server is back");
     }
 
-    std::string m_Dir;
+    TempDirectory m_Temp{"ws-server-board"};
+    const std::string m_Dir = m_Temp.Path();
     std::string m_Schema;
     std::string m_Config;
     std::string m_PreviousRuntime;

@@ -2,6 +2,8 @@
 // tick with the tick's number and virtual time, the board shows what it did at that tick, each
 // tick's account is written, and a failing command stops the run.
 
+#include "support/TempDirectory.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,15 +19,11 @@ namespace {
 class SnapshotTicks : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-snapshot-ticks-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         std::ofstream(m_Dir + "/engine.ini") << "";
         Jobsdb("init");
         Jobsdb("put OrderHead.DB OrderNo=J1 'Name=First job' IsActive=True IsJewish=True Invoiced=False "
                "DueDate=2026-03-20");
     }
-    void TearDown() override { std::filesystem::remove_all(m_Dir); }
 
     std::string JobsdbCommand(const std::string& args) const {
         return std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "' " + args;
@@ -51,7 +49,8 @@ protected:
     }
     bool Exists(const std::string& file) const { return std::filesystem::exists(m_Dir + "/" + file); }
 
-    std::string m_Dir;
+    TempDirectory m_Temp{"ws-snapshot-ticks"};
+    const std::string m_Dir = m_Temp.Path();
 };
 
 TEST_F(SnapshotTicks, TheCommandRunsBeforeEachTickAndEachTicksAccountShowsItsWork) {

@@ -8,6 +8,9 @@
 //
 // WALLSCREEN_STRESS_SECONDS sets how long the writers run: 180 by default, several minutes of
 // writing while the board ticks.
+
+#include "support/TempDirectory.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -95,9 +98,6 @@ struct Ledger {
 class BoardWriterStressTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-stress-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         ASSERT_EQ(RunCommand(Jobsdb() + " demo --today 2026-12-09 >/dev/null"), 0);
         // Every job is an active Jewish memorial with a Jewish.DB row, few enough that the top list
         // shows (and so rewrites) all of them on every tick.
@@ -112,11 +112,6 @@ protected:
         Raw(Path("Options.DB")).Exec("INSERT INTO records (OptionName, OptionValue) VALUES ('Probe', 'x')");
     }
 
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
-    }
-
     std::string Path(const std::string& table) const { return m_Dir + "/" + table; }
     static std::string Quoted(const std::string& text) {
         std::string out = "'";
@@ -126,7 +121,8 @@ protected:
     }
     std::string Jobsdb() const { return std::string(JOBSDB_PATH) + " --dir " + Shell(m_Dir); }
 
-    std::string m_Dir;
+    ws::test::TempDirectory m_Temp{"ws-stress"};
+    const std::string m_Dir = m_Temp.Path();
 };
 
 TEST_F(BoardWriterStressTest, NoWriteIsLostWhileTheBoardTicks) {

@@ -4,6 +4,7 @@
 #include "engine/Engine.h"
 #include "engine/FaultInjector.h"
 #include "engine/PgConnection.h"
+#include "support/TempDirectory.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -84,9 +85,8 @@ protected:
     void SetUp() override {
         FaultInjector::Reset();
         ASSERT_EQ(EngineInit(), esOk);
-        char pattern[] = "/tmp/ws-engine-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
+        m_Temp.emplace("ws-engine");
+        m_Dir = m_Temp->Path();
         if (m_Driver == Driver::Server) {
             if (!PgServer::Instance().Start())
                 GTEST_SKIP() << "No database server for the server driver's tests: "
@@ -108,8 +108,7 @@ protected:
         FaultInjector::Reset();
         while (EngineStartCount() > 0)
             EngineExit();
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
+        m_Temp.reset();
         if (m_ConfigSet) {
             if (m_OldConfig)
                 ::setenv("YARD_ENGINE_CONFIG", m_OldConfig->c_str(), 1);
@@ -207,6 +206,7 @@ protected:
 
     std::string TablePath() const { return m_Dir + "/Jobs.DB"; }
 
+    std::optional<ws::test::TempDirectory> m_Temp;
     std::string m_Dir;
     hDatabase m_Db = 0;
     Driver m_Driver = Driver::Desktop;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sstream>
+#include <stdexcept>
 #include <unistd.h>
 
 namespace ws::engine::test {
@@ -60,12 +61,13 @@ bool PgServer::Start() {
     }
     std::sort(bins.begin(), bins.end());
     m_Bin = bins.back();
-    char pattern[] = "/tmp/ws-pg-XXXXXX";
-    if (!::mkdtemp(pattern)) {
-        m_Why = "no temporary directory for the server";
+    try {
+        m_Temp.emplace("ws-pg");
+    } catch (const std::runtime_error& e) {
+        m_Why = std::string("no temporary directory for the server: ") + e.what();
         return false;
     }
-    m_Dir = pattern;
+    m_Dir = m_Temp->Path();
     if (::geteuid() == 0) {
         const passwd* nobody = ::getpwnam("nobody");
         if (!nobody) {
@@ -125,11 +127,8 @@ void PgServer::Stop() {
     if (m_Running)
         Run(m_AsUser + m_Bin + "/pg_ctl -D " + m_Dir + "/data -m immediate -s stop >/dev/null 2>&1");
     m_Running = false;
-    if (!m_Dir.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
-        m_Dir.clear();
-    }
+    m_Temp.reset();
+    m_Dir.clear();
 }
 
 } // namespace ws::engine::test

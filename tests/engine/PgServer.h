@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/TempDirectory.h"
+
+#include <optional>
 #include <string>
 
 namespace ws::engine::test {
@@ -26,6 +29,7 @@ private:
     bool m_Tried = false;
     bool m_Running = false;
     std::string m_Why;
+    std::optional<ws::test::TempDirectory> m_Temp;
     std::string m_Dir;
     std::string m_Bin;
     std::string m_AsUser; // the command prefix that runs the server's programs unprivileged

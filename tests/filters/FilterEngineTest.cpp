@@ -2,6 +2,7 @@
 // counts that come back.
 #include "FilterTestSupport.h"
 #include "engine/Engine.h"
+#include "support/TempDirectory.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -26,9 +27,6 @@ class FilterEngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(EngineInit(), esOk);
-        char pattern[] = "/tmp/ws-filters-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Dir = pattern;
         ASSERT_EQ(OpenDatabase(m_Dir, OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
         TableSpec tableSpec;
         tableSpec.name = "OrderHead.DB";
@@ -55,8 +53,6 @@ protected:
     void TearDown() override {
         while (EngineStartCount() > 0)
             EngineExit();
-        std::error_code ec;
-        std::filesystem::remove_all(m_Dir, ec);
     }
 
     static std::vector<Job> Jobs() {
@@ -114,7 +110,8 @@ protected:
     }
 
     using Names = std::vector<std::string>;
-    std::string m_Dir;
+    TempDirectory m_Temp{"ws-filters"};
+    const std::string m_Dir = m_Temp.Path();
     hDatabase m_Db = 0;
     hCursor m_Cursor = 0;
     TExprFields m_Fields;

@@ -3,6 +3,7 @@
 // kept in a directory. What init wrote is read back from the server with libpq directly.
 
 #include "engine/PgServer.h"
+#include "support/TempDirectory.h"
 
 #include <cctype>
 #include <cstdio>
@@ -31,9 +32,6 @@ struct Result {
 class JobsDbOnTheServer : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/ws-jobsdb-server-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Root = pattern;
         if (!PgServer::Instance().Start())
             GTEST_SKIP() << "No database server: " << PgServer::Instance().Why();
         std::ofstream config(m_Root / "engine.ini");
@@ -51,8 +49,6 @@ protected:
     void TearDown() override {
         for (const std::string& schema : m_Schemas)
             Server("DROP SCHEMA " + schema + " CASCADE");
-        std::error_code ignored;
-        fs::remove_all(m_Root, ignored);
     }
 
     Result Run(const std::string& words) const {
@@ -102,7 +98,8 @@ protected:
 
     static std::string Table(const std::string& file) { return file.substr(0, file.find('.')); }
 
-    fs::path m_Root;
+    ws::test::TempDirectory m_Temp{"ws-jobsdb-server"};
+    const fs::path m_Root = m_Temp.Path();
     std::vector<std::string> m_Schemas;
 };
 

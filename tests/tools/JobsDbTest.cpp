@@ -2,6 +2,8 @@
 // rule of init and demo, the two date forms, the refusal of values longer than their field, and
 // the help. What it wrote is read back from the table files with SQLite directly.
 
+#include "support/TempDirectory.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -45,16 +47,6 @@ std::string Slurp(const fs::path& path) {
 
 class JobsDb : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/ws-jobsdb-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        m_Root = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(m_Root, ignored);
-    }
-
     // A shell command line: jobsdb and its quoted words; standard input is empty.
     Result RunShell(const std::string& command) const {
         const std::string line = "cd " + Quote(m_Root) + " && " + command + " >" + Quote(Path("out")) +
@@ -111,7 +103,8 @@ protected:
         return std::to_string(days.count() + 1);
     }
 
-    fs::path m_Root;
+    ws::test::TempDirectory m_Temp{"ws-jobsdb-test"};
+    const fs::path m_Root = m_Temp.Path();
 };
 
 // An init stopped midway leaves some tables made, the next one half built in its temporary file

@@ -1,6 +1,7 @@
 #include "platform/ImageList.h"
 #include "platform/Png.h"
 #include "platform/drawing/DrawingTestSupport.h"
+#include "support/TempDirectory.h"
 
 #include <filesystem>
 #include <fstream>
@@ -66,14 +67,10 @@ TEST(ImageListTest, ImagesThatDoNotFitTheListAreRefused) {
 
 class PngTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_Dir = std::filesystem::temp_directory_path() / ("ws_png_" + std::to_string(getpid()));
-        std::filesystem::create_directories(m_Dir);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_Dir); }
     std::string Path(const char* name) const { return (m_Dir / name).string(); }
 
-    std::filesystem::path m_Dir;
+    ws::test::TempDirectory m_Temp{"ws-png"};
+    const std::filesystem::path m_Dir = m_Temp.Path();
 };
 
 Image Sample() {

@@ -1,6 +1,7 @@
 #include "platform/HeadlessWindowSystem.h"
 #include "platform/MessageBoxView.h"
 #include "platform/WindowRegistry.h"
+#include "support/TempDirectory.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -118,17 +119,9 @@ TEST(MessageBoxView, LayoutFitsTheTextAndStaysOnSmallScreens) {
 }
 
 // A private registry directory for one test.
-class RegistryDirectory {
+class RegistryDirectory : public ws::test::TempDirectory {
 public:
-    RegistryDirectory() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "ws-windowing-XXXXXX").string();
-        m_Path = ::mkdtemp(pattern.data());
-    }
-    ~RegistryDirectory() { std::filesystem::remove_all(m_Path); }
-    const std::string& Path() const { return m_Path; }
-
-private:
-    std::string m_Path;
+    RegistryDirectory() : TempDirectory("ws-windowing") {}
 };
 
 TEST(HeadlessRegistry, AnotherProcessFindsTheProgramAndRestoresIt) {
