@@ -84,6 +84,36 @@ protected:
         PutJob(no, due, {{"IsActive", "True"}, {"IsInterment", "True"}, {"Invoiced", "False"}});
     }
 
+    // Active Jewish memorials J1, J2, ... due today plus 1, 2, ... days, each with its Jewish.DB row.
+    void PutJewishMemorials(int count) {
+        for (int i = 1; i <= count; ++i) {
+            const std::string no = "J" + std::to_string(i);
+            PutJewish(no, Day(i));
+            Put("Jewish.DB", {{"OrderNo", no}, {"Stone", "Stone " + no}, {"Position", "Left"}});
+        }
+    }
+    // A small office with a row in every table: five bands, two Jewish memorials, a special date S1
+    // and an interment R1 with its RNR.DB row.
+    void PutSmallOffice() {
+        PutBands({"clRed", "clLime", "clBlue", "clFuchsia", "clYellow"});
+        PutJewishMemorials(2);
+        PutSpecialDate("S1", Day(1));
+        PutInterment("R1", Day(2));
+        Put("RNR.DB", {{"OrderNo", "R1"}, {"Name", "Levi"}, {"CurrentLocation", "Bay 1"}});
+    }
+
+    // One field of the rows a view holds for its grid, top to bottom.
+    static std::vector<std::string> Shown(TwsTable& view, const char* field) {
+        std::vector<std::string> values;
+        const int active = view.ActiveRecord();
+        for (int i = 0; i < view.WindowRowCount(); ++i) {
+            view.SetActiveRecord(i);
+            values.push_back(view.FieldNamed(field)->AsString());
+        }
+        view.SetActiveRecord(active);
+        return values;
+    }
+
     std::string Header() const { return ActiveJobsForm->HeaderLbl()->Caption(); }
 
     std::unique_ptr<platform::HeadlessWindowSystem> system;

@@ -18,17 +18,6 @@ protected:
         PutBands({"clRed", "clLime", "clBlue", "clFuchsia", "clYellow"});
     }
 
-    // One field of the rows a view holds for its grid, top to bottom.
-    static std::vector<std::string> Shown(TwsTable& view, const char* field) {
-        std::vector<std::string> values;
-        const int active = view.ActiveRecord();
-        for (int i = 0; i < view.WindowRowCount(); ++i) {
-            view.SetActiveRecord(i);
-            values.push_back(view.FieldNamed(field)->AsString());
-        }
-        view.SetActiveRecord(active);
-        return values;
-    }
     void Tick() { system->AdvanceTime(5000); }
 };
 
@@ -46,7 +35,8 @@ TEST_F(BoardLiveTablesTest, AJobThatLeavesItsListLeavesTheBoardAtTheNextTick) {
     for (int tick = 0; tick < 3; ++tick) {
         SCOPED_TRACE(tick);
         Tick();
-        EXPECT_EQ(Header(), "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 0 | Interment(Bottom) : 0");
+        EXPECT_EQ(Header(),
+                  "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 0 | Interment(Bottom) : 0");
         EXPECT_EQ(Shown(jobs, "OrderNo"), (std::vector<std::string>{"J2", "J3"}));
         EXPECT_EQ(Shown(jobs, "Memorial"), (std::vector<std::string>{"Stone J2 Left", "Stone J3 Left"}));
         EXPECT_NE(jobs.FieldNamed("OrderNo")->AsString(), "J1");

@@ -21,23 +21,9 @@ protected:
     void SetUp() override {
         BoardFixture::SetUp();
         PutBands({"clRed", "clLime", "clBlue", "clFuchsia", "clYellow"});
-        for (int i = 1; i <= 3; ++i) {
-            const std::string no = "J" + std::to_string(i);
-            PutJewish(no, Day(i));
-            Put("Jewish.DB", {{"OrderNo", no}, {"Stone", "Stone " + no}, {"Position", "Left"}});
-        }
+        PutJewishMemorials(3);
     }
 
-    static std::vector<std::string> Shown(TwsTable& view, const char* field) {
-        std::vector<std::string> values;
-        const int active = view.ActiveRecord();
-        for (int i = 0; i < view.WindowRowCount(); ++i) {
-            view.SetActiveRecord(i);
-            values.push_back(view.FieldNamed(field)->AsString());
-        }
-        view.SetActiveRecord(active);
-        return values;
-    }
     // What the office's Jewish.DB holds, read with SQLite itself.
     std::vector<std::string> JewishRows() const {
         return FileRows(m_Dir + "/Jewish.DB", "OrderNo, Stone, Position", "OrderNo");

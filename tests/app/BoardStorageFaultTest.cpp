@@ -9,11 +9,13 @@
 #include "app/BoardModel.h"
 #include "app/TableFiles.h"
 #include "base/DateTime.h"
+#include "support/TempDirectory.h"
 #include "ui/Timer.h"
 
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 
 namespace ws::test {
@@ -41,60 +43,6 @@ std::string ChangeOf(const std::string& table, const std::string& mark) {
     return "UPDATE records SET OptionValue = '" + std::string(mark.size() % 2 ? "clAqua" : "clMaroon") +
            "' WHERE OptionName = 'Band 1'";
 }
-
-// Another process in the middle of a write transaction on one table file: its change is made
-// but not committed, until Release() rolls it back.
-class PendingWrite {
-public:
-    PendingWrite(const std::string& file, const std::string& sql) {
-        int ready[2];
-        int done[2];
-        if (::pipe(ready) != 0 || ::pipe(done) != 0)
-            return;
-        m_Pid = ::fork();
-        if (m_Pid == 0) {
-            ::close(ready[0]);
-            ::close(done[1]);
-            sqlite3* db = nullptr;
-            char said = 'n';
-            if (sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
-                sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK &&
-                sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
-                sqlite3_changes(db) > 0)
-                said = 'y';
-            (void)!::write(ready[1], &said, 1);
-            char c = 0;
-            (void)!::read(done[0], &c, 1);
-            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-            sqlite3_close(db);
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(done[0]);
-        m_Done = done[1];
-        char said = 0;
-        m_Held = ::read(ready[0], &said, 1) == 1 && said == 'y';
-        ::close(ready[0]);
-    }
-    ~PendingWrite() { Release(); }
-    PendingWrite(const PendingWrite&) = delete;
-    PendingWrite& operator=(const PendingWrite&) = delete;
-
-    bool Held() const { return m_Held; }
-    void Release() {
-        if (m_Done >= 0)
-            ::close(m_Done);
-        m_Done = -1;
-        if (m_Pid > 0)
-            ::waitpid(m_Pid, nullptr, 0);
-        m_Pid = -1;
-    }
-
-private:
-    pid_t m_Pid = -1;
-    int m_Done = -1;
-    bool m_Held = false;
-};
 
 // A disk that is full for the files of one table: every write to them fails as the system's
 // "no space left" does, through SQLite's own file layer, while the rest of the process writes
@@ -204,34 +152,19 @@ private:
 class BoardStorageFaultTest : public BoardFixture {
 protected:
     // The job database every test starts from, made by jobsdb once and copied for each test.
-    static inline std::string s_Template;
-    static void TearDownTestSuite() {
-        std::error_code ec;
-        if (!s_Template.empty())
-            std::filesystem::remove_all(s_Template, ec);
-        s_Template.clear();
-    }
+    static inline std::unique_ptr<TempDirectory> s_Template;
+    static void TearDownTestSuite() { s_Template.reset(); }
 
     void SetUp() override {
         BoardFixture::SetUp();
-        if (s_Template.empty()) {
-            PutBands({"clRed", "clLime", "clBlue", "clFuchsia", "clYellow"});
-            for (int i = 1; i <= 2; ++i) {
-                const std::string no = "J" + std::to_string(i);
-                PutJewish(no, Day(i));
-                Put("Jewish.DB", {{"OrderNo", no}, {"Stone", "Stone " + no}, {"Position", "Left"}});
-            }
-            PutSpecialDate("S1", Day(1));
-            PutInterment("R1", Day(2));
-            Put("RNR.DB", {{"OrderNo", "R1"}, {"Name", "Levi"}, {"CurrentLocation", "Bay 1"}});
-            char pattern[] = "/tmp/ws-storage-template-XXXXXX";
-            ASSERT_NE(::mkdtemp(pattern), nullptr);
-            s_Template = pattern;
+        if (!s_Template) {
+            PutSmallOffice();
+            s_Template = std::make_unique<TempDirectory>("ws-storage-template");
             for (const char* table : kTables)
-                std::filesystem::copy_file(m_Dir + "/" + table, s_Template + "/" + table);
+                std::filesystem::copy_file(m_Dir + "/" + table, s_Template->Path() + "/" + table);
         } else {
             for (const char* table : kTables)
-                std::filesystem::copy_file(s_Template + "/" + table, m_Dir + "/" + table,
+                std::filesystem::copy_file(s_Template->Path() + "/" + table, m_Dir + "/" + table,
                                            std::filesystem::copy_options::overwrite_existing);
         }
         m_Model = std::make_unique<model::BoardModel>(m_Dir);
@@ -305,7 +238,8 @@ TEST_F(BoardStorageFaultTest, AWriteTransactionHeldOnAnyTableNeitherStallsNorCha
         SCOPED_TRACE(table);
         const std::string before = AllRows(m_Dir);
         {
-            PendingWrite writer(m_Dir + "/" + table, ChangeOf(table, "pending " + std::to_string(round)));
+            WriteTransactionHolder writer(m_Dir + "/" + table,
+                                          ChangeOf(table, "pending " + std::to_string(round)));
             ASSERT_TRUE(writer.Held());
             for (int t = 0; t < 2; ++t) {
                 const std::size_t reported = boxes.size();

@@ -17,26 +17,7 @@ class BoardSweepTest : public BoardFixture {
 protected:
     void SetUp() override {
         BoardFixture::SetUp();
-        PutBands({"clRed", "clLime", "clBlue", "clFuchsia", "clYellow"});
-        for (int i = 1; i <= 2; ++i) {
-            const std::string no = "J" + std::to_string(i);
-            PutJewish(no, Day(i));
-            Put("Jewish.DB", {{"OrderNo", no}, {"Stone", "Stone " + no}, {"Position", "Left"}});
-        }
-        PutSpecialDate("S1", Day(1));
-        PutInterment("R1", Day(2));
-        Put("RNR.DB", {{"OrderNo", "R1"}, {"Name", "Levi"}, {"CurrentLocation", "Bay 1"}});
-    }
-
-    static std::vector<std::string> Shown(TwsTable& view, const char* field) {
-        std::vector<std::string> values;
-        const int active = view.ActiveRecord();
-        for (int i = 0; i < view.WindowRowCount(); ++i) {
-            view.SetActiveRecord(i);
-            values.push_back(view.FieldNamed(field)->AsString());
-        }
-        view.SetActiveRecord(active);
-        return values;
+        PutSmallOffice();
     }
 
     // The office changes a Jewish.DB and an RNR.DB row with SQLite itself.

@@ -79,10 +79,12 @@ inline bool AnyRowLockHeld(const std::string& tableFile) {
     return !WIFEXITED(status) || WEXITSTATUS(status) != 0;
 }
 
-// Another process with a write transaction open on one table file, until Release().
+// Another process with a write transaction open on one table file, until Release() rolls it
+// back. With a statement, the transaction holds its change too, made but not committed; Held()
+// then says also that it changed a row.
 class WriteTransactionHolder {
 public:
-    explicit WriteTransactionHolder(const std::string& file) {
+    explicit WriteTransactionHolder(const std::string& file, const std::string& sql = {}) {
         int ready[2];
         int done[2];
         if (::pipe(ready) != 0 || ::pipe(done) != 0)
@@ -94,11 +96,15 @@ public:
             sqlite3* db = nullptr;
             char said = 'n';
             if (sqlite3_open(file.c_str(), &db) == SQLITE_OK &&
-                sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK)
+                sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK &&
+                (sql.empty() || (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK &&
+                                 sqlite3_changes(db) > 0)))
                 said = 'y';
             (void)!::write(ready[1], &said, 1);
             char c = 0;
             (void)!::read(done[0], &c, 1);
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_close(db);
             ::_exit(0);
         }
         ::close(ready[1]);
