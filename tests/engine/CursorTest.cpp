@@ -1,3 +1,4 @@
+#include "ActiveFilterEvaluator.h"
 #include "EngineTestSupport.h"
 #include "engine/ExpressionEvaluator.h"
 
@@ -307,32 +308,6 @@ TEST_P(CursorTest, CountingLeavesThePositionAlone) {
     EXPECT_EQ(NameOf(cursor, record), "Baker");
 }
 
-class TestEvaluator : public ExpressionEvaluator {
-public:
-    class IsActiveFilter : public CompiledFilter {
-    public:
-        explicit IsActiveFilter(bool pushDown) : m_PushDown(pushDown) {}
-        bool Matches(const RecordBuffer& row) const override {
-            Value v;
-            row.Get(fIsActive, v);
-            return v == Value{true};
-        }
-        std::optional<SqlCondition> PushDown() const override {
-            if (!m_PushDown)
-                return std::nullopt;
-            return SqlCondition{"\"IsActive\" = ?", {std::int64_t{1}}};
-        }
-        bool m_PushDown;
-    };
-    EngineStatus Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>&,
-                         std::unique_ptr<CompiledFilter>& compiled) override {
-        if (buffer.size() != 1)
-            return esInvalidFilter;
-        compiled = std::make_unique<IsActiveFilter>(buffer[0] == 1);
-        return esOk;
-    }
-};
-
 TEST_P(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
     const hCursor cursor = Open("iDueDateA");
     AddStandardJobs(cursor);
@@ -343,7 +318,7 @@ TEST_P(CursorTest, ExpressionFiltersNeedAnEvaluatorAndMayRunInSql) {
     ASSERT_NE(standard, nullptr);
     SetExpressionEvaluator(nullptr);
     EXPECT_EQ(AddFilter(cursor, 0, pushed, filter), esFilterNotSupported);
-    SetExpressionEvaluator(std::make_shared<TestEvaluator>());
+    SetExpressionEvaluator(std::make_shared<ActiveFilterEvaluator>());
     EXPECT_EQ(AddFilter(cursor, 0, std::vector<std::uint8_t>{1, 2}, filter), esInvalidFilter);
     for (const auto* buffer : {&pushed, &inMemory}) {
         ASSERT_EQ(AddFilter(cursor, 0, *buffer, filter), esOk);

@@ -1,5 +1,6 @@
 // What a cursor sees while another program changes its table between two calls: the other program
 // is a plain SQLite connection (no engine, no record locks), as any office program may be.
+#include "ActiveFilterEvaluator.h"
 #include "EngineTestSupport.h"
 #include "engine/ExpressionEvaluator.h"
 
@@ -173,31 +174,6 @@ private:
     static inline sqlite3_vfs s_Vfs{};
 };
 
-// An expression filter on IsActive = True, said in SQL or tested row by row.
-class ActiveEvaluator : public ExpressionEvaluator {
-public:
-    class Filter : public CompiledFilter {
-    public:
-        explicit Filter(bool pushDown) : m_PushDown(pushDown) {}
-        bool Matches(const RecordBuffer& row) const override {
-            Value v;
-            row.Get(fIsActive, v);
-            return v == Value{true};
-        }
-        std::optional<SqlCondition> PushDown() const override {
-            if (!m_PushDown)
-                return std::nullopt;
-            return SqlCondition{"\"IsActive\" = ?", {std::int64_t{1}}};
-        }
-        bool m_PushDown;
-    };
-    EngineStatus Compile(std::span<const std::uint8_t> buffer, const std::vector<FieldDesc>&,
-                         std::unique_ptr<CompiledFilter>& compiled) override {
-        compiled = std::make_unique<Filter>(buffer.size() == 1 && buffer[0] == 1);
-        return esOk;
-    }
-};
-
 } // namespace
 
 class LiveTableFixture : public EngineTest {
@@ -220,7 +196,7 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         m_Standard = GetExpressionEvaluator();
-        SetExpressionEvaluator(std::make_shared<ActiveEvaluator>());
+        SetExpressionEvaluator(std::make_shared<ActiveFilterEvaluator>());
     }
     void TearDown() override {
         SetExpressionEvaluator(m_Standard);
