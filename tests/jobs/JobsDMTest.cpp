@@ -377,3 +377,13 @@ TEST_F(JobsDMTest, DerivedTextsOfNonAsciiLettersAreCutByCharacters) {
     TComponent::Free(JobsDM);
     EXPECT_EQ(Jobsdb({"dump", "Jewish.DB"}), jewishBefore) << "the rewrite changed a row";
 }
+
+// The office writes what a person types: quotes, dollars and back-quotes reach the table file and
+// the views as they are, not as a shell would read them.
+TEST_F(JobsDMTest, TextsWithQuotesAndDollarsReachTheViewsAsTyped) {
+    PutJob("J-QUOTE", "2026-03-01", {{"IsActive", "True"}, {"IsJewish", "True"}});
+    Put("Jewish.DB", {{"OrderNo", "J-QUOTE"}, {"Stone", "O'Brien's \"grey\""}, {"Position", "Row $1 & `2`"}});
+    TJobsDM* dm = CreateJobsDM(nullptr);
+    ApplyBoardFilters();
+    EXPECT_EQ(Column(*dm->JobsTable(), "Memorial"), Names({"O'Brien's \"grey\" Row $1 & `2`"}));
+}
