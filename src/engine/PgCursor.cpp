@@ -204,11 +204,18 @@ EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec&
             numbers += numbers.empty() ? "" : ",";
             numbers += std::to_string(number);
         }
-        // The row id closes every key: rows with equal keys come in row-id order.
-        statements.push_back({Format("CREATE %sINDEX %s ON %s (%s, %s)", index.unique ? "UNIQUE " : "",
-                                     Quote(named.name + "." + index.name).c_str(), Quote(named.name).c_str(),
-                                     keys.c_str(), Quote(rowIdColumn).c_str()),
-                              {}});
+        // The row id closes every key: rows with equal keys come in row-id order. With the row id
+        // in it a key is never repeated, so a unique index refuses repeated keys with a second
+        // index over the key alone.
+        statements.push_back(
+            {Format("CREATE INDEX %s ON %s (%s, %s)", Quote(named.name + "." + index.name).c_str(),
+                    Quote(named.name).c_str(), keys.c_str(), Quote(rowIdColumn).c_str()),
+             {}});
+        if (index.unique)
+            statements.push_back({Format("CREATE UNIQUE INDEX %s ON %s (%s)",
+                                         Quote(named.name + "." + index.name + ".unique").c_str(),
+                                         Quote(named.name).c_str(), keys.c_str()),
+                                  {}});
     }
     PgResult id = db.Exec("INSERT INTO yard_tables (name, rowid_column) VALUES ($1, $2) RETURNING id",
                           {named.name, rowIdColumn});
