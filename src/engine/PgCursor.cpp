@@ -75,6 +75,15 @@ std::string ServerType(const FieldDesc& field) {
     }
 }
 
+// A table's name as the desktop driver takes it: a name, never a path ("../x" is not "x").
+EngineStatus CheckTableName(const std::string& tableName) {
+    if (tableName.empty() || tableName.find('/') != std::string::npos ||
+        tableName.find('\0') != std::string::npos || tableName == "." || tableName == "..")
+        return Errors::Fail(esInvalidParameter,
+                            "Table name '" + tableName + "' is not a table of a database");
+    return esOk;
+}
+
 std::string BaseName(const std::string& tableName) {
     const auto dot = tableName.rfind('.');
     return dot == std::string::npos ? tableName : tableName.substr(0, dot);
@@ -135,6 +144,8 @@ EngineStatus PgCursor::FindTable(PgConnection& db, const std::string& tableName,
 }
 
 EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec& tableSpec) {
+    if (EngineStatus s = CheckTableName(tableSpec.name))
+        return s;
     TableSpec named = tableSpec;
     named.name = BaseName(tableSpec.name);
     TableSchema schema;
@@ -256,7 +267,12 @@ EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec&
 PgCursor::PgCursor(hCursor handle, std::string conninfo, std::string tableName)
     : m_Handle(handle), m_ConnInfo(std::move(conninfo)), m_TableName(std::move(tableName)) {}
 
-PgCursor::~PgCursor() = default; // the session's end drops its locks
+// The session's end would drop its locks too, but the server learns of that end only after the
+// connection is gone: another cursor asking at once could still find them held.
+PgCursor::~PgCursor() {
+    if (m_Db.IsOpen() && !m_Db.Lost())
+        m_Db.Exec("SELECT pg_advisory_unlock_all()");
+}
 
 // Every statement of the cursor goes through here. A session the server lost (restarted, ended
 // it) is replaced by a new one at the cursor's next statement: the call that met the loss failed
@@ -299,6 +315,8 @@ EngineStatus PgCursor::Failed(const PgResult& result) {
 
 EngineStatus PgCursor::Connect(bool readOnly) {
     m_ReadOnly = readOnly;
+    if (EngineStatus s = CheckTableName(m_TableName))
+        return s;
     if (EngineStatus s = m_Db.Connect(m_ConnInfo)) {
         Errors::AddContext("Table: " + m_TableName);
         return s;
