@@ -75,6 +75,15 @@ std::string ServerType(const FieldDesc& field) {
     }
 }
 
+// A table's name as the desktop driver takes it: a name, never a path ("../x" is not "x").
+EngineStatus CheckTableName(const std::string& tableName) {
+    if (tableName.empty() || tableName.find('/') != std::string::npos ||
+        tableName.find('\0') != std::string::npos || tableName == "." || tableName == "..")
+        return Errors::Fail(esInvalidParameter,
+                            "Table name '" + tableName + "' is not a table of a database");
+    return esOk;
+}
+
 std::string BaseName(const std::string& tableName) {
     const auto dot = tableName.rfind('.');
     return dot == std::string::npos ? tableName : tableName.substr(0, dot);
@@ -135,6 +144,8 @@ EngineStatus PgCursor::FindTable(PgConnection& db, const std::string& tableName,
 }
 
 EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec& tableSpec) {
+    if (EngineStatus s = CheckTableName(tableSpec.name))
+        return s;
     TableSpec named = tableSpec;
     named.name = BaseName(tableSpec.name);
     TableSchema schema;
@@ -204,11 +215,18 @@ EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec&
             numbers += numbers.empty() ? "" : ",";
             numbers += std::to_string(number);
         }
-        // The row id closes every key: rows with equal keys come in row-id order.
-        statements.push_back({Format("CREATE %sINDEX %s ON %s (%s, %s)", index.unique ? "UNIQUE " : "",
-                                     Quote(named.name + "." + index.name).c_str(), Quote(named.name).c_str(),
-                                     keys.c_str(), Quote(rowIdColumn).c_str()),
-                              {}});
+        // The row id closes every key: rows with equal keys come in row-id order. With the row id
+        // in it a key is never repeated, so a unique index refuses repeated keys with a second
+        // index over the key alone.
+        statements.push_back(
+            {Format("CREATE INDEX %s ON %s (%s, %s)", Quote(named.name + "." + index.name).c_str(),
+                    Quote(named.name).c_str(), keys.c_str(), Quote(rowIdColumn).c_str()),
+             {}});
+        if (index.unique)
+            statements.push_back({Format("CREATE UNIQUE INDEX %s ON %s (%s)",
+                                         Quote(named.name + "." + index.name + ".unique").c_str(),
+                                         Quote(named.name).c_str(), keys.c_str()),
+                                  {}});
     }
     PgResult id = db.Exec("INSERT INTO yard_tables (name, rowid_column) VALUES ($1, $2) RETURNING id",
                           {named.name, rowIdColumn});
@@ -249,7 +267,12 @@ EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec&
 PgCursor::PgCursor(hCursor handle, std::string conninfo, std::string tableName)
     : m_Handle(handle), m_ConnInfo(std::move(conninfo)), m_TableName(std::move(tableName)) {}
 
-PgCursor::~PgCursor() = default; // the session's end drops its locks
+// The session's end would drop its locks too, but the server learns of that end only after the
+// connection is gone: another cursor asking at once could still find them held.
+PgCursor::~PgCursor() {
+    if (m_Db.IsOpen() && !m_Db.Lost())
+        m_Db.Exec("SELECT pg_advisory_unlock_all()");
+}
 
 // Every statement of the cursor goes through here. A session the server lost (restarted, ended
 // it) is replaced by a new one at the cursor's next statement: the call that met the loss failed
@@ -292,6 +315,8 @@ EngineStatus PgCursor::Failed(const PgResult& result) {
 
 EngineStatus PgCursor::Connect(bool readOnly) {
     m_ReadOnly = readOnly;
+    if (EngineStatus s = CheckTableName(m_TableName))
+        return s;
     if (EngineStatus s = m_Db.Connect(m_ConnInfo)) {
         Errors::AddContext("Table: " + m_TableName);
         return s;

@@ -50,7 +50,7 @@ public:
     TDataSource* MasterSource() const override { return Master; }
 };
 
-class DataLinkTest : public DataSetTest {
+class DataLinkTestFixture : public DataSetTest {
 protected:
     void OpenView(int rows) {
         AddNumberedRows(rows);
@@ -68,9 +68,12 @@ protected:
     TComponentPtr<TDataSource> m_Source;
 };
 
+class DataLinkTest : public OnEachDriver<DataLinkTestFixture> {};
+ON_BOTH_DRIVERS(DataLinkTest);
+
 } // namespace
 
-TEST_F(DataLinkTest, ALinkAskingForMoreRowsThanTheTableHasSeesThemAll) {
+TEST_P(DataLinkTest, ALinkAskingForMoreRowsThanTheTableHasSeesThemAll) {
     OpenView(4);
     TRecordingLink link;
     link.SetBufferCount(10);
@@ -87,7 +90,7 @@ TEST_F(DataLinkTest, ALinkAskingForMoreRowsThanTheTableHasSeesThemAll) {
     EXPECT_EQ(link.ActiveRecord(), 0);
 }
 
-TEST_F(DataLinkTest, TwoLinksShareOneWindowSizedForTheLargerEachKeepingTheCurrentRow) {
+TEST_P(DataLinkTest, TwoLinksShareOneWindowSizedForTheLargerEachKeepingTheCurrentRow) {
     OpenView(20);
     TRecordingLink small;
     TRecordingLink large;
@@ -124,7 +127,7 @@ TEST_F(DataLinkTest, TwoLinksShareOneWindowSizedForTheLargerEachKeepingTheCurren
     EXPECT_EQ(small.FirstRecord(), 0);
 }
 
-TEST_F(DataLinkTest, ScrollingMovesTheHighlightFirstAndTheContentsOnceTheWindowSlides) {
+TEST_P(DataLinkTest, ScrollingMovesTheHighlightFirstAndTheContentsOnceTheWindowSlides) {
     OpenView(5);
     TRecordingLink link;
     link.SetBufferCount(3);
@@ -158,7 +161,7 @@ TEST_F(DataLinkTest, ScrollingMovesTheHighlightFirstAndTheContentsOnceTheWindowS
     EXPECT_EQ(link.ActiveRecord(), 0);
 }
 
-TEST_F(DataLinkTest, RefreshAndFilterChangesTellEveryLinkWithTheCurrentRowInsideItsRows) {
+TEST_P(DataLinkTest, RefreshAndFilterChangesTellEveryLinkWithTheCurrentRowInsideItsRows) {
     OpenView(12);
     TRecordingLink small;
     TRecordingLink large;
@@ -189,7 +192,7 @@ TEST_F(DataLinkTest, RefreshAndFilterChangesTellEveryLinkWithTheCurrentRowInside
     EXPECT_EQ(large.RecordCount(), 5);
 }
 
-TEST_F(DataLinkTest, PaintingARowThroughTheLinkChangesNothingAndSendsNothing) {
+TEST_P(DataLinkTest, PaintingARowThroughTheLinkChangesNothingAndSendsNothing) {
     OpenView(6);
     TRecordingLink link;
     link.SetBufferCount(4);
@@ -213,7 +216,7 @@ TEST_F(DataLinkTest, PaintingARowThroughTheLinkChangesNothingAndSendsNothing) {
     EXPECT_EQ(Current(), "N02");
 }
 
-TEST_F(DataLinkTest, OtherConsumersHearFirstThenControlsEachGroupLatestAttachedFirst) {
+TEST_P(DataLinkTest, OtherConsumersHearFirstThenControlsEachGroupLatestAttachedFirst) {
     OpenView(3);
     Names journal;
     TTaggedLink grid1("grid1", journal, true);
@@ -250,7 +253,7 @@ TEST_F(DataLinkTest, OtherConsumersHearFirstThenControlsEachGroupLatestAttachedF
     m_Source->OnStateChange = nullptr;
 }
 
-TEST_F(DataLinkTest, AnInactiveSourceOrViewPassesNothingButStateChanges) {
+TEST_P(DataLinkTest, AnInactiveSourceOrViewPassesNothingButStateChanges) {
     OpenView(3);
     TRecordingLink link;
     link.SetDataSource(m_Source.get());
@@ -291,7 +294,7 @@ TEST_F(DataLinkTest, AnInactiveSourceOrViewPassesNothingButStateChanges) {
     EXPECT_TRUE(link.Active());
 }
 
-TEST_F(DataLinkTest, EditThroughTheLinkFollowsAutoEditAndReadOnly) {
+TEST_P(DataLinkTest, EditThroughTheLinkFollowsAutoEditAndReadOnly) {
     OpenView(2);
     TRecordingLink link;
     link.SetDataSource(m_Source.get());
@@ -311,7 +314,7 @@ TEST_F(DataLinkTest, EditThroughTheLinkFollowsAutoEditAndReadOnly) {
     EXPECT_FALSE(link.Editing());
 }
 
-TEST_F(DataLinkTest, FixedSourcesAndCircularMasterLinksAreRefused) {
+TEST_P(DataLinkTest, FixedSourcesAndCircularMasterLinksAreRefused) {
     OpenView(2);
     TRecordingLink link;
     link.SetDataSource(m_Source.get());
@@ -345,7 +348,7 @@ TEST_F(DataLinkTest, FixedSourcesAndCircularMasterLinksAreRefused) {
     }
 }
 
-TEST_F(DataLinkTest, FreeingTheViewOrTheSourceDetachesEveryone) {
+TEST_P(DataLinkTest, FreeingTheViewOrTheSourceDetachesEveryone) {
     OpenView(3);
     TRecordingLink link;
     link.SetBufferCount(2);

@@ -9,10 +9,12 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class DataSetEditTest : public DataSetTest {
+class DataSetEditTestFixture : public DataSetTest {
 protected:
     void SetUp() override {
         DataSetTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         AddRows({{"A", "Alpha", 740001, 1}, {"B", "Beta", 740002, 2}, {"C", "Gamma", 740003, 3}});
         m_View = NewView("Items", "iDue");
     }
@@ -52,9 +54,12 @@ protected:
     TComponentPtr<TwsTable> m_View;
 };
 
+class DataSetEditTest : public OnEachDriver<DataSetEditTestFixture> {};
+ON_BOTH_DRIVERS(DataSetEditTest);
+
 } // namespace
 
-TEST_F(DataSetEditTest, EditThenPostRewritesTheRowUnchanged) {
+TEST_P(DataSetEditTest, EditThenPostRewritesTheRowUnchanged) {
     const auto before = EngineRows();
     m_View->Open();
     m_View->Next();
@@ -72,9 +77,9 @@ TEST_F(DataSetEditTest, EditThenPostRewritesTheRowUnchanged) {
     other->Cancel();
 }
 
-TEST_F(DataSetEditTest, ReadingAndRefreshingNeverWriteTheTable) {
+TEST_P(DataSetEditTest, ReadingAndRefreshingNeverWriteTheTable) {
     m_View->Close();
-    const std::string before = TableBytes("Items.DB");
+    const std::string before = StoredTable("Items.DB");
     m_View->Open();
     m_View->Last();
     m_View->First();
@@ -84,17 +89,17 @@ TEST_F(DataSetEditTest, ReadingAndRefreshingNeverWriteTheTable) {
     m_View->Edit();
     m_View->Cancel();
     m_View->Close();
-    EXPECT_TRUE(TableBytes("Items.DB") == before);
+    EXPECT_TRUE(StoredTable("Items.DB") == before);
     // The comparison above does see a write.
     m_View->Open();
     m_View->Edit();
     Field("Name")->SetAsString("Zeta");
     m_View->Post();
     m_View->Close();
-    EXPECT_FALSE(TableBytes("Items.DB") == before);
+    EXPECT_FALSE(StoredTable("Items.DB") == before);
 }
 
-TEST_F(DataSetEditTest, ChangesPostOrCancelAndInsertAddsARow) {
+TEST_P(DataSetEditTest, ChangesPostOrCancelAndInsertAddsARow) {
     m_View->Open();
     m_View->Edit();
     Field("Name")->SetAsString("Alef");
@@ -128,7 +133,7 @@ TEST_F(DataSetEditTest, ChangesPostOrCancelAndInsertAddsARow) {
     EXPECT_EQ(m_View->RecordCount(), 3);
 }
 
-TEST_F(DataSetEditTest, EditOnAnEmptyViewStartsAnInsert) {
+TEST_P(DataSetEditTest, EditOnAnEmptyViewStartsAnInsert) {
     m_View->SetIndexName("");
     m_View->OnFilterRecord = [](TDataSet*, bool& accept) { accept = false; };
     m_View->SetFiltered(true);
@@ -142,7 +147,7 @@ TEST_F(DataSetEditTest, EditOnAnEmptyViewStartsAnInsert) {
     EXPECT_EQ(m_View->RecordCount(), 4);
 }
 
-TEST_F(DataSetEditTest, PostOutsideEditAndReadOnlyViewsFail) {
+TEST_P(DataSetEditTest, PostOutsideEditAndReadOnlyViewsFail) {
     m_View->Open();
     try {
         m_View->Post();
@@ -162,7 +167,7 @@ TEST_F(DataSetEditTest, PostOutsideEditAndReadOnlyViewsFail) {
     EXPECT_EQ(m_View->State(), dsBrowse);
 }
 
-TEST_F(DataSetEditTest, CalculatedFieldsReadTheRowBeingCalculated) {
+TEST_P(DataSetEditTest, CalculatedFieldsReadTheRowBeingCalculated) {
     auto* name = new TStringField(m_View.get());
     name->SetFieldName("Name");
     name->SetDataSet(m_View.get());
@@ -202,7 +207,7 @@ TEST_F(DataSetEditTest, CalculatedFieldsReadTheRowBeingCalculated) {
     source.SetDataSet(nullptr);
 }
 
-TEST_F(DataSetEditTest, AFailingCalculationRestoresTheState) {
+TEST_P(DataSetEditTest, AFailingCalculationRestoresTheState) {
     auto* label = new TStringField(m_View.get());
     label->SetFieldName("Label");
     label->SetCalculated(true);
@@ -218,7 +223,7 @@ TEST_F(DataSetEditTest, AFailingCalculationRestoresTheState) {
     EXPECT_EQ(m_View->State(), dsBrowse);
 }
 
-TEST_F(DataSetEditTest, ControlTypeLinesOfUnknownFieldsGoAtTheFirstCalculation) {
+TEST_P(DataSetEditTest, ControlTypeLinesOfUnknownFieldsGoAtTheFirstCalculation) {
     auto* name = new TStringField(m_View.get());
     name->SetFieldName("Name");
     name->SetDataSet(m_View.get());
@@ -235,7 +240,7 @@ TEST_F(DataSetEditTest, ControlTypeLinesOfUnknownFieldsGoAtTheFirstCalculation) 
     EXPECT_EQ(m_View->ControlType(), Names({"flag;CustomEdit;wsCheckBox2;F"}));
 }
 
-TEST_F(DataSetEditTest, PictureMasksAreCheckedBeforeAPost) {
+TEST_P(DataSetEditTest, PictureMasksAreCheckedBeforeAPost) {
     m_View->SetPictureMasks({"Code\t&#\tF\tF"});
     TField* invalid = nullptr;
     m_View->OnInvalidValue = [&](TDataSet*, TField* field) { invalid = field; };
@@ -259,7 +264,7 @@ TEST_F(DataSetEditTest, PictureMasksAreCheckedBeforeAPost) {
     EXPECT_EQ(m_View->State(), dsBrowse);
 }
 
-TEST_F(DataSetEditTest, ACalculationMayLocateEditAndPostAnotherView) {
+TEST_P(DataSetEditTest, ACalculationMayLocateEditAndPostAnotherView) {
     // The board's pattern: each row's derived text comes from a row of a second view, which is
     // locked and written back unchanged on the way.
     const auto before = EngineRows();
@@ -320,7 +325,7 @@ bool LockedElsewhere(engine::hDatabase db, const std::string& table, const std::
 
 } // namespace
 
-TEST_F(DataSetEditTest, ACalculationFailingInEditFreesTheRowAndKeepsItAsShown) {
+TEST_P(DataSetEditTest, ACalculationFailingInEditFreesTheRowAndKeepsItAsShown) {
     for (const char* name : {"Code", "Name"}) {
         auto* field = new TStringField(m_View.get());
         field->SetFieldName(name);
@@ -352,7 +357,7 @@ TEST_F(DataSetEditTest, ACalculationFailingInEditFreesTheRowAndKeepsItAsShown) {
     EXPECT_FALSE(LockedElsewhere(m_Db, "Items.DB", "B"));
 }
 
-TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
+TEST_P(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
     // A unique index makes the engine refuse the write inside its transaction. The view stays in
     // Edit and keeps the row locked until it is cancelled.
     engine::TableSpec table = ItemsSpec();
@@ -368,7 +373,7 @@ TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
         view->FieldNamed("Name")->SetAsString(std::string("Name ") + code);
         view->Post();
     }
-    const auto before = TableBytes("Unique.DB");
+    const auto before = StoredTable("Unique.DB");
     ASSERT_TRUE(view->Locate("Code", "B"));
     view->Edit();
     view->FieldNamed("Code")->SetAsString("A");
@@ -386,6 +391,6 @@ TEST_F(DataSetEditTest, AFailedWriteLeavesEditThatCancelsAndTheNextEditWorks) {
     view->Post();
     view->Refresh();
     EXPECT_EQ(view->FieldNamed("Name")->AsString(), "Changed");
-    EXPECT_NE(TableBytes("Unique.DB"), before);
+    EXPECT_NE(StoredTable("Unique.DB"), before);
     EXPECT_FALSE(LockedElsewhere(m_Db, "Unique.DB", "B"));
 }

@@ -1,17 +1,17 @@
 #include "DataSetTestSupport.h"
 #include "data/DBError.h"
 
-#include <sqlite3.h>
-
 using namespace ws;
 using namespace ws::test;
 
 namespace {
 
-class DataSetLocateTest : public DataSetTest {
+class DataSetLocateTestFixture : public DataSetTest {
 protected:
     void SetUp() override {
         DataSetTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         AddRows({{"ab12", "First", 740005},
                  {"AB12", "Second", 740001},
                  {"ab123", "Third", 740003},
@@ -20,20 +20,14 @@ protected:
     }
 
     std::string Name(TDataSet& view) { return view.FieldNamed("Name")->AsString(); }
-
-    // Changes Items.DB as another program would: its own connection, straight SQL.
-    void OtherProgram(const std::string& sql) {
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open((m_Dir + "/Items.DB").c_str(), &db), SQLITE_OK);
-        sqlite3_busy_timeout(db, 2000);
-        EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
 };
+
+class DataSetLocateTest : public OnEachDriver<DataSetLocateTestFixture> {};
+ON_BOTH_DRIVERS(DataSetLocateTest);
 
 } // namespace
 
-TEST_F(DataSetLocateTest, ExactCaseSensitiveWholeValueOnEveryPath) {
+TEST_P(DataSetLocateTest, ExactCaseSensitiveWholeValueOnEveryPath) {
     // No index (lookup filter), an index on the field (cloned lookup cursor), the active index.
     for (const char* index : {"", "iDue", "iCode"}) {
         SCOPED_TRACE(std::string("index '") + index + "'");
@@ -51,7 +45,7 @@ TEST_F(DataSetLocateTest, ExactCaseSensitiveWholeValueOnEveryPath) {
     }
 }
 
-TEST_F(DataSetLocateTest, TheFirstMatchInCursorOrderWins) {
+TEST_P(DataSetLocateTest, TheFirstMatchInCursorOrderWins) {
     auto physical = NewView("Items");
     physical->Open();
     EXPECT_TRUE(physical->Locate("Code", "ab12"));
@@ -62,7 +56,7 @@ TEST_F(DataSetLocateTest, TheFirstMatchInCursorOrderWins) {
     EXPECT_EQ(Name(*byDue), "Fourth");
 }
 
-TEST_F(DataSetLocateTest, ANotFoundRowLeavesTheViewWhereItWas) {
+TEST_P(DataSetLocateTest, ANotFoundRowLeavesTheViewWhereItWas) {
     auto view = NewView("Items", "iDue");
     TDataSource source(nullptr);
     source.SetDataSet(view.get());
@@ -81,7 +75,7 @@ TEST_F(DataSetLocateTest, ANotFoundRowLeavesTheViewWhereItWas) {
     source.SetDataSet(nullptr);
 }
 
-TEST_F(DataSetLocateTest, AFoundRowIsCentredInTheWindow) {
+TEST_P(DataSetLocateTest, AFoundRowIsCentredInTheWindow) {
     auto view = NewView("Items", "iDue");
     TDataSource source(nullptr);
     source.SetDataSet(view.get());
@@ -95,7 +89,7 @@ TEST_F(DataSetLocateTest, AFoundRowIsCentredInTheWindow) {
     source.SetDataSet(nullptr);
 }
 
-TEST_F(DataSetLocateTest, OptionsAndUnknownFields) {
+TEST_P(DataSetLocateTest, OptionsAndUnknownFields) {
     auto view = NewView("Items");
     view->Open();
     EXPECT_TRUE(view->Locate("Code", "AB12", {TLocateOption::loCaseInsensitive}));
@@ -112,7 +106,7 @@ TEST_F(DataSetLocateTest, OptionsAndUnknownFields) {
     }
 }
 
-TEST_F(DataSetLocateTest, ALookupWithoutAnIndexSeesEveryChangeAtTheNextCall) {
+TEST_P(DataSetLocateTest, ALookupWithoutAnIndexSeesEveryChangeAtTheNextCall) {
     // Name has no index: the engine answers from what it knows of the field's values. Each
     // change, by another program or through the view itself, must show at the very next call.
     auto view = NewView("Items");
@@ -122,15 +116,15 @@ TEST_F(DataSetLocateTest, ALookupWithoutAnIndexSeesEveryChangeAtTheNextCall) {
     EXPECT_EQ(code(), "AB12");
     EXPECT_FALSE(view->Locate("Name", "second"));
 
-    OtherProgram("INSERT INTO records (Code, Name) VALUES ('dup', 'Second')");
+    OtherProgram("Items.DB", "INSERT INTO %T (\"Code\", \"Name\") VALUES ('dup', 'Second')");
     EXPECT_TRUE(view->Locate("Name", "Second"));
     EXPECT_EQ(code(), "AB12") << "the first row holding the key wins";
-    OtherProgram("UPDATE records SET Name = 'Gone' WHERE Code = 'AB12'");
+    OtherProgram("Items.DB", "UPDATE %T SET \"Name\" = 'Gone' WHERE \"Code\" = 'AB12'");
     EXPECT_TRUE(view->Locate("Name", "Second"));
     EXPECT_EQ(code(), "dup");
     EXPECT_TRUE(view->Locate("Name", "Gone"));
     EXPECT_EQ(code(), "AB12");
-    OtherProgram("DELETE FROM records WHERE Code = 'dup'");
+    OtherProgram("Items.DB", "DELETE FROM %T WHERE \"Code\" = 'dup'");
     EXPECT_FALSE(view->Locate("Name", "Second"));
 
     // A change written through the view's own connection.

@@ -10,6 +10,8 @@
 #include "data/StringField.h"
 #include "data/wsTable.h"
 #include "engine/Engine.h"
+#include "engine/EngineTestSupport.h"
+#include "support/ScopedEnvironment.h"
 #include "support/TempDirectory.h"
 
 #include <cstdlib>
@@ -17,6 +19,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <memory>
+#include <sqlite3.h>
 #include <string>
 #include <vector>
 
@@ -51,20 +55,107 @@ struct ItemRow {
     double amount = 0;
 };
 
-// Each test gets its own database directory behind the session alias "TestData", with an empty
-// table Items.DB (indexes iCode, iCodeCI, iDue).
+using engine::test::Driver;
+using engine::test::OnEachDriver;
+
+// Each test gets its own database behind the session alias "TestData", with an empty table
+// Items.DB (indexes iCode, iCodeCI, iDue): a directory of its own, or for the server driver a
+// schema of its own on the tests' server (skipped without a server). Run a fixture on both
+// drivers with OnEachDriver and ON_BOTH_DRIVERS.
 class DataSetTest : public ::testing::Test {
 protected:
     static constexpr const char* kAlias = "TestData";
 
     void SetUp() override {
-        Session().AddAlias(kAlias, "DESKTOP", {{"PATH", m_Dir}});
-        ASSERT_EQ(engine::OpenDatabase(m_Dir, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, m_Db),
-                  engine::esOk);
+        if (m_Driver == Driver::Server) {
+            auto& server = engine::test::PgServer::Instance();
+            if (!server.Start())
+                GTEST_SKIP() << "No database server for the server driver's tests: " << server.Why();
+            m_Schema = engine::test::NewServerSchema("data");
+            ASSERT_FALSE(m_Schema.empty());
+            Session().AddAlias(kAlias, "POSTGRES", {{"CONNINFO", ServerConnInfo()}});
+            // Other processes (jobsdb) reach the schema through the same alias in a configuration
+            // file of this test's own.
+            const std::string config = m_Dir + "/engine.ini";
+            std::ofstream(config) << "[" << kAlias << "]\nDRIVER=POSTGRES\nCONNINFO=" << ServerConnInfo()
+                                  << "\n";
+            m_Config = std::make_unique<ScopedEnvironment>("YARD_ENGINE_CONFIG", config);
+            ASSERT_EQ(
+                engine::OpenDatabase(kAlias, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, m_Db),
+                engine::esOk);
+        } else {
+            Session().AddAlias(kAlias, "DESKTOP", {{"PATH", m_Dir}});
+            ASSERT_EQ(
+                engine::OpenDatabase(m_Dir, engine::OpenMode::ReadWrite, engine::ShareMode::Shared, m_Db),
+                engine::esOk);
+        }
         ASSERT_EQ(engine::CreateTable(m_Db, ItemsSpec()), engine::esOk);
     }
 
-    void TearDown() override { engine::CloseDatabase(m_Db); }
+    void TearDown() override {
+        if (m_Db)
+            engine::CloseDatabase(m_Db);
+        m_Config.reset();
+        engine::test::DropServerSchema(m_Schema);
+    }
+
+    std::string ServerConnInfo() const { return engine::test::PgServer::Instance().ConnInfo(m_Schema); }
+
+    // How jobsdb names this test's database.
+    std::vector<std::string> JobsdbDatabase() const {
+        if (m_Driver == Driver::Server)
+            return {"--alias", kAlias};
+        return {"--dir", m_Dir};
+    }
+
+    // The jobsdb command line for this test's database, its arguments quoted.
+    std::string JobsdbCommand(const std::vector<std::string>& args) const {
+        std::string command = JOBSDB_PATH;
+        for (const std::vector<std::string>& part : {JobsdbDatabase(), args}) {
+            for (const std::string& arg : part)
+                command += " '" + arg + "'";
+        }
+        return command;
+    }
+
+    // Runs a statement on a table's storage as another program would, with a connection of its
+    // own: "%T" in it stands for the table (name columns in double quotes, which both take).
+    void OtherProgram(const std::string& table, const std::string& sql) {
+        std::string statement = sql;
+        const std::string name = m_Driver == Driver::Server ? "\"" + table.substr(0, table.find('.')) + "\""
+                                                            : std::string("records");
+        for (std::size_t at; (at = statement.find("%T")) != std::string::npos;)
+            statement.replace(at, 2, name);
+        if (m_Driver == Driver::Server) {
+            engine::PgConnection other;
+            ASSERT_EQ(other.Connect(ServerConnInfo()), engine::esOk);
+            const engine::PgResult result = other.Exec(statement);
+            EXPECT_TRUE(result.Ok()) << statement << ": " << result.Message();
+            return;
+        }
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open((m_Dir + "/" + table).c_str(), &db), SQLITE_OK);
+        sqlite3_busy_timeout(db, 2000);
+        EXPECT_EQ(sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
+            << statement << ": " << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    }
+
+    // What the storage holds of a table, so that any write shows as a change: the table file and
+    // its write-ahead log, or on the server every row with the version the server keeps of it.
+    std::string StoredTable(const std::string& table) {
+        if (m_Driver == Driver::Desktop)
+            return TableBytes(table);
+        engine::PgConnection other;
+        EXPECT_EQ(other.Connect(ServerConnInfo()), engine::esOk);
+        const engine::PgResult rows = other.Exec("SELECT t.xmin::text || ' ' || t::text FROM \"" +
+                                                 table.substr(0, table.find('.')) + "\" t ORDER BY 1");
+        EXPECT_TRUE(rows.Ok()) << rows.Message();
+        std::string text;
+        for (int i = 0; i < rows.Rows(); ++i)
+            text += rows.Text(i, 0) + "\n";
+        return text;
+    }
 
     static engine::TableSpec ItemsSpec() {
         using engine::FieldSubtype;
@@ -164,6 +255,9 @@ private:
 protected:
     const std::string m_Dir = m_Temp.Path();
     engine::hDatabase m_Db = 0;
+    Driver m_Driver = Driver::Desktop;
+    std::string m_Schema; // the server driver's
+    std::unique_ptr<ScopedEnvironment> m_Config;
 };
 
 } // namespace ws::test

@@ -9,7 +9,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class DataSetWindowTest : public DataSetTest {
+class DataSetWindowTestFixture : public DataSetTest {
 protected:
     // Opens a view of `rows` numbered rows with one link asking for `bufferCount` rows.
     void OpenWith(int rows, int bufferCount) {
@@ -30,9 +30,12 @@ protected:
     TRecordingLink m_Link;
 };
 
+class DataSetWindowTest : public OnEachDriver<DataSetWindowTestFixture> {};
+ON_BOTH_DRIVERS(DataSetWindowTest);
+
 } // namespace
 
-TEST_F(DataSetWindowTest, StatesKeepTheirOrderAndOpeningEntersBrowse) {
+TEST_P(DataSetWindowTest, StatesKeepTheirOrderAndOpeningEntersBrowse) {
     EXPECT_EQ(static_cast<int>(dsInactive), 0);
     EXPECT_EQ(static_cast<int>(dsSetKey), 4);
     EXPECT_EQ(static_cast<int>(dsCalcFields), 5);
@@ -52,7 +55,7 @@ TEST_F(DataSetWindowTest, StatesKeepTheirOrderAndOpeningEntersBrowse) {
     }
 }
 
-TEST_F(DataSetWindowTest, WindowOfOneRowSlidesOnEveryMove) {
+TEST_P(DataSetWindowTest, WindowOfOneRowSlidesOnEveryMove) {
     OpenWith(3, 1);
     EXPECT_EQ(WindowNames(*m_View), Names({"N00"}));
     EXPECT_TRUE(m_View->Bof());
@@ -65,7 +68,7 @@ TEST_F(DataSetWindowTest, WindowOfOneRowSlidesOnEveryMove) {
     EXPECT_FALSE(m_View->Eof());
 }
 
-TEST_F(DataSetWindowTest, WindowOfFourFillsForwardAndScrollsByShifts) {
+TEST_P(DataSetWindowTest, WindowOfFourFillsForwardAndScrollsByShifts) {
     OpenWith(6, 4);
     EXPECT_EQ(WindowNames(*m_View), Names({"N00", "N01", "N02", "N03"}));
     m_View->MoveBy(3);
@@ -83,7 +86,7 @@ TEST_F(DataSetWindowTest, WindowOfFourFillsForwardAndScrollsByShifts) {
     EXPECT_EQ(WindowNames(*m_View), Names({"N00", "N01", "N02", "N03"}));
 }
 
-TEST_F(DataSetWindowTest, LastFillsBackwardSoTheWindowEndsOnTheLastRow) {
+TEST_P(DataSetWindowTest, LastFillsBackwardSoTheWindowEndsOnTheLastRow) {
     OpenWith(6, 4);
     m_View->Last();
     EXPECT_TRUE(m_View->Eof());
@@ -96,7 +99,7 @@ TEST_F(DataSetWindowTest, LastFillsBackwardSoTheWindowEndsOnTheLastRow) {
     EXPECT_EQ(Current(), "N00");
 }
 
-TEST_F(DataSetWindowTest, AWindowLargerThanTheTableHoldsEveryRow) {
+TEST_P(DataSetWindowTest, AWindowLargerThanTheTableHoldsEveryRow) {
     OpenWith(4, 10);
     EXPECT_EQ(m_View->BufferCount(), 10);
     EXPECT_EQ(m_View->WindowRowCount(), 4);
@@ -106,7 +109,7 @@ TEST_F(DataSetWindowTest, AWindowLargerThanTheTableHoldsEveryRow) {
     EXPECT_EQ(m_View->ActiveRecord(), 3);
 }
 
-TEST_F(DataSetWindowTest, GrowingAndShrinkingTheLinkResizesTheWindow) {
+TEST_P(DataSetWindowTest, GrowingAndShrinkingTheLinkResizesTheWindow) {
     OpenWith(12, 3);
     m_View->MoveBy(5);
     EXPECT_EQ(Current(), "N05");
@@ -121,7 +124,7 @@ TEST_F(DataSetWindowTest, GrowingAndShrinkingTheLinkResizesTheWindow) {
     EXPECT_LT(m_Link.ActiveRecord(), 2);
 }
 
-TEST_F(DataSetWindowTest, RecordCountAsksEveryTimeWithoutMovingTheCurrentRow) {
+TEST_P(DataSetWindowTest, RecordCountAsksEveryTimeWithoutMovingTheCurrentRow) {
     OpenWith(5, 2);
     m_View->Next();
     EXPECT_EQ(m_View->RecordCount(), 5);
@@ -132,7 +135,7 @@ TEST_F(DataSetWindowTest, RecordCountAsksEveryTimeWithoutMovingTheCurrentRow) {
     EXPECT_EQ(Current(), "N01");
 }
 
-TEST_F(DataSetWindowTest, RefreshRefetchesEveryWindowRowWithItsCalculatedFields) {
+TEST_P(DataSetWindowTest, RefreshRefetchesEveryWindowRowWithItsCalculatedFields) {
     AddNumberedRows(5);
     m_View = NewView("Items", "iDue");
     auto* name = new TStringField(m_View.get());
@@ -162,7 +165,7 @@ TEST_F(DataSetWindowTest, RefreshRefetchesEveryWindowRowWithItsCalculatedFields)
     EXPECT_EQ(m_Link.Calls, Names({"DataSetChanged"}));
 }
 
-TEST_F(DataSetWindowTest, FilterEventSelectsRowsAndFilteredRestartsFromTheFirst) {
+TEST_P(DataSetWindowTest, FilterEventSelectsRowsAndFilteredRestartsFromTheFirst) {
     AddNumberedRows(6);
     m_View = NewView("Items", "iDue");
     m_View->OnFilterRecord = [](TDataSet* view, bool& accept) {
@@ -181,7 +184,7 @@ TEST_F(DataSetWindowTest, FilterEventSelectsRowsAndFilteredRestartsFromTheFirst)
     EXPECT_EQ(m_View->FieldNamed("Name")->AsString(), "N00");
 }
 
-TEST_F(DataSetWindowTest, FilterTextPassesExactlyTheMatchingRowsAndABadTextChangesNothing) {
+TEST_P(DataSetWindowTest, FilterTextPassesExactlyTheMatchingRowsAndABadTextChangesNothing) {
     OpenWith(6, 2);
     m_View->SetFilter("Amount > 4");
     m_View->SetFiltered(true);
@@ -204,7 +207,7 @@ TEST_F(DataSetWindowTest, FilterTextPassesExactlyTheMatchingRowsAndABadTextChang
 
 // A filter change the engine fails part-way never leaves the view showing other rows than its
 // Filter and Filtered say; setting them again, even to the same values, puts them in force.
-TEST_F(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain) {
+TEST_P(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain) {
     using engine::FaultInjector;
     OpenWith(6, 2);
     m_View->SetFilter("Amount > 4");
@@ -245,7 +248,7 @@ TEST_F(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain)
     EXPECT_EQ(m_View->RecordCount(), 6);
 }
 
-TEST_F(DataSetWindowTest, EditingNotifiesInTheAgreedOrder) {
+TEST_P(DataSetWindowTest, EditingNotifiesInTheAgreedOrder) {
     OpenWith(3, 2);
     m_View->Edit();
     EXPECT_EQ(m_Link.Calls, Names({"EditingChanged", "RecordChanged"}));
@@ -267,7 +270,7 @@ TEST_F(DataSetWindowTest, EditingNotifiesInTheAgreedOrder) {
     EXPECT_EQ(m_Link.Calls, Names({"DataSetChanged"}));
 }
 
-TEST_F(DataSetWindowTest, InsertIntoAFullWindowAndCancelRestoresIt) {
+TEST_P(DataSetWindowTest, InsertIntoAFullWindowAndCancelRestoresIt) {
     OpenWith(5, 3);
     m_View->Next();
     m_View->Insert();

@@ -9,10 +9,12 @@ using namespace ws::test;
 
 namespace {
 
-class FieldTest : public DataSetTest {
+class FieldTestFixture : public DataSetTest {
 protected:
     void SetUp() override {
         DataSetTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         AddRows({{"A1", "Alpha", 0, 12.5}});
         m_View = NewView();
     }
@@ -32,9 +34,12 @@ protected:
     TComponentPtr<TwsTable> m_View;
 };
 
+class FieldTest : public OnEachDriver<FieldTestFixture> {};
+ON_BOTH_DRIVERS(FieldTest);
+
 } // namespace
 
-TEST_F(FieldTest, TextFormsOfEachFieldClass) {
+TEST_P(FieldTest, TextFormsOfEachFieldClass) {
     auto* code = Declare<TStringField>("Code");
     auto* due = Declare<TDateField>("Due");
     auto* amount = Declare<TCurrencyField>("Amount");
@@ -74,7 +79,7 @@ TEST_F(FieldTest, TextFormsOfEachFieldClass) {
     EXPECT_EQ(qty->AsInteger(), 42);
 }
 
-TEST_F(FieldTest, WritesConvertOrFailWithTheFieldsMessages) {
+TEST_P(FieldTest, WritesConvertOrFailWithTheFieldsMessages) {
     auto* flag = Declare<TBooleanField>("Flag");
     auto* qty = Declare<TIntegerField>("Qty");
     auto* amount = Declare<TCurrencyField>("Amount");
@@ -101,7 +106,7 @@ TEST_F(FieldTest, WritesConvertOrFailWithTheFieldsMessages) {
     m_View->Cancel();
 }
 
-TEST_F(FieldTest, AStringFieldDeclaredShorterThanTheTableReadsWhole) {
+TEST_P(FieldTest, AStringFieldDeclaredShorterThanTheTableReadsWhole) {
     AddRows({{"B2", "Twenty characters!!!"}});
     auto* name = Declare<TStringField>("Name", fkData, 13);
     m_View->Open();
@@ -109,7 +114,7 @@ TEST_F(FieldTest, AStringFieldDeclaredShorterThanTheTableReadsWhole) {
     EXPECT_EQ(name->AsString(), "Twenty characters!!!");
 }
 
-TEST_F(FieldTest, FieldsWithoutADataSetOrInTheWrongStateRefuse) {
+TEST_P(FieldTest, FieldsWithoutADataSetOrInTheWrongStateRefuse) {
     TComponentPtr<TStringField> loose(new TStringField(nullptr));
     loose->SetFieldName("Loose");
     EXPECT_EQ(MessageOf([&] { (void)loose->AsString(); }), "Field 'Loose' has no dataset");
@@ -124,7 +129,7 @@ TEST_F(FieldTest, FieldsWithoutADataSetOrInTheWrongStateRefuse) {
     m_View->Cancel();
 }
 
-TEST_F(FieldTest, CalculatedStringKeepsAtMostItsSize) {
+TEST_P(FieldTest, CalculatedStringKeepsAtMostItsSize) {
     Declare<TStringField>("Code");
     auto* site = Declare<TStringField>("Site", fkCalculated, 15);
     std::string seenBeforeWrite = "<unset>";

@@ -25,6 +25,7 @@ const std::string kGrin = "\U0001F600"; // four bytes
 
 // Text sizes in characters and 16-bit integer columns, checked against what the table files
 // hold, read with SQLite directly.
+// Desktop driver only: it reads and writes the table files' stored bytes with SQLite.
 class FieldWidthTest : public DataSetTest {
 protected:
     template <class F>

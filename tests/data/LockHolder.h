@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace ws::test {
 
@@ -12,7 +13,18 @@ namespace ws::test {
 class LockHolder {
 public:
     LockHolder(const std::string& dir, const std::string& table, const std::string& field,
+               const std::string& value)
+        : LockHolder(std::vector<std::string>{"--dir", dir}, table, field, value) {}
+    // 'database' names the database as jobsdb's options do: {"--dir", DIR} or {"--alias", NAME}.
+    LockHolder(const std::vector<std::string>& database, const std::string& table, const std::string& field,
                const std::string& value) {
+        std::vector<std::string> args{JOBSDB_PATH};
+        args.insert(args.end(), database.begin(), database.end());
+        args.insert(args.end(), {"lock", table, field, value});
+        std::vector<char*> argv;
+        for (std::string& arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
         int input[2];
         int output[2];
         if (::pipe(input) != 0 || ::pipe(output) != 0)
@@ -23,8 +35,7 @@ public:
             ::dup2(output[1], 1);
             ::close(input[1]);
             ::close(output[0]);
-            ::execl(JOBSDB_PATH, JOBSDB_PATH, "--dir", dir.c_str(), "lock", table.c_str(), field.c_str(),
-                    value.c_str(), static_cast<char*>(nullptr));
+            ::execv(JOBSDB_PATH, argv.data());
             ::_exit(127);
         }
         ::close(input[0]);

@@ -17,10 +17,12 @@ namespace {
 using Names = std::vector<std::string>;
 
 // Runs the admin tool on the test database, as the office program would change it.
-class MultiProcessTest : public DataSetTest {
+class MultiProcessTestFixture : public DataSetTest {
 protected:
     void SetUp() override {
         DataSetTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         ASSERT_EQ(engine::CreateTable(m_Db, MakeTableSpec(OptionsTable())), engine::esOk);
         for (const char* band : {"Band 1", "Band 2", "Band 3", "Band 4", "Band 5"})
             Jobsdb({"put", "Options.DB", std::string("OptionName=") + band, "OptionValue=clRed"});
@@ -41,9 +43,7 @@ protected:
     }
 
     void Jobsdb(const std::vector<std::string>& args) {
-        std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "'";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
+        const std::string command = JobsdbCommand(args);
         ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
     }
 
@@ -54,9 +54,12 @@ protected:
     TDataLink m_Link;
 };
 
+class MultiProcessTest : public OnEachDriver<MultiProcessTestFixture> {};
+ON_BOTH_DRIVERS(MultiProcessTest);
+
 } // namespace
 
-TEST_F(MultiProcessTest, RefreshKeepsTheCurrentRowAndSeesOtherProgramsChanges) {
+TEST_P(MultiProcessTest, RefreshKeepsTheCurrentRowAndSeesOtherProgramsChanges) {
     m_View->MoveBy(2);
     ASSERT_EQ(Current(), "Band 3");
     Jobsdb({"put", "Options.DB", "OptionName=Band 6", "OptionValue=clBlue"});
@@ -71,7 +74,7 @@ TEST_F(MultiProcessTest, RefreshKeepsTheCurrentRowAndSeesOtherProgramsChanges) {
     EXPECT_EQ(m_View->RecordCount(), 6);
 }
 
-TEST_F(MultiProcessTest, RefreshMovesOnWhenTheCurrentRowIsDeleted) {
+TEST_P(MultiProcessTest, RefreshMovesOnWhenTheCurrentRowIsDeleted) {
     m_View->MoveBy(2);
     Jobsdb({"delete", "Options.DB", "OptionName=Band 3"});
     m_View->Refresh();
@@ -88,8 +91,8 @@ TEST_F(MultiProcessTest, RefreshMovesOnWhenTheCurrentRowIsDeleted) {
     EXPECT_EQ(Current(), "");
 }
 
-TEST_F(MultiProcessTest, ARowLockedElsewhereMakesEditFailAndStayInBrowse) {
-    LockHolder holder(m_Dir, "Options.DB", "OptionName", "Band 2");
+TEST_P(MultiProcessTest, ARowLockedElsewhereMakesEditFailAndStayInBrowse) {
+    LockHolder holder(JobsdbDatabase(), "Options.DB", "OptionName", "Band 2");
     ASSERT_TRUE(holder.Locked());
     ASSERT_TRUE(m_View->Locate("OptionName", "Band 2"));
     try {

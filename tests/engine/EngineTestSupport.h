@@ -66,6 +66,25 @@ inline TableSpec JobsSpec() {
     return tableSpec;
 }
 
+// A fresh schema of the tests' server (started), named after the prefix and this process; empty
+// when it could not be made.
+inline std::string NewServerSchema(const std::string& prefix) {
+    static int schemas = 0;
+    const std::string schema = prefix + "_" + std::to_string(::getpid()) + "_" + std::to_string(++schemas);
+    PgConnection admin;
+    if (admin.Connect(PgServer::Instance().ConnInfo()) != esOk)
+        return {};
+    return admin.Exec("CREATE SCHEMA " + schema).Ok() ? schema : std::string();
+}
+
+inline void DropServerSchema(const std::string& schema) {
+    if (schema.empty())
+        return;
+    PgConnection admin;
+    if (admin.Connect(PgServer::Instance().ConnInfo()) == esOk)
+        admin.Exec("DROP SCHEMA " + schema + " CASCADE");
+}
+
 // Which driver serves a test's database: a directory of table files, or a database server.
 enum class Driver { Desktop, Server };
 
@@ -91,11 +110,8 @@ protected:
             if (!PgServer::Instance().Start())
                 GTEST_SKIP() << "No database server for the server driver's tests: "
                              << PgServer::Instance().Why();
-            static int schemas = 0;
-            m_Schema = "test_" + std::to_string(::getpid()) + "_" + std::to_string(++schemas);
-            PgConnection admin;
-            ASSERT_EQ(admin.Connect(PgServer::Instance().ConnInfo()), esOk);
-            ASSERT_TRUE(admin.Exec("CREATE SCHEMA " + m_Schema).Ok());
+            m_Schema = NewServerSchema("test");
+            ASSERT_FALSE(m_Schema.empty());
             ASSERT_EQ(AddSessionAlias("ServerTest", "POSTGRES", {{"CONNINFO", ServerConnInfo()}}), esOk);
             ASSERT_EQ(OpenDatabase("ServerTest", OpenMode::ReadWrite, ShareMode::Shared, m_Db), esOk);
         } else {
@@ -115,11 +131,7 @@ protected:
             else
                 ::unsetenv("YARD_ENGINE_CONFIG");
         }
-        if (!m_Schema.empty()) {
-            PgConnection admin;
-            if (admin.Connect(PgServer::Instance().ConnInfo()) == esOk)
-                admin.Exec("DROP SCHEMA " + m_Schema + " CASCADE");
-        }
+        DropServerSchema(m_Schema);
     }
 
     std::string ServerConnInfo() const { return PgServer::Instance().ConnInfo(m_Schema); }
@@ -223,6 +235,9 @@ protected:
 };
 
 #define ON_BOTH_DRIVERS(Fixture)                                                                             \
-    INSTANTIATE_TEST_SUITE_P(, Fixture, ::testing::Values(Driver::Desktop, Driver::Server), DriverName)
+    INSTANTIATE_TEST_SUITE_P(                                                                                \
+        , Fixture,                                                                                           \
+        ::testing::Values(::ws::engine::test::Driver::Desktop, ::ws::engine::test::Driver::Server),          \
+        ::ws::engine::test::DriverName)
 
 } // namespace ws::engine::test

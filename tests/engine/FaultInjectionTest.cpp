@@ -5,9 +5,10 @@
 
 namespace ws::engine::test {
 
-class FaultInjectionTest : public EngineTest {};
+class FaultInjectionTest : public OnEachDriver<EngineTest> {};
+ON_BOTH_DRIVERS(FaultInjectionTest);
 
-TEST_F(FaultInjectionTest, NamedOperationFailsEveryTimeWithTheChosenStatus) {
+TEST_P(FaultInjectionTest, NamedOperationFailsEveryTimeWithTheChosenStatus) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738000);
     ASSERT_EQ(SetToBegin(cursor), esOk);
@@ -26,7 +27,7 @@ TEST_F(FaultInjectionTest, NamedOperationFailsEveryTimeWithTheChosenStatus) {
     EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
 }
 
-TEST_F(FaultInjectionTest, CountedFaultHitsOnlyTheKthCall) {
+TEST_P(FaultInjectionTest, CountedFaultHitsOnlyTheKthCall) {
     const hCursor cursor = Open();
     std::uint32_t count = 0;
     FaultInjector::FailNthCall(3, esBusyTimeout);
@@ -36,7 +37,7 @@ TEST_F(FaultInjectionTest, CountedFaultHitsOnlyTheKthCall) {
     EXPECT_EQ(GetRecordCount(cursor, count), esOk);
 }
 
-TEST_F(FaultInjectionTest, FailedWritesLeaveTheTableAsItWas) {
+TEST_P(FaultInjectionTest, FailedWritesLeaveTheTableAsItWas) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738000);
     auto record = NewRecord(cursor);
@@ -51,7 +52,7 @@ TEST_F(FaultInjectionTest, FailedWritesLeaveTheTableAsItWas) {
     EXPECT_EQ(ReadNames(cursor), (Names{"Adams"}));
 }
 
-TEST_F(FaultInjectionTest, SeamIsSafeAcrossThreads) {
+TEST_P(FaultInjectionTest, SeamIsSafeAcrossThreads) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738000);
     FaultInjector::FailNthCall(50, esIOError);

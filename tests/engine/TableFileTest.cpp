@@ -21,7 +21,7 @@ void RunSql(const std::string& path, const char* sql) {
 
 } // namespace
 
-class TableFileTest : public EngineTest {
+class TableFixture : public EngineTest {
 protected:
     EngineStatus OpenNamed(const std::string& name, const std::string& index = "") {
         hCursor cursor = 0;
@@ -33,7 +33,13 @@ protected:
     }
 };
 
-TEST_F(TableFileTest, FieldDescriptionsRoundTripEveryType) {
+class TableTest : public OnEachDriver<TableFixture> {};
+ON_BOTH_DRIVERS(TableTest);
+
+// Desktop driver only: these read, damage, rename or protect the table files themselves.
+class TableFileTest : public TableFixture {};
+
+TEST_P(TableTest, FieldDescriptionsRoundTripEveryType) {
     const hCursor cursor = Open();
     std::vector<FieldDesc> fields;
     ASSERT_EQ(GetFieldDescs(cursor, fields), esOk);
@@ -71,7 +77,7 @@ TEST_F(TableFileTest, FieldDescriptionsRoundTripEveryType) {
     EXPECT_GE(props.bookmarkSize, 8 + 1 + 14 + 1 + 21);
 }
 
-TEST_F(TableFileTest, CreateRefusesBadSpecsAndExistingTables) {
+TEST_P(TableTest, CreateRefusesBadSpecsAndExistingTables) {
     EXPECT_EQ(CreateTable(m_Db, JobsSpec()), esTableExists);
     TableSpec tableSpec = JobsSpec();
     tableSpec.name = "Other";
@@ -87,7 +93,8 @@ TEST_F(TableFileTest, CreateRefusesBadSpecsAndExistingTables) {
     tableSpec = JobsSpec();
     tableSpec.name = "It's";
     tableSpec.checks = {{fName, "*[A-Z]'x"}};
-    EXPECT_EQ(CreateTable(m_Db, tableSpec), esOk); // quotes in names and pictures are data, not SQL
+    EXPECT_EQ(CreateTable(m_Db, tableSpec), esOk)
+        << LastContext(); // quotes in names and pictures are data, not SQL
     hCursor cursor = 0;
     ASSERT_EQ(OpenTable(m_Db, "It's.DB", "", "", OpenMode::ReadWrite, ShareMode::Shared, cursor), esOk);
     std::vector<ValidityCheck> checks;
@@ -169,7 +176,7 @@ TEST_F(TableFileTest, DamagedAndTruncatedFilesFailWithoutCrashing) {
     }
 }
 
-TEST_F(TableFileTest, UnknownIndexAndBadFieldNumbersAreRefused) {
+TEST_P(TableTest, UnknownIndexAndBadFieldNumbersAreRefused) {
     EXPECT_EQ(OpenNamed("Jobs", "iNoSuchIndex"), esUnknownIndex);
     EXPECT_NE(LastContext().find("iNoSuchIndex"), std::string::npos);
     const hCursor cursor = Open("iDueDateA");
@@ -201,7 +208,7 @@ TEST_F(TableFileTest, ReadOnlyDatabasesAndFilesAskForReadOnlyOpen) {
     EXPECT_EQ(OpenNamed("Jobs"), esTableReadOnly);
 }
 
-TEST_F(TableFileTest, ReadOnlyCursorRefusesEveryWrite) {
+TEST_P(TableTest, ReadOnlyCursorRefusesEveryWrite) {
     AddJob(Open(), "Smith", 738000);
     const hCursor cursor = Open("", OpenMode::ReadOnly);
     CursorProps props;
@@ -215,7 +222,7 @@ TEST_F(TableFileTest, ReadOnlyCursorRefusesEveryWrite) {
     EXPECT_EQ(SetValidityChecks(cursor, {}), esTableReadOnly);
 }
 
-TEST_F(TableFileTest, ExclusiveOpenExcludesOtherCursors) {
+TEST_P(TableTest, ExclusiveOpenExcludesOtherCursors) {
     hCursor first = 0;
     ASSERT_EQ(OpenTable(m_Db, "Jobs", "", "", OpenMode::ReadWrite, ShareMode::Exclusive, first), esOk);
     hCursor second = 0;
@@ -233,7 +240,7 @@ TEST_F(TableFileTest, TableNamesIgnoreLetterCaseWhenNoExactFileExists) {
     EXPECT_EQ(OpenNamed("Jobs.txt"), esTableNotFound);
 }
 
-TEST_F(TableFileTest, UniqueIndexRefusesDuplicateKeys) {
+TEST_P(TableTest, UniqueIndexRefusesDuplicateKeys) {
     TableSpec tableSpec = JobsSpec();
     tableSpec.name = "Unique";
     tableSpec.indexes = {{"iOrderNo", {fOrderNo}, false, true, 0}};
@@ -254,7 +261,7 @@ TEST_F(TableFileTest, UniqueIndexRefusesDuplicateKeys) {
     EXPECT_TRUE(indexes[0].unique);
 }
 
-TEST_F(TableFileTest, ValidityChecksAreStoredInTheFile) {
+TEST_P(TableTest, ValidityChecksAreStoredInTheFile) {
     const hCursor cursor = Open();
     std::vector<ValidityCheck> checks;
     ASSERT_EQ(GetValidityChecks(cursor, checks), esOk);
