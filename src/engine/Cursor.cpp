@@ -64,7 +64,8 @@ Stepping& CurrentStep() {
 
 } // namespace
 
-Cursor::Cursor(hCursor handle, std::string tablePath) : CursorBase(handle), m_TablePath(std::move(tablePath)) {
+Cursor::Cursor(hCursor handle, std::string tablePath)
+    : CursorBase(handle), m_TablePath(std::move(tablePath)) {
     std::lock_guard lock(Files().mutex);
     Files().cursors[m_TablePath].push_back(this);
 }
@@ -336,7 +337,11 @@ void Cursor::IndexChanged() {
 // ---- statements ---------------------------------------------------------------------------------
 
 Statement* Cursor::Cached(const std::string& sql) {
-    if (auto it = m_Statements.find(sql); it != m_Statements.end())
+    return Cached(sql, m_Statements);
+}
+
+Statement* Cursor::Cached(const std::string& sql, std::map<std::string, Statement>& cache) {
+    if (auto it = cache.find(sql); it != cache.end())
         return &it->second;
     int rc = 0;
     Statement stmt = m_Db.Prepare(sql, &rc);
@@ -344,7 +349,52 @@ Statement* Cursor::Cached(const std::string& sql) {
         m_PrepareStatus = Storage(rc);
         return nullptr;
     }
-    return &m_Statements.emplace(sql, std::move(stmt)).first->second;
+    return &cache.emplace(sql, std::move(stmt)).first->second;
+}
+
+Statement* Cursor::Bound(const std::string& sql, const std::vector<SqlValue>& params,
+                         std::map<std::string, Statement>& cache) {
+    Statement* stmt = Cached(sql, cache);
+    if (!stmt)
+        return nullptr;
+    for (std::size_t i = 0; i < params.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), params[i]);
+    return stmt;
+}
+
+template <typename Row>
+EngineStatus Cursor::EachRow(Statement& stmt, Row&& row, RowsEnd& end) {
+    end = RowsEnd::Done;
+    int rc = 0;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        end = row(stmt);
+        if (end == RowsEnd::Held)
+            return esOk;
+        if (end == RowsEnd::Stopped)
+            break;
+    }
+    if (end == RowsEnd::Next)
+        end = RowsEnd::Done;
+    stmt.Reset();
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? esOk : Storage(rc);
+}
+
+template <typename Row>
+EngineStatus Cursor::OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row,
+                            bool& found) {
+    found = false;
+    Statement* stmt = Bound(sql, params, m_Statements);
+    if (!stmt)
+        return m_PrepareStatus;
+    RowsEnd end = RowsEnd::Done;
+    return EachRow(
+        *stmt,
+        [&](Statement& at) {
+            found = true;
+            row(at);
+            return RowsEnd::Stopped;
+        },
+        end);
 }
 
 EngineStatus Cursor::Storage(int rc) {
@@ -521,47 +571,32 @@ Statement* Cursor::SegmentStatement(const Segment& segment, std::map<std::string
     std::vector<SqlValue> params = segment.params;
     const std::string sql = "SELECT " + SelectList() + FromClause() + " WHERE " + segment.where +
                             FilterSql(params) + OrderBy(segment.descending);
-    Statement* stmt = nullptr;
-    if (auto it = cache.find(sql); it != cache.end()) {
-        stmt = &it->second;
-    } else {
-        int rc = 0;
-        Statement prepared = m_Db.Prepare(sql, &rc);
-        if (rc != SQLITE_OK) {
-            m_PrepareStatus = Storage(rc);
-            return nullptr;
-        }
-        stmt = &cache.emplace(sql, std::move(prepared)).first->second;
-    }
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    return stmt;
+    return Bound(sql, params, cache);
 }
 
 EngineStatus Cursor::StepSegment(Statement& stmt, const Segment& segment, std::int64_t& rowId,
                                  bool& stopped) {
-    stopped = false;
-    int rc = 0;
-    while ((rc = stmt.Step()) == SQLITE_ROW) {
-        if (segment.within && !segment.within(stmt)) {
-            stopped = true;
-            break;
-        }
-        m_TestRow = &stmt;
-        m_TestDecoded = false;
-        if (!PassesFilters())
-            continue;
-        TestRowData();
-        rowId = stmt.Int(0);
-        m_Position = {Where::Row, KeyOf(stmt), rowId, true};
-        m_TestRow = nullptr;
-        return esOk;
-    }
+    RowsEnd end = RowsEnd::Done;
+    const EngineStatus s = EachRow(
+        stmt,
+        [&](Statement& row) {
+            if (segment.within && !segment.within(row))
+                return RowsEnd::Stopped;
+            m_TestRow = &row;
+            m_TestDecoded = false;
+            if (!PassesFilters())
+                return RowsEnd::Next;
+            TestRowData();
+            rowId = row.Int(0);
+            m_Position = {Where::Row, KeyOf(row), rowId, true};
+            return RowsEnd::Held;
+        },
+        end);
     m_TestRow = nullptr;
-    stmt.Reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return Storage(rc);
-    return esRecordNotFound;
+    stopped = end == RowsEnd::Stopped;
+    if (s)
+        return s;
+    return end == RowsEnd::Held ? esOk : esRecordNotFound;
 }
 
 EngineStatus Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
@@ -708,29 +743,30 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
     const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" +
                             FilterSql(params) + " ORDER BY " + order + "rowid LIMIT " +
                             std::to_string(kOrderListRows + 1);
-    Statement* stmt = Cached(sql);
+    Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    int rc = 0;
-    while ((rc = stmt->Step()) == SQLITE_ROW) {
-        if (list.rowIds.size() == kOrderListRows) {
-            list.overLong = true;
-            break;
-        }
-        std::vector<SqlValue> key;
-        key.reserve(n);
-        for (std::size_t i = 0; i < n; ++i)
-            key.push_back(stmt->Column(static_cast<int>(i + 1)));
-        list.at.emplace(stmt->Int(0), list.rowIds.size());
-        list.rowIds.push_back(stmt->Int(0));
-        list.keys.push_back(std::move(key));
-    }
-    stmt->Reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    RowsEnd end = RowsEnd::Done;
+    const EngineStatus s = EachRow(
+        *stmt,
+        [&](Statement& row) {
+            if (list.rowIds.size() == kOrderListRows) {
+                list.overLong = true;
+                return RowsEnd::Stopped;
+            }
+            std::vector<SqlValue> key;
+            key.reserve(n);
+            for (std::size_t i = 0; i < n; ++i)
+                key.push_back(row.Column(static_cast<int>(i + 1)));
+            list.at.emplace(row.Int(0), list.rowIds.size());
+            list.rowIds.push_back(row.Int(0));
+            list.keys.push_back(std::move(key));
+            return RowsEnd::Next;
+        },
+        end);
+    if (s) {
         list = OrderList{};
-        return Storage(rc);
+        return s;
     }
     if (list.overLong) {
         std::vector<std::int64_t>().swap(list.rowIds);
@@ -849,26 +885,19 @@ EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std
     std::vector<SqlValue> params;
     const std::string conditions = FilterSql(params);
     const std::string test = conditions.empty() ? ", 1" : ", CASE WHEN 1" + conditions + " THEN 1 ELSE 0 END";
-    Statement* stmt =
-        Cached("SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?");
-    if (!stmt)
-        return m_PrepareStatus;
     params.emplace_back(rowId);
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    const int rc = stmt->Step();
-    found = rc == SQLITE_ROW;
     passes = false;
-    if (found) {
-        m_TestRow = stmt;
-        m_TestDecoded = false;
-        passes = stmt->Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
-        TestRowData();
-        key = KeyOf(*stmt);
-        m_TestRow = nullptr;
-    }
-    stmt->Reset();
-    return IsRowOrDone(rc) ? esOk : Storage(rc);
+    return OneRow(
+        "SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?", params,
+        [&](Statement& row) {
+            m_TestRow = &row;
+            m_TestDecoded = false;
+            passes = row.Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
+            TestRowData();
+            key = KeyOf(row);
+            m_TestRow = nullptr;
+        },
+        found);
 }
 
 EngineStatus Cursor::TakeLock(std::int64_t rowId) {
@@ -903,13 +932,11 @@ EngineStatus Cursor::SetToCursor(const Cursor& source) {
 // ---- keyed lookups without an index ------------------------------------------------------------
 
 EngineStatus Cursor::DataVersion(std::int64_t& version) {
-    Statement* stmt = Cached("PRAGMA data_version");
-    if (!stmt)
-        return m_PrepareStatus;
-    const int rc = stmt->Step();
-    version = rc == SQLITE_ROW ? stmt->Int(0) : -1;
-    stmt->Reset();
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    version = -1;
+    bool found = false;
+    const EngineStatus s = OneRow(
+        "PRAGMA data_version", {}, [&](Statement& row) { version = row.Int(0); }, found);
+    return s || found ? s : Storage(SQLITE_DONE);
 }
 
 std::string Cursor::FieldText(const FieldDesc& field, const std::uint8_t* record) {
@@ -1047,20 +1074,16 @@ EngineStatus Cursor::ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, s
     const FieldDesc* field = nullptr;
     if (EngineStatus s = CheckField(fieldNo, field)) // the schema of a file opened anew
         return s;
-    Statement* stmt = Cached("SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable +
-                             " WHERE rowid = ?");
-    if (!stmt)
-        return m_PrepareStatus;
-    stmt->Bind(1, rowId);
-    const int rc = stmt->Step();
-    if (rc == SQLITE_ROW) {
-        isBlank = stmt->IsNull(0);
-        text = stmt->Text(0);
-    }
-    stmt->Reset();
-    if (rc == SQLITE_DONE)
-        return Errors::Fail(esRecordDeleted);
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    bool found = false;
+    const EngineStatus s = OneRow(
+        "SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable + " WHERE rowid = ?",
+        {rowId},
+        [&](Statement& row) {
+            isBlank = row.IsNull(0);
+            text = row.Text(0);
+        },
+        found);
+    return s || found ? s : Errors::Fail(esRecordDeleted);
 }
 
 // ---- writing ------------------------------------------------------------------------------------
@@ -1091,14 +1114,11 @@ EngineStatus Cursor::RowIdAfterInsert(std::int64_t& rowId) {
         return esOk;
     // The guard may have moved the new row above every id given before; the high-water mark is
     // then its id (it always is the id of the row just inserted).
-    Statement* stmt = Cached(std::string("SELECT high FROM ") + TableSchema::SequenceTable);
-    if (!stmt)
-        return m_PrepareStatus;
-    const int rc = stmt->Step();
-    if (rc == SQLITE_ROW)
-        rowId = stmt->Int(0);
-    stmt->Reset();
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    bool found = false;
+    const EngineStatus s = OneRow(
+        std::string("SELECT high FROM ") + TableSchema::SequenceTable, {},
+        [&](Statement& row) { rowId = row.Int(0); }, found);
+    return s || found ? s : Storage(SQLITE_DONE);
 }
 
 // Insert: every field of the buffer. Modify: only the fields changed relative to the reference
@@ -1318,25 +1338,26 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     const bool rowFilters = HasRowFilters();
     const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
                             TableSchema::DataTable + " WHERE 1" + FilterSql(params);
-    Statement* stmt = Cached(sql);
+    Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    int rc = 0;
-    while ((rc = stmt->Step()) == SQLITE_ROW) {
-        if (!rowFilters) {
-            count = static_cast<std::uint32_t>(stmt->Int(0));
-            continue;
-        }
-        m_TestRow = stmt;
-        m_TestDecoded = false;
-        count += PassesFilters() ? 1 : 0;
-    }
+    RowsEnd end = RowsEnd::Done;
+    const EngineStatus s = EachRow(
+        *stmt,
+        [&](Statement& row) {
+            if (!rowFilters) {
+                count = static_cast<std::uint32_t>(row.Int(0));
+                return RowsEnd::Next;
+            }
+            m_TestRow = &row;
+            m_TestDecoded = false;
+            count += PassesFilters() ? 1 : 0;
+            return RowsEnd::Next;
+        },
+        end);
     m_TestRow = nullptr;
-    stmt->Reset();
-    if (rc != SQLITE_DONE)
-        return Storage(rc);
+    if (s)
+        return s;
     if (remember)
         m_CountMemo = {true, version, changes, m_FilterChanges, count};
     return esOk;
@@ -1346,14 +1367,11 @@ EngineStatus Cursor::RowCount(std::uint32_t& count) {
     count = 0;
     if (EngineStatus s = Live())
         return s;
-    Statement* stmt = Cached(std::string("SELECT count(*) FROM ") + TableSchema::DataTable);
-    if (!stmt)
-        return m_PrepareStatus;
-    const int rc = stmt->Step();
-    if (rc == SQLITE_ROW)
-        count = static_cast<std::uint32_t>(stmt->Int(0));
-    stmt->Reset();
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    bool found = false;
+    const EngineStatus s = OneRow(
+        std::string("SELECT count(*) FROM ") + TableSchema::DataTable, {},
+        [&](Statement& row) { count = static_cast<std::uint32_t>(row.Int(0)); }, found);
+    return s || found ? s : Storage(SQLITE_DONE);
 }
 
 std::optional<SqlCondition> Cursor::PushDownOf(const CompiledFilter& expression) const {

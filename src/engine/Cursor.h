@@ -163,6 +163,22 @@ private:
     void ResetStatements();
     EngineStatus InstallRowGuard();
     Statement* Cached(const std::string& sql);
+    Statement* Cached(const std::string& sql, std::map<std::string, Statement>& cache);
+    // A statement (prepared once, from cache) with its parameters bound; none when it cannot be
+    // prepared (m_PrepareStatus says why).
+    Statement* Bound(const std::string& sql, const std::vector<SqlValue>& params,
+                     std::map<std::string, Statement>& cache);
+    // How a row ends the walk through a statement's rows: read on (Next), stop there with the
+    // statement reset (Stopped), or stop with the statement left on the row (Held). Done: the
+    // rows ran out.
+    enum class RowsEnd { Next, Done, Stopped, Held };
+    // The one loop every read of this driver runs: steps the statement, hands each row to row()
+    // until it says otherwise, resets the statement (unless held) and maps a storage error.
+    template <typename Row>
+    EngineStatus EachRow(Statement& stmt, Row&& row, RowsEnd& end);
+    // A statement read for its first row only: row() is called on it when there is one (found).
+    template <typename Row>
+    EngineStatus OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row, bool& found);
     const std::string& SelectList() const;
     std::string KeyColumn(std::size_t i) const;
     std::string OrderBy(bool descending) const;
