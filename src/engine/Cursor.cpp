@@ -1163,21 +1163,8 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
         if (EngineStatus s = collect(reference, columns, values, usedMemos))
             return s;
     }
-    if (!insert && reference && columns.empty()) {
-        // Nothing changed: nothing is written. The buffer gets the row as it is now.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
-            return s;
-        if (found) {
-            m_Position = {Where::Row, key, target, passes};
-            std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-        } else {
-            m_Position.onRow = false;
-        }
-        return esOk;
-    }
+    if (!insert && reference && columns.empty())
+        return ShowStoredRow(target, record); // nothing changed: nothing is written
 
     if (EngineStatus s = BeginWrite())
         return s;

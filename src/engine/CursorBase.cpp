@@ -491,6 +491,21 @@ bool CursorBase::FieldChanged(const FieldDesc& field, const std::uint8_t* record
     return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
 }
 
+EngineStatus CursorBase::ShowStoredRow(std::int64_t rowId, std::uint8_t* record) {
+    bool found = false;
+    bool passes = false;
+    std::vector<SqlValue> key;
+    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+        return s;
+    if (found) {
+        m_Position = {Where::Row, key, rowId, passes};
+        std::memcpy(record, m_Scratch.data(), m_Scratch.size());
+    } else {
+        m_Position.onRow = false;
+    }
+    return esOk;
+}
+
 EngineStatus CursorBase::Modify(std::uint8_t* record, bool freeLock) {
     if (m_ReadOnly)
         return Errors::Fail(esTableReadOnly, "Table: " + TablePath());

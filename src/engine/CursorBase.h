@@ -111,6 +111,8 @@ protected:
     EngineStatus CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
     // Read-only, or a check on a field the table does not have: why validity checks cannot be set.
     EngineStatus CheckValidityChecks(const std::vector<ValidityCheck>& checks) const;
+    // A modify that writes nothing: the cursor stays on the row, the buffer gets it as stored now.
+    EngineStatus ShowStoredRow(std::int64_t rowId, std::uint8_t* record);
     // Takes the position of another cursor on the same table (checked by the caller).
     EngineStatus FollowPosition(const Position& source);
     // The end of a read on a row at the position: with a write lock, the lock taken and the row

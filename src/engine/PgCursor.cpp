@@ -723,21 +723,8 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
         }
         values.push_back(ToParam(field, codec::SqlOf(field, record)));
     }
-    if (!insert && columns.empty()) {
-        // Nothing changed: nothing is written. The buffer gets the row as it is now.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
-            return s;
-        if (found) {
-            m_Position = {Where::Row, key, target, passes};
-            std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-        } else {
-            m_Position.onRow = false;
-        }
-        return esOk;
-    }
+    if (!insert && columns.empty())
+        return ShowStoredRow(target, record); // nothing changed: nothing is written
     std::string sql;
     if (insert) {
         std::string names;
