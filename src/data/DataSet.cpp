@@ -258,7 +258,7 @@ void TDataSet::MoveBuffer(int from, int to) {
 void TDataSet::SetCurrentRecord(int index) {
     if (m_CurrentRecord == index)
         return;
-    InternalSetToRecord(*m_Buffers[static_cast<std::size_t>(index)]);
+    InternalSetToRecord(*m_Buffers[BufferIndex(index)]);
     m_CurrentRecord = index;
 }
 
@@ -569,7 +569,7 @@ void TDataSet::Edit() {
     CheckOperation(
         [this] {
             UpdateCursorPos();
-            TRecordBuffer& buffer = *m_Buffers[static_cast<std::size_t>(m_ActiveRecord)];
+            TRecordBuffer& buffer = *m_Buffers[BufferIndex(m_ActiveRecord)];
             const TRecordBuffer shown = buffer;
             InternalEdit(buffer);
             try {
@@ -603,7 +603,7 @@ void TDataSet::Insert() {
     TRecordBuffer& fresh = ScratchBuffer();
     const bool empty = IsEmpty();
     if (!empty)
-        fresh.Bookmark = m_Buffers[static_cast<std::size_t>(m_ActiveRecord)]->Bookmark;
+        fresh.Bookmark = m_Buffers[BufferIndex(m_ActiveRecord)]->Bookmark;
     InternalInitRecord(fresh);
     fresh.ClearCalcFields();
     fresh.ClearBlobCache();
@@ -656,7 +656,7 @@ void TDataSet::Post() {
             CheckRequiredFields();
             if (!inserting)
                 UpdateCursorPos();
-            InternalPost(*m_Buffers[static_cast<std::size_t>(m_ActiveRecord)], inserting);
+            InternalPost(*m_Buffers[BufferIndex(m_ActiveRecord)], inserting);
         },
         OnPostError);
     FreeFieldBuffers();
@@ -890,7 +890,7 @@ TRecordBuffer* TDataSet::ActiveBuffer() const {
     case dsBrowse:
     case dsEdit:
     case dsInsert:
-        return IsEmpty() ? nullptr : m_Buffers[static_cast<std::size_t>(m_ActiveRecord)].get();
+        return IsEmpty() ? nullptr : m_Buffers[BufferIndex(m_ActiveRecord)].get();
     case dsCalcFields:
         return m_CalcBuffer;
     case dsFilter:

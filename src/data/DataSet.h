@@ -5,6 +5,7 @@
 #include "data/RecordBuffer.h"
 #include "ui/Component.h"
 
+#include <cassert>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -100,7 +101,10 @@ public:
 
     // ---- fields ---------------------------------------------------------------------------------
     int FieldCount() const { return static_cast<int>(m_Fields.size()); }
-    TField* Fields(int index) const { return m_Fields[static_cast<std::size_t>(index)]; }
+    TField* Fields(int index) const {
+        assert(index >= 0 && static_cast<std::size_t>(index) < m_Fields.size());
+        return m_Fields[static_cast<std::size_t>(index)];
+    }
     // By name without regard to case; FieldNamed raises "Field '%s' not found".
     TField* FindFieldNamed(std::string_view name) const;
     TField* FieldNamed(std::string_view name) const;
@@ -166,7 +170,7 @@ public:
     void SetActiveRecord(int index);
     int CurrentRecord() const { return m_CurrentRecord; }
     // The buffer of window row i (0 .. WindowRowCount()-1); the scratch buffer at WindowRowCount().
-    const TRecordBuffer& Buffer(int index) const { return *m_Buffers[static_cast<std::size_t>(index)]; }
+    const TRecordBuffer& Buffer(int index) const { return *m_Buffers[BufferIndex(index)]; }
     void DisableControls() { ++m_DisableCount; }
     void EnableControls();
     bool ControlsDisabled() const { return m_DisableCount != 0; }
@@ -237,7 +241,13 @@ protected:
     void RestoreState(TDataSetState state);
     // Computes the calculated fields of a buffer that was just filled.
     void GetCalcFields(TRecordBuffer& buffer);
-    TRecordBuffer& ScratchBuffer() { return *m_Buffers[static_cast<std::size_t>(m_RecordCount)]; }
+    TRecordBuffer& ScratchBuffer() { return *m_Buffers[BufferIndex(m_RecordCount)]; }
+    // A place in the row window (the scratch buffer after the rows included), checked.
+    std::size_t BufferIndex(int index) const {
+        assert(index >= 0 && static_cast<std::size_t>(index) < m_Buffers.size() &&
+               m_Buffers[static_cast<std::size_t>(index)]);
+        return static_cast<std::size_t>(index);
+    }
     TRecordBuffer* ActiveBuffer() const;
     void SetFilterBuffer(TRecordBuffer* buffer) { m_FilterBuffer = buffer; }
     void CursorPosChanged() { m_CurrentRecord = -1; }

@@ -3,11 +3,12 @@
 #include "base/Strings.h"
 #include "base/Utf8.h"
 #include "engine/Errors.h"
+#include "engine/RecordCodec.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <mutex>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -15,67 +16,14 @@
 
 namespace ws::engine {
 
+using codec::Load;
+using codec::RowIdOf;
+using codec::Store;
+
 namespace {
-
-constexpr std::size_t kBookmarkHeader = 11; // row id, index tag, where
-
-template <typename T>
-T Load(const std::uint8_t* p) {
-    T value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
-template <typename T>
-void Store(std::uint8_t* p, T value) {
-    std::memcpy(p, &value, sizeof value);
-}
-
-std::int64_t RowIdOf(const std::uint8_t* record) {
-    return Load<std::int64_t>(record);
-}
 
 bool IsText(const FieldDesc& f) {
     return f.type == FieldType::ZString;
-}
-
-// The text of a string field's value bytes: up to the first zero, never past the value.
-std::string TextAt(const FieldDesc& field, const std::uint8_t* p) {
-    const auto* text = reinterpret_cast<const char*>(p);
-    return std::string(text, strnlen(text, field.length));
-}
-
-int CompareSql(const SqlValue& a, const SqlValue& b, bool noCase) {
-    const auto rank = [](const SqlValue& v) { return v.index() == 0 ? 0 : v.index() == 3 ? 2 : 1; };
-    if (rank(a) != rank(b))
-        return rank(a) < rank(b) ? -1 : 1;
-    if (rank(a) == 0)
-        return 0;
-    if (rank(a) == 2) {
-        const auto& x = std::get<std::string>(a);
-        const auto& y = std::get<std::string>(b);
-        const int c = noCase ? CompareText(x, y) : x.compare(y);
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    const auto num = [](const SqlValue& v) {
-        return v.index() == 1 ? static_cast<double>(std::get<std::int64_t>(v)) : std::get<double>(v);
-    };
-    if (a.index() == 1 && b.index() == 1) {
-        const auto x = std::get<std::int64_t>(a);
-        const auto y = std::get<std::int64_t>(b);
-        return x < y ? -1 : x > y ? 1 : 0;
-    }
-    return num(a) < num(b) ? -1 : num(a) > num(b) ? 1 : 0;
-}
-
-template <typename T>
-std::uint8_t Clamp(std::int64_t value, T& out) {
-    if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
-        out = value < 0 ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max();
-        return TableSchema::FieldClipped;
-    }
-    out = static_cast<T>(value);
-    return TableSchema::FieldValue;
 }
 
 // The cursors of this process on each table file, so that a replaced file is let go of by all of
@@ -116,20 +64,8 @@ Stepping& CurrentStep() {
 
 } // namespace
 
-hCursor RecordBuffer::CursorHandle() const {
-    return m_Cursor.Handle();
-}
-const std::uint8_t* RecordBuffer::Data() const {
-    return m_Cursor.TestRowData();
-}
-std::size_t RecordBuffer::Size() const {
-    return m_Cursor.Schema().RecordSize();
-}
-EngineStatus RecordBuffer::Get(std::uint16_t fieldNo, Value& value) const {
-    return m_Cursor.TestRowValue(fieldNo, value);
-}
-
-Cursor::Cursor(hCursor handle, std::string tablePath) : m_Handle(handle), m_TablePath(std::move(tablePath)) {
+Cursor::Cursor(hCursor handle, std::string tablePath)
+    : CursorBase(handle), m_TablePath(std::move(tablePath)) {
     std::lock_guard lock(Files().mutex);
     Files().cursors[m_TablePath].push_back(this);
 }
@@ -392,57 +328,20 @@ EngineStatus Cursor::OpenClone(const Cursor& source, bool readOnly) {
     return esOk;
 }
 
-CursorProps Cursor::Props() const {
-    CursorProps props;
-    props.recordSize = m_Schema.RecordSize();
-    props.bookmarkSize = BookmarkSize();
-    props.fieldCount = static_cast<std::uint16_t>(m_Schema.Fields().size());
-    props.canModify = !m_ReadOnly;
-    props.tableName = m_Schema.Name();
-    props.indexName = m_Index ? m_Index->name : std::string();
-    return props;
-}
-
-std::uint16_t Cursor::BookmarkSize() const {
-    return static_cast<std::uint16_t>(kBookmarkHeader + m_Schema.MaxKeySize());
-}
-
-std::uint16_t Cursor::IndexTag() const {
-    return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
-}
-
-EngineStatus Cursor::SwitchToIndex(const std::string& indexName) {
-    const IndexDesc* index = nullptr;
-    if (!indexName.empty()) {
-        index = m_Schema.FindIndex(indexName);
-        if (!index)
-            return Errors::Fail(esUnknownIndex, "Index '" + indexName + "' of table " + m_TablePath);
-    }
-    m_Index = index;
+void Cursor::IndexChanged() {
     EndStep();
     m_StepStatements.clear();
     m_Statements.clear();
-    if (m_Position.where != Where::Row)
-        return esOk;
-    if (EngineStatus s = Live())
-        return s;
-    // Stay on the same row; its key is now the new index's key.
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
-        return s;
-    if (found)
-        m_Position = {Where::Row, key, m_Position.rowId, m_Position.onRow && passes};
-    else
-        SetToBegin();
-    return esOk;
 }
 
 // ---- statements ---------------------------------------------------------------------------------
 
 Statement* Cursor::Cached(const std::string& sql) {
-    if (auto it = m_Statements.find(sql); it != m_Statements.end())
+    return Cached(sql, m_Statements);
+}
+
+Statement* Cursor::Cached(const std::string& sql, std::map<std::string, Statement>& cache) {
+    if (auto it = cache.find(sql); it != cache.end())
         return &it->second;
     int rc = 0;
     Statement stmt = m_Db.Prepare(sql, &rc);
@@ -450,7 +349,52 @@ Statement* Cursor::Cached(const std::string& sql) {
         m_PrepareStatus = Storage(rc);
         return nullptr;
     }
-    return &m_Statements.emplace(sql, std::move(stmt)).first->second;
+    return &cache.emplace(sql, std::move(stmt)).first->second;
+}
+
+Statement* Cursor::Bound(const std::string& sql, const std::vector<SqlValue>& params,
+                         std::map<std::string, Statement>& cache) {
+    Statement* stmt = Cached(sql, cache);
+    if (!stmt)
+        return nullptr;
+    for (std::size_t i = 0; i < params.size(); ++i)
+        stmt->Bind(static_cast<int>(i + 1), params[i]);
+    return stmt;
+}
+
+template <typename Row>
+EngineStatus Cursor::EachRow(Statement& stmt, Row&& row, RowsEnd& end) {
+    end = RowsEnd::Done;
+    int rc = 0;
+    while ((rc = stmt.Step()) == SQLITE_ROW) {
+        end = row(stmt);
+        if (end == RowsEnd::Held)
+            return esOk;
+        if (end == RowsEnd::Stopped)
+            break;
+    }
+    if (end == RowsEnd::Next)
+        end = RowsEnd::Done;
+    stmt.Reset();
+    return rc == SQLITE_ROW || rc == SQLITE_DONE ? esOk : Storage(rc);
+}
+
+template <typename Row>
+EngineStatus Cursor::OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row,
+                            bool& found) {
+    found = false;
+    Statement* stmt = Bound(sql, params, m_Statements);
+    if (!stmt)
+        return m_PrepareStatus;
+    RowsEnd end = RowsEnd::Done;
+    return EachRow(
+        *stmt,
+        [&](Statement& at) {
+            found = true;
+            row(at);
+            return RowsEnd::Stopped;
+        },
+        end);
 }
 
 EngineStatus Cursor::Storage(int rc) {
@@ -512,11 +456,6 @@ std::string Cursor::FilterSql(std::vector<SqlValue>& params) const {
     return sql;
 }
 
-bool Cursor::HasCallbackFilters() const {
-    return std::any_of(m_Filters.begin(), m_Filters.end(),
-                       [](const Filter& f) { return f.active && f.callback; });
-}
-
 bool Cursor::HasRowFilters() const {
     return std::any_of(m_Filters.begin(), m_Filters.end(),
                        [](const Filter& f) { return f.active && !f.pushDown; });
@@ -525,47 +464,28 @@ bool Cursor::HasRowFilters() const {
 // ---- decoding -----------------------------------------------------------------------------------
 
 void Cursor::DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const {
+    assert(index < m_Schema.Fields().size() && index < m_Columns.size());
     const FieldDesc& field = m_Schema.Fields()[index];
     const int column = m_Columns[index];
-    std::uint8_t* flag = record + field.offset;
-    std::uint8_t* value = flag + 1;
-    std::memset(flag, 0, 1u + field.length);
+    codec::ClearField(field, record);
     if (field.type == FieldType::Blob) {
-        *flag = stmt.Int(column) ? TableSchema::FieldValue : TableSchema::FieldBlank;
+        codec::PutMemoPresence(field, stmt.Int(column) != 0, record);
         return;
     }
     if (stmt.IsNull(column))
         return;
     switch (field.type) {
-    case FieldType::ZString: {
-        // At most the field's size in characters, cut at a character boundary; the rest of the
-        // value area stays zero.
-        const std::string text = stmt.Text(column);
-        const std::size_t length = Utf8PrefixBytes(std::string_view(text.c_str()), field.size);
-        std::memcpy(value, text.data(), length);
-        *flag = length == text.size() ? TableSchema::FieldValue : TableSchema::FieldClipped;
+    case FieldType::ZString:
+        codec::PutText(field, stmt.Text(column), record);
         break;
-    }
     case FieldType::Date:
-    case FieldType::Int32: {
-        std::int32_t v = 0;
-        *flag = Clamp(stmt.Int(column), v);
-        Store(value, v);
-        break;
-    }
-    case FieldType::Int16: {
-        std::int16_t v = 0;
-        *flag = Clamp(stmt.Int(column), v);
-        Store(value, v);
-        break;
-    }
+    case FieldType::Int32:
+    case FieldType::Int16:
     case FieldType::Bool:
-        Store<std::int16_t>(value, stmt.Int(column) != 0 ? 1 : 0);
-        *flag = TableSchema::FieldValue;
+        codec::PutInteger(field, stmt.Int(column), record);
         break;
     case FieldType::Float:
-        Store(value, stmt.Real(column));
-        *flag = TableSchema::FieldValue;
+        codec::PutReal(field, stmt.Real(column), record);
         break;
     default:
         break;
@@ -606,27 +526,7 @@ EngineStatus Cursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
     return GetValue(fieldNo, m_Scratch.data(), value);
 }
 
-bool Cursor::PassesFilters() {
-    for (const Filter& filter : m_Filters) {
-        if (!filter.active || filter.pushDown)
-            continue;
-        RecordBuffer row(*this);
-        const bool pass = filter.expression ? filter.expression->Matches(row) : filter.callback(row);
-        if (!pass)
-            return false;
-    }
-    return true;
-}
-
 // ---- moving -------------------------------------------------------------------------------------
-
-void Cursor::SetToBegin() {
-    m_Position = {};
-}
-
-void Cursor::SetToEnd() {
-    m_Position = {Where::End, {}, 0, false};
-}
 
 std::vector<Cursor::Segment> Cursor::SegmentsFrom(Direction direction) const {
     const bool next = direction == Direction::Next;
@@ -671,47 +571,32 @@ Statement* Cursor::SegmentStatement(const Segment& segment, std::map<std::string
     std::vector<SqlValue> params = segment.params;
     const std::string sql = "SELECT " + SelectList() + FromClause() + " WHERE " + segment.where +
                             FilterSql(params) + OrderBy(segment.descending);
-    Statement* stmt = nullptr;
-    if (auto it = cache.find(sql); it != cache.end()) {
-        stmt = &it->second;
-    } else {
-        int rc = 0;
-        Statement prepared = m_Db.Prepare(sql, &rc);
-        if (rc != SQLITE_OK) {
-            m_PrepareStatus = Storage(rc);
-            return nullptr;
-        }
-        stmt = &cache.emplace(sql, std::move(prepared)).first->second;
-    }
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    return stmt;
+    return Bound(sql, params, cache);
 }
 
 EngineStatus Cursor::StepSegment(Statement& stmt, const Segment& segment, std::int64_t& rowId,
                                  bool& stopped) {
-    stopped = false;
-    int rc = 0;
-    while ((rc = stmt.Step()) == SQLITE_ROW) {
-        if (segment.within && !segment.within(stmt)) {
-            stopped = true;
-            break;
-        }
-        m_TestRow = &stmt;
-        m_TestDecoded = false;
-        if (!PassesFilters())
-            continue;
-        TestRowData();
-        rowId = stmt.Int(0);
-        m_Position = {Where::Row, KeyOf(stmt), rowId, true};
-        m_TestRow = nullptr;
-        return esOk;
-    }
+    RowsEnd end = RowsEnd::Done;
+    const EngineStatus s = EachRow(
+        stmt,
+        [&](Statement& row) {
+            if (segment.within && !segment.within(row))
+                return RowsEnd::Stopped;
+            m_TestRow = &row;
+            m_TestDecoded = false;
+            if (!PassesFilters())
+                return RowsEnd::Next;
+            TestRowData();
+            rowId = row.Int(0);
+            m_Position = {Where::Row, KeyOf(row), rowId, true};
+            return RowsEnd::Held;
+        },
+        end);
     m_TestRow = nullptr;
-    stmt.Reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
-        return Storage(rc);
-    return esRecordNotFound;
+    stopped = end == RowsEnd::Stopped;
+    if (s)
+        return s;
+    return end == RowsEnd::Held ? esOk : esRecordNotFound;
 }
 
 EngineStatus Cursor::RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId) {
@@ -858,29 +743,30 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
     const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" +
                             FilterSql(params) + " ORDER BY " + order + "rowid LIMIT " +
                             std::to_string(kOrderListRows + 1);
-    Statement* stmt = Cached(sql);
+    Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    int rc = 0;
-    while ((rc = stmt->Step()) == SQLITE_ROW) {
-        if (list.rowIds.size() == kOrderListRows) {
-            list.overLong = true;
-            break;
-        }
-        std::vector<SqlValue> key;
-        key.reserve(n);
-        for (std::size_t i = 0; i < n; ++i)
-            key.push_back(stmt->Column(static_cast<int>(i + 1)));
-        list.at.emplace(stmt->Int(0), list.rowIds.size());
-        list.rowIds.push_back(stmt->Int(0));
-        list.keys.push_back(std::move(key));
-    }
-    stmt->Reset();
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    RowsEnd end = RowsEnd::Done;
+    const EngineStatus s = EachRow(
+        *stmt,
+        [&](Statement& row) {
+            if (list.rowIds.size() == kOrderListRows) {
+                list.overLong = true;
+                return RowsEnd::Stopped;
+            }
+            std::vector<SqlValue> key;
+            key.reserve(n);
+            for (std::size_t i = 0; i < n; ++i)
+                key.push_back(row.Column(static_cast<int>(i + 1)));
+            list.at.emplace(row.Int(0), list.rowIds.size());
+            list.rowIds.push_back(row.Int(0));
+            list.keys.push_back(std::move(key));
+            return RowsEnd::Next;
+        },
+        end);
+    if (s) {
         list = OrderList{};
-        return Storage(rc);
+        return s;
     }
     if (list.overLong) {
         std::vector<std::int64_t>().swap(list.rowIds);
@@ -999,26 +885,19 @@ EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std
     std::vector<SqlValue> params;
     const std::string conditions = FilterSql(params);
     const std::string test = conditions.empty() ? ", 1" : ", CASE WHEN 1" + conditions + " THEN 1 ELSE 0 END";
-    Statement* stmt =
-        Cached("SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?");
-    if (!stmt)
-        return m_PrepareStatus;
     params.emplace_back(rowId);
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    const int rc = stmt->Step();
-    found = rc == SQLITE_ROW;
     passes = false;
-    if (found) {
-        m_TestRow = stmt;
-        m_TestDecoded = false;
-        passes = stmt->Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
-        TestRowData();
-        key = KeyOf(*stmt);
-        m_TestRow = nullptr;
-    }
-    stmt->Reset();
-    return IsRowOrDone(rc) ? esOk : Storage(rc);
+    return OneRow(
+        "SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?", params,
+        [&](Statement& row) {
+            m_TestRow = &row;
+            m_TestDecoded = false;
+            passes = row.Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
+            TestRowData();
+            key = KeyOf(row);
+            m_TestRow = nullptr;
+        },
+        found);
 }
 
 EngineStatus Cursor::TakeLock(std::int64_t rowId) {
@@ -1033,225 +912,31 @@ EngineStatus Cursor::TakeLock(std::int64_t rowId) {
     return esOk;
 }
 
-EngineStatus Cursor::FinishRead(LockType lock, std::uint8_t* record) {
-    if (lock == LockType::Write) {
-        const std::int64_t rowId = m_Position.rowId;
-        const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
-        if (EngineStatus s = TakeLock(rowId))
-            return s;
-        // Read again once the lock is ours: a writer that held it may have committed meanwhile.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        EngineStatus s = FetchRow(rowId, found, passes, key);
-        if (s || !found || !passes) {
-            if (!wasLocked || !s)
-                Unlock(rowId, wasLocked);
-            if (!s)
-                m_Position.onRow = false;
-            return s ? s : Errors::Fail(esRecordDeleted);
-        }
-        m_Position.key = key;
-        m_LockImages[rowId] = m_Scratch;
-    } else {
-        m_LastRead = m_Scratch;
-    }
-    if (record)
-        std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-    return esOk;
-}
-
-EngineStatus Cursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
-    if (EngineStatus s = Live())
-        return s;
-    if (direction == Direction::Current) {
-        if (m_Position.where == Where::Begin)
-            return Errors::Fail(esBOF);
-        if (m_Position.where == Where::End)
-            return Errors::Fail(esEOF);
-        if (!m_Position.onRow)
-            return Errors::Fail(esRecordDeleted);
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
-            return s;
-        if (!found || !passes) {
-            m_Position.onRow = false;
-            return Errors::Fail(esRecordDeleted);
-        }
-        m_Position.key = key;
-        return FinishRead(lock, record);
-    }
-    const bool next = direction == Direction::Next;
-    if (m_Position.where == (next ? Where::End : Where::Begin))
-        return Errors::Fail(next ? esEOF : esBOF);
+EngineStatus Cursor::ReadAdjacent(Direction direction) {
     std::int64_t rowId = 0;
     bool answered = false;
     EngineStatus s = ReadFromList(direction, rowId, answered);
     if (!answered)
         s = ReadOn(direction, rowId);
-    if (s == esRecordNotFound) {
-        next ? SetToEnd() : SetToBegin();
-        return Errors::Fail(next ? esEOF : esBOF);
-    }
-    return s ? s : FinishRead(lock, record);
+    return s;
 }
 
 // ---- bookmarks ----------------------------------------------------------------------------------
 
-void Cursor::EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const {
-    if (!m_Index)
-        return;
-    for (std::size_t i = 0; i < m_Index->fields.size() && i < key.size(); ++i) {
-        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        const SqlValue& value = key[i];
-        const bool blank = std::holds_alternative<std::monostate>(value);
-        out[0] = blank ? TableSchema::FieldBlank : TableSchema::FieldValue;
-        const auto number = [&value] {
-            return std::holds_alternative<std::int64_t>(value) ? std::get<std::int64_t>(value)
-                   : std::holds_alternative<double>(value)
-                       ? static_cast<std::int64_t>(std::get<double>(value))
-                       : 0;
-        };
-        if (blank) {
-            // nothing to write
-        } else if (field.type == FieldType::ZString) {
-            if (const auto* text = std::get_if<std::string>(&value))
-                std::memcpy(out + 1, text->data(), Utf8PrefixBytes(text->c_str(), field.size));
-        } else if (field.type == FieldType::Float) {
-            const double d = std::holds_alternative<double>(value) ? std::get<double>(value)
-                                                                   : static_cast<double>(number());
-            Store(out + 1, d);
-        } else if (field.length == 4) {
-            Store(out + 1, static_cast<std::int32_t>(number()));
-        } else if (field.length == 2) {
-            Store(out + 1, static_cast<std::int16_t>(number()));
-        }
-        out += 1 + field.length;
-    }
-}
-
-std::vector<SqlValue> Cursor::DecodeKey(const std::uint8_t* in) const {
-    std::vector<SqlValue> key;
-    if (!m_Index)
-        return key;
-    for (std::uint16_t number : m_Index->fields) {
-        const FieldDesc& field = *m_Schema.Field(number);
-        const auto* text = reinterpret_cast<const char*>(in + 1);
-        if (in[0] == TableSchema::FieldBlank)
-            key.emplace_back(std::monostate{});
-        else if (field.type == FieldType::ZString)
-            key.emplace_back(std::string(text, strnlen(text, field.length)));
-        else if (field.type == FieldType::Float)
-            key.emplace_back(Load<double>(in + 1));
-        else if (field.length == 4)
-            key.emplace_back(static_cast<std::int64_t>(Load<std::int32_t>(in + 1)));
-        else
-            key.emplace_back(static_cast<std::int64_t>(Load<std::int16_t>(in + 1)));
-        in += 1 + field.length;
-    }
-    return key;
-}
-
-EngineStatus Cursor::GetBookmark(std::uint8_t* bookmark) const {
-    std::memset(bookmark, 0, BookmarkSize());
-    Store(bookmark, m_Position.rowId);
-    Store(bookmark + 8, IndexTag());
-    bookmark[10] = static_cast<std::uint8_t>(m_Position.where);
-    EncodeKey(m_Position.key, bookmark + kBookmarkHeader);
-    return esOk;
-}
-
-EngineStatus Cursor::SetToBookmark(const std::uint8_t* bookmark) {
-    const auto where = bookmark[10];
-    if (where == static_cast<std::uint8_t>(Where::Begin)) {
-        SetToBegin();
-        return esOk;
-    }
-    if (where == static_cast<std::uint8_t>(Where::End)) {
-        SetToEnd();
-        return esOk;
-    }
-    if (where != static_cast<std::uint8_t>(Where::Row))
-        return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
-    if (EngineStatus s = Live())
-        return s;
-    const std::int64_t rowId = Load<std::int64_t>(bookmark);
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
-        return s;
-    if (found && passes) {
-        m_Position = {Where::Row, key, rowId, true};
-        return esOk;
-    }
-    // Gone, or no longer passing the filters: the cursor rests where the row was in this order.
-    if (Load<std::uint16_t>(bookmark + 8) != IndexTag())
-        return Errors::Fail(esRecordNotFound);
-    m_Position = {Where::Row, DecodeKey(bookmark + kBookmarkHeader), rowId, false};
-    return Errors::Fail(esNeighbourPositioned);
-}
-
-int Cursor::CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const {
-    const bool noCase = m_Index && m_Index->caseInsensitive;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        if (int c = CompareSql(a[i], b[i], noCase))
-            return c;
-    }
-    return 0;
-}
-
-EngineStatus Cursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const {
-    const auto rank = [](std::uint8_t where) {
-        return where == static_cast<std::uint8_t>(Where::Begin) ? 0
-               : where == static_cast<std::uint8_t>(Where::Row) ? 1
-                                                                : 2;
-    };
-    result = rank(a[10]) - rank(b[10]);
-    if (result != 0 || rank(a[10]) != 1)
-        return esOk;
-    if (Load<std::uint16_t>(a + 8) == IndexTag() && Load<std::uint16_t>(b + 8) == IndexTag())
-        result = CompareKeys(DecodeKey(a + kBookmarkHeader), DecodeKey(b + kBookmarkHeader));
-    if (result == 0) {
-        const auto x = Load<std::int64_t>(a);
-        const auto y = Load<std::int64_t>(b);
-        result = x < y ? -1 : x > y ? 1 : 0;
-    }
-    return esOk;
-}
-
 EngineStatus Cursor::SetToCursor(const Cursor& source) {
     if (source.m_TablePath != m_TablePath)
         return Errors::Fail(esDifferentTables);
-    if (source.m_Position.where != Where::Row) {
-        m_Position = source.m_Position;
-        return esOk;
-    }
-    if (EngineStatus s = Live())
-        return s;
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(source.m_Position.rowId, found, passes, key))
-        return s;
-    if (!found || !passes)
-        return Errors::Fail(esRecordDeleted);
-    m_Position = {Where::Row, key, source.m_Position.rowId, true};
-    return esOk;
+    return FollowPosition(source.m_Position);
 }
 
 // ---- keyed lookups without an index ------------------------------------------------------------
 
 EngineStatus Cursor::DataVersion(std::int64_t& version) {
-    Statement* stmt = Cached("PRAGMA data_version");
-    if (!stmt)
-        return m_PrepareStatus;
-    const int rc = stmt->Step();
-    version = rc == SQLITE_ROW ? stmt->Int(0) : -1;
-    stmt->Reset();
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    version = -1;
+    bool found = false;
+    const EngineStatus s = OneRow(
+        "PRAGMA data_version", {}, [&](Statement& row) { version = row.Int(0); }, found);
+    return s || found ? s : Storage(SQLITE_DONE);
 }
 
 std::string Cursor::FieldText(const FieldDesc& field, const std::uint8_t* record) {
@@ -1296,9 +981,7 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
         return s;
     // Any active filter decides rows the map knows nothing of; a text the field cannot hold whole
     // is left to the scan's own comparison.
-    const bool filtered =
-        std::any_of(m_Filters.begin(), m_Filters.end(), [](const Filter& f) { return f.active; });
-    if (filtered || !IsText(*field) || text.empty() || text.size() > field->size ||
+    if (HasActiveFilters() || !IsText(*field) || text.empty() || text.size() > field->size ||
         text.find('\0') != std::string::npos)
         return esOk;
     if (EngineStatus s = Live())
@@ -1353,7 +1036,7 @@ EngineStatus Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialL
     Segment segment{"1", {}, false, {}};
     for (std::size_t i = 0; i < count; ++i) {
         const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        SqlValue value = FieldSql(field, key);
+        SqlValue value = codec::SqlOf(field, key);
         const bool last = i + 1 == count;
         if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
             const std::string& whole = std::get<std::string>(value);
@@ -1384,230 +1067,23 @@ EngineStatus Cursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialL
 
 // ---- values -------------------------------------------------------------------------------------
 
-EngineStatus Cursor::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
-    field = m_Schema.Field(fieldNo);
-    if (!field)
-        return Errors::Fail(esInvalidField, Format("Field number %u of table %s",
-                                                   static_cast<unsigned>(fieldNo), m_TablePath.c_str()));
-    return esOk;
-}
-
-EngineStatus Cursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
-                              bool& isBlank) const {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    isBlank = record[field->offset] == TableSchema::FieldBlank;
-    if (dest) {
-        if (isBlank)
-            std::memset(dest, 0, field->length);
-        else
-            std::memcpy(dest, record + field->offset + 1, field->length);
-    }
-    return esOk;
-}
-
-EngineStatus Cursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (field->type == FieldType::Blob) {
-        if (source)
-            return WriteMemo(fieldNo, record, static_cast<const char*>(source));
-        const std::uint64_t id = m_NextMemo++;
-        record[field->offset] = TableSchema::FieldBlank;
-        Store(record + field->offset + 1, id);
-        return esOk;
-    }
-    std::uint8_t* value = record + field->offset + 1;
-    if (!source) {
-        record[field->offset] = TableSchema::FieldBlank;
-        std::memset(value, 0, field->length);
-        return esOk;
-    }
-    if (field->type == FieldType::ZString) {
-        // The size counts characters; a text that fills the value area without its zero holds
-        // more than 4 bytes per character, and so more characters than fit.
-        const auto* text = static_cast<const char*>(source);
-        const std::size_t length = strnlen(text, field->length);
-        if (length == field->length || Utf8Length(std::string_view(text, length)) > field->size)
-            return Errors::Fail(esValueTooLong,
-                                Format("Field %s holds at most %u characters", field->name.c_str(),
-                                       static_cast<unsigned>(field->size)));
-        std::memset(value, 0, field->length);
-        std::memcpy(value, text, length);
-    } else {
-        std::memcpy(value, source, field->length);
-    }
-    record[field->offset] = TableSchema::FieldValue;
-    return esOk;
-}
-
-void Cursor::BlankRecord(std::uint8_t* record) const {
-    std::memset(record, 0, m_Schema.RecordSize());
-}
-
-EngineStatus Cursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
-                              bool& isBlank) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (field->type != FieldType::Blob)
-        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
-    text.clear();
-    isBlank = record[field->offset] == TableSchema::FieldBlank;
-    const auto id = Load<std::uint64_t>(record + field->offset + 1);
-    if (id != 0) {
-        auto it = m_PendingMemos.find(id);
-        if (!isBlank && it == m_PendingMemos.end())
-            return Errors::Fail(esInvalidParameter, "the memo text of this record buffer is gone");
-        if (!isBlank)
-            text = it->second;
-        return esOk;
-    }
-    if (isBlank || RowIdOf(record) == 0)
-        return esOk;
+EngineStatus Cursor::ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
+                                    bool& isBlank) {
     if (EngineStatus s = Live())
         return s;
+    const FieldDesc* field = nullptr;
     if (EngineStatus s = CheckField(fieldNo, field)) // the schema of a file opened anew
         return s;
-    Statement* stmt = Cached("SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable +
-                             " WHERE rowid = ?");
-    if (!stmt)
-        return m_PrepareStatus;
-    stmt->Bind(1, RowIdOf(record));
-    const int rc = stmt->Step();
-    if (rc == SQLITE_ROW) {
-        isBlank = stmt->IsNull(0);
-        text = stmt->Text(0);
-    }
-    stmt->Reset();
-    if (rc == SQLITE_DONE)
-        return Errors::Fail(esRecordDeleted);
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
-}
-
-EngineStatus Cursor::WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (field->type != FieldType::Blob)
-        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
-    const std::uint64_t id = m_NextMemo++;
-    m_PendingMemos[id] = text;
-    record[field->offset] = TableSchema::FieldValue;
-    Store(record + field->offset + 1, id);
-    return esOk;
-}
-
-EngineStatus Cursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    value = std::monostate{};
-    if (field->type == FieldType::Blob) {
-        std::string text;
-        bool blank = true;
-        if (EngineStatus s = ReadMemo(fieldNo, record, text, blank))
-            return s;
-        if (!blank)
-            value = text;
-        return esOk;
-    }
-    if (record[field->offset] == TableSchema::FieldBlank)
-        return esOk;
-    const std::uint8_t* p = record + field->offset + 1;
-    switch (field->type) {
-    case FieldType::ZString:
-        value = TextAt(*field, p);
-        break;
-    case FieldType::Date:
-        value = DayNumber{Load<std::int32_t>(p)};
-        break;
-    case FieldType::Bool:
-        value = Load<std::int16_t>(p) != 0;
-        break;
-    case FieldType::Int16:
-        value = static_cast<std::int32_t>(Load<std::int16_t>(p));
-        break;
-    case FieldType::Int32:
-        value = Load<std::int32_t>(p);
-        break;
-    case FieldType::Float:
-        value = Load<double>(p);
-        break;
-    default:
-        break;
-    }
-    return esOk;
-}
-
-EngineStatus Cursor::PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (std::holds_alternative<std::monostate>(value))
-        return PutField(fieldNo, record, nullptr);
-    const auto mismatch = [&] {
-        return Errors::Fail(esInvalidParameter, "value of the wrong type for field " + field->name);
-    };
-    switch (field->type) {
-    case FieldType::ZString:
-    case FieldType::Blob: {
-        const auto* text = std::get_if<std::string>(&value);
-        if (!text || text->find('\0') != std::string::npos)
-            return mismatch();
-        return field->type == FieldType::Blob ? WriteMemo(fieldNo, record, *text)
-                                              : PutField(fieldNo, record, text->c_str());
-    }
-    case FieldType::Date: {
-        const auto* day = std::get_if<DayNumber>(&value);
-        return day ? PutField(fieldNo, record, &day->days) : mismatch();
-    }
-    case FieldType::Bool: {
-        const auto* flag = std::get_if<bool>(&value);
-        const std::int16_t word = flag && *flag ? 1 : 0;
-        return flag ? PutField(fieldNo, record, &word) : mismatch();
-    }
-    case FieldType::Int16: {
-        const auto* number = std::get_if<std::int32_t>(&value);
-        if (!number || *number < -32768 || *number > 32767)
-            return mismatch();
-        const auto word = static_cast<std::int16_t>(*number);
-        return PutField(fieldNo, record, &word);
-    }
-    case FieldType::Int32: {
-        const auto* number = std::get_if<std::int32_t>(&value);
-        return number ? PutField(fieldNo, record, number) : mismatch();
-    }
-    case FieldType::Float: {
-        const auto* number = std::get_if<double>(&value);
-        return number ? PutField(fieldNo, record, number) : mismatch();
-    }
-    default:
-        return mismatch();
-    }
-}
-
-SqlValue Cursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) const {
-    if (record[field.offset] == TableSchema::FieldBlank)
-        return std::monostate{};
-    const std::uint8_t* p = record + field.offset + 1;
-    switch (field.type) {
-    case FieldType::ZString:
-        return TextAt(field, p);
-    case FieldType::Date:
-    case FieldType::Int32:
-        return static_cast<std::int64_t>(Load<std::int32_t>(p));
-    case FieldType::Int16:
-        return static_cast<std::int64_t>(Load<std::int16_t>(p));
-    case FieldType::Bool:
-        return static_cast<std::int64_t>(Load<std::int16_t>(p) != 0 ? 1 : 0);
-    case FieldType::Float:
-        return Load<double>(p);
-    default:
-        return std::monostate{};
-    }
+    bool found = false;
+    const EngineStatus s = OneRow(
+        "SELECT " + TableSchema::Quote(field->name) + " FROM " + TableSchema::DataTable + " WHERE rowid = ?",
+        {rowId},
+        [&](Statement& row) {
+            isBlank = row.IsNull(0);
+            text = row.Text(0);
+        },
+        found);
+    return s || found ? s : Errors::Fail(esRecordDeleted);
 }
 
 // ---- writing ------------------------------------------------------------------------------------
@@ -1632,29 +1108,17 @@ EngineStatus Cursor::CommitWrite(int rc) {
     return s;
 }
 
-bool Cursor::FieldChanged(const FieldDesc& field, const std::uint8_t* record,
-                          const std::uint8_t* reference) const {
-    if (field.type == FieldType::Blob)
-        return Load<std::uint64_t>(record + field.offset + 1) != 0; // a text the caller wrote
-    if (record[field.offset] == TableSchema::FieldClipped)
-        return false; // the stored value did not fit the buffer and the caller left it alone
-    return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
-}
-
 EngineStatus Cursor::RowIdAfterInsert(std::int64_t& rowId) {
     rowId = sqlite3_last_insert_rowid(m_Db.Handle());
     if (!m_Schema.HasRowGuard())
         return esOk;
     // The guard may have moved the new row above every id given before; the high-water mark is
     // then its id (it always is the id of the row just inserted).
-    Statement* stmt = Cached(std::string("SELECT high FROM ") + TableSchema::SequenceTable);
-    if (!stmt)
-        return m_PrepareStatus;
-    const int rc = stmt->Step();
-    if (rc == SQLITE_ROW)
-        rowId = stmt->Int(0);
-    stmt->Reset();
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    bool found = false;
+    const EngineStatus s = OneRow(
+        std::string("SELECT high FROM ") + TableSchema::SequenceTable, {},
+        [&](Statement& row) { rowId = row.Int(0); }, found);
+    return s || found ? s : Storage(SQLITE_DONE);
 }
 
 // Insert: every field of the buffer. Modify: only the fields changed relative to the reference
@@ -1687,7 +1151,7 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
                 continue;
             }
             columns.push_back(TableSchema::Quote(field.name));
-            values.push_back(FieldSql(field, record));
+            values.push_back(codec::SqlOf(field, record));
         }
         return esOk;
     };
@@ -1699,21 +1163,8 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
         if (EngineStatus s = collect(reference, columns, values, usedMemos))
             return s;
     }
-    if (!insert && reference && columns.empty()) {
-        // Nothing changed: nothing is written. The buffer gets the row as it is now.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
-            return s;
-        if (found) {
-            m_Position = {Where::Row, key, target, passes};
-            std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-        } else {
-            m_Position.onRow = false;
-        }
-        return esOk;
-    }
+    if (!insert && reference && columns.empty())
+        return ShowStoredRow(target, record); // nothing changed: nothing is written
 
     if (EngineStatus s = BeginWrite())
         return s;
@@ -1813,77 +1264,7 @@ void Cursor::Unlock(std::int64_t rowId, bool dropped) {
         m_DroppedLock = rowId;
 }
 
-EngineStatus Cursor::Modify(std::uint8_t* record, bool freeLock) {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
-    if (m_Position.where != Where::Row || !m_Position.onRow)
-        return Errors::Fail(esNoCurrentRecord);
-    const std::int64_t rowId = m_Position.rowId;
-    // A buffer read from another row must never be written over this one.
-    if (RowIdOf(record) != 0 && RowIdOf(record) != rowId)
-        return Errors::Fail(esInvalidParameter, "the record buffer holds another row than the current one");
-    const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
-    const auto lockState = [&](EngineStatus s) {
-        Errors::AddContext(wasLocked ? "The record lock is still held" : "No record lock is held");
-        return s;
-    };
-    if (EngineStatus s = Live())
-        return lockState(s);
-    if (!wasLocked) {
-        if (EngineStatus s = TakeLock(rowId))
-            return s;
-    }
-    std::vector<std::uint8_t> reference;
-    if (auto it = m_LockImages.find(rowId); wasLocked && it != m_LockImages.end())
-        reference = it->second;
-    else if (m_LastRead.size() == m_Scratch.size() && RowIdOf(m_LastRead.data()) == rowId)
-        reference = m_LastRead;
-    const EngineStatus s = WriteRow(record, false, reference.empty() ? nullptr : reference.data());
-    if (s == esOk) {
-        if (freeLock || !wasLocked)
-            Unlock(rowId, wasLocked);
-        else
-            m_LockImages[rowId].assign(record, record + m_Scratch.size());
-        return esOk;
-    }
-    if (s == esRecordDeleted) {
-        m_Position.onRow = false;
-        Unlock(rowId, wasLocked);
-        Errors::AddContext("The record lock has been released");
-        return s;
-    }
-    // Busy, an I/O error: nothing was written and the lock is as it was before the call.
-    if (!wasLocked)
-        Unlock(rowId, false);
-    return lockState(s);
-}
-
-EngineStatus Cursor::Insert(LockType lock, std::uint8_t* record) {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
-    if (EngineStatus s = Live())
-        return s;
-    if (EngineStatus s = WriteRow(record, true, nullptr))
-        return s;
-    if (lock != LockType::Write)
-        return esOk;
-    if (EngineStatus s = TakeLock(m_Position.rowId))
-        return s;
-    m_LockImages[m_Position.rowId].assign(record, record + m_Scratch.size());
-    return esOk;
-}
-
-EngineStatus Cursor::Delete() {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
-    if (m_Position.where != Where::Row || !m_Position.onRow)
-        return Errors::Fail(esNoCurrentRecord);
-    if (EngineStatus s = Live())
-        return s;
-    const std::int64_t rowId = m_Position.rowId;
-    const bool wasLocked = m_Locks->IsLockedBy(rowId, m_Handle);
-    if (EngineStatus s = TakeLock(rowId))
-        return s;
+EngineStatus Cursor::DeleteRow(std::int64_t rowId) {
     EngineStatus s = BeginWrite();
     if (!s) {
         Statement* stmt = Cached(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?");
@@ -1898,33 +1279,15 @@ EngineStatus Cursor::Delete() {
         if (!s && !deleted)
             s = Errors::Fail(esRecordDeleted);
     }
-    if (!s || s == esRecordDeleted || !wasLocked)
-        Unlock(rowId, wasLocked);
-    if (!s)
-        m_Position.onRow = false;
     return s;
 }
 
-EngineStatus Cursor::ReleaseLock(bool all) {
-    if (all) {
-        m_Locks->UnlockAll(m_Handle);
-        m_LockImages.clear();
-        m_DroppedLock.reset();
-        return esOk;
-    }
-    if (m_Position.where == Where::Row && m_Locks->IsLockedBy(m_Position.rowId, m_Handle)) {
-        Unlock(m_Position.rowId, false);
-        return esOk;
-    }
-    if (m_Position.where == Where::Row && m_DroppedLock == m_Position.rowId) {
-        m_DroppedLock.reset();
-        return esOk; // the engine already let it go
-    }
-    return Errors::Fail(esNotLocked);
+void Cursor::UnlockAll() {
+    m_Locks->UnlockAll(m_Handle);
 }
 
-bool Cursor::HoldsLock() const {
-    return m_Position.where == Where::Row && m_Locks && m_Locks->IsLockedBy(m_Position.rowId, m_Handle);
+bool Cursor::IsLocked(std::int64_t rowId) const {
+    return m_Locks && m_Locks->IsLockedBy(rowId, m_Handle);
 }
 
 // ---- counting, filters, re-reading --------------------------------------------------------------
@@ -1962,25 +1325,26 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     const bool rowFilters = HasRowFilters();
     const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
                             TableSchema::DataTable + " WHERE 1" + FilterSql(params);
-    Statement* stmt = Cached(sql);
+    Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
-    for (std::size_t i = 0; i < params.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), params[i]);
-    int rc = 0;
-    while ((rc = stmt->Step()) == SQLITE_ROW) {
-        if (!rowFilters) {
-            count = static_cast<std::uint32_t>(stmt->Int(0));
-            continue;
-        }
-        m_TestRow = stmt;
-        m_TestDecoded = false;
-        count += PassesFilters() ? 1 : 0;
-    }
+    RowsEnd end = RowsEnd::Done;
+    const EngineStatus s = EachRow(
+        *stmt,
+        [&](Statement& row) {
+            if (!rowFilters) {
+                count = static_cast<std::uint32_t>(row.Int(0));
+                return RowsEnd::Next;
+            }
+            m_TestRow = &row;
+            m_TestDecoded = false;
+            count += PassesFilters() ? 1 : 0;
+            return RowsEnd::Next;
+        },
+        end);
     m_TestRow = nullptr;
-    stmt->Reset();
-    if (rc != SQLITE_DONE)
-        return Storage(rc);
+    if (s)
+        return s;
     if (remember)
         m_CountMemo = {true, version, changes, m_FilterChanges, count};
     return esOk;
@@ -1990,52 +1354,15 @@ EngineStatus Cursor::RowCount(std::uint32_t& count) {
     count = 0;
     if (EngineStatus s = Live())
         return s;
-    Statement* stmt = Cached(std::string("SELECT count(*) FROM ") + TableSchema::DataTable);
-    if (!stmt)
-        return m_PrepareStatus;
-    const int rc = stmt->Step();
-    if (rc == SQLITE_ROW)
-        count = static_cast<std::uint32_t>(stmt->Int(0));
-    stmt->Reset();
-    return rc == SQLITE_ROW ? esOk : Storage(rc);
+    bool found = false;
+    const EngineStatus s = OneRow(
+        std::string("SELECT count(*) FROM ") + TableSchema::DataTable, {},
+        [&](Statement& row) { count = static_cast<std::uint32_t>(row.Int(0)); }, found);
+    return s || found ? s : Storage(SQLITE_DONE);
 }
 
-EngineStatus Cursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
-                               RowCallback callback, hFilter& filter) {
-    Filter entry;
-    entry.handle = m_NextFilter++;
-    entry.priority = priority;
-    if (expression)
-        entry.pushDown = expression->PushDown();
-    entry.expression = std::move(expression);
-    entry.callback = std::move(callback);
-    auto at = std::upper_bound(m_Filters.begin(), m_Filters.end(), priority,
-                               [](std::uint16_t p, const Filter& f) { return p < f.priority; });
-    filter = entry.handle;
-    m_Filters.insert(at, std::move(entry));
-    ++m_FilterChanges;
-    return esOk;
-}
-
-EngineStatus Cursor::ActivateFilter(hFilter filter, bool active) {
-    for (Filter& entry : m_Filters) {
-        if (entry.handle == filter) {
-            entry.active = active;
-            ++m_FilterChanges;
-            return esOk;
-        }
-    }
-    return Errors::Fail(esUnknownFilter);
-}
-
-EngineStatus Cursor::DropFilter(hFilter filter) {
-    auto it =
-        std::find_if(m_Filters.begin(), m_Filters.end(), [&](const Filter& f) { return f.handle == filter; });
-    if (it == m_Filters.end())
-        return Errors::Fail(esUnknownFilter);
-    m_Filters.erase(it);
-    ++m_FilterChanges;
-    return esOk;
+std::optional<SqlCondition> Cursor::PushDownOf(const CompiledFilter& expression) const {
+    return expression.PushDown();
 }
 
 EngineStatus Cursor::ForceReread() {
@@ -2044,12 +1371,8 @@ EngineStatus Cursor::ForceReread() {
 }
 
 EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TablePath);
-    for (const ValidityCheck& check : checks) {
-        if (!m_Schema.Field(check.fieldNo))
-            return Errors::Fail(esInvalidField);
-    }
+    if (EngineStatus s = CheckValidityChecks(checks))
+        return s;
     if (EngineStatus s = Live())
         return s;
     if (EngineStatus s = BeginWrite())

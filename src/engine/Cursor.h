@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/CursorBase.h"
 #include "engine/ExpressionEvaluator.h"
 #include "engine/LockFile.h"
 #include "engine/RecordBuffer.h"
@@ -25,7 +26,7 @@ namespace ws::engine {
 //
 // A position is before the first row, after the last, on a row, or on the crack where a row was
 // (deleted or filtered out): reading next or prior from a crack gives that row's neighbours.
-class Cursor : public TableCursor {
+class Cursor : public CursorBase {
 public:
     Cursor(hCursor handle, std::string tablePath);
     ~Cursor() override;
@@ -35,20 +36,7 @@ public:
     EngineStatus Open(const std::string& indexName, OpenMode mode, ShareMode share);
     EngineStatus OpenClone(const Cursor& source, bool readOnly);
 
-    hCursor Handle() const override { return m_Handle; }
     const std::string& TablePath() const override { return m_TablePath; }
-    const TableSchema& Schema() const override { return m_Schema; }
-    const IndexDesc* ActiveIndex() const override { return m_Index; }
-    CursorProps Props() const override;
-    std::uint16_t BookmarkSize() const;
-
-    EngineStatus SwitchToIndex(const std::string& indexName) override;
-    void SetToBegin() override;
-    void SetToEnd() override;
-    EngineStatus Read(Direction direction, LockType lock, std::uint8_t* record) override;
-    EngineStatus GetBookmark(std::uint8_t* bookmark) const override;
-    EngineStatus SetToBookmark(const std::uint8_t* bookmark) override;
-    EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const override;
     EngineStatus SetToCursor(const Cursor& source);
     EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
                             std::uint8_t* record) override;
@@ -61,29 +49,8 @@ public:
     EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
                                 bool& answered, bool& found) override;
 
-    EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
-                          bool& isBlank) const override;
-    EngineStatus PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) override;
-    void BlankRecord(std::uint8_t* record) const override;
-    EngineStatus ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
-                          bool& isBlank) override;
-    EngineStatus WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) override;
-    EngineStatus GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) override;
-    EngineStatus PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) override;
-
-    EngineStatus Modify(std::uint8_t* record, bool freeLock) override;
-    EngineStatus Insert(LockType lock, std::uint8_t* record) override;
-    EngineStatus Delete() override;
-    EngineStatus ReleaseLock(bool all) override;
-    bool HoldsLock() const override;
-
     EngineStatus ExactCount(std::uint32_t& count) override;
     EngineStatus RowCount(std::uint32_t& count) override;
-
-    EngineStatus AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
-                           RowCallback callback, hFilter& filter) override;
-    EngineStatus ActivateFilter(hFilter filter, bool active) override;
-    EngineStatus DropFilter(hFilter filter) override;
 
     EngineStatus ForceReread() override;
     EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
@@ -93,21 +60,6 @@ public:
     EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value) override;
 
 private:
-    enum class Where { Begin, End, Row };
-    struct Position {
-        Where where = Where::Begin;
-        std::vector<SqlValue> key;
-        std::int64_t rowId = 0;
-        bool onRow = false;
-    };
-    struct Filter {
-        hFilter handle = 0;
-        std::uint16_t priority = 0;
-        bool active = false;
-        std::unique_ptr<CompiledFilter> expression;
-        std::optional<SqlCondition> pushDown;
-        RowCallback callback;
-    };
     struct Segment {
         std::string where;
         std::vector<SqlValue> params;
@@ -199,10 +151,34 @@ private:
     // Closes the connection (the file is gone or replaced); the next Live() opens it again.
     void Disconnect(bool checkpoint);
     // Checks the file's identity before a call that reads or writes it; re-opens a replaced file.
-    EngineStatus Live();
+    EngineStatus Live() override;
+    void IndexChanged() override;
+    EngineStatus ReadAdjacent(Direction direction) override;
+    EngineStatus DeleteRow(std::int64_t rowId) override;
+    EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
+                                bool& isBlank) override;
+    void UnlockAll() override;
+    bool IsLocked(std::int64_t rowId) const override;
+    std::optional<SqlCondition> PushDownOf(const CompiledFilter& expression) const override;
     void ResetStatements();
     EngineStatus InstallRowGuard();
     Statement* Cached(const std::string& sql);
+    Statement* Cached(const std::string& sql, std::map<std::string, Statement>& cache);
+    // A statement (prepared once, from cache) with its parameters bound; none when it cannot be
+    // prepared (m_PrepareStatus says why).
+    Statement* Bound(const std::string& sql, const std::vector<SqlValue>& params,
+                     std::map<std::string, Statement>& cache);
+    // How a row ends the walk through a statement's rows: read on (Next), stop there with the
+    // statement reset (Stopped), or stop with the statement left on the row (Held). Done: the
+    // rows ran out.
+    enum class RowsEnd { Next, Done, Stopped, Held };
+    // The one loop every read of this driver runs: steps the statement, hands each row to row()
+    // until it says otherwise, resets the statement (unless held) and maps a storage error.
+    template <typename Row>
+    EngineStatus EachRow(Statement& stmt, Row&& row, RowsEnd& end);
+    // A statement read for its first row only: row() is called on it when there is one (found).
+    template <typename Row>
+    EngineStatus OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row, bool& found);
     const std::string& SelectList() const;
     std::string KeyColumn(std::size_t i) const;
     std::string OrderBy(bool descending) const;
@@ -236,72 +212,41 @@ private:
     bool ProbeVersion(std::int64_t& version);
     // Reads one row by id into m_Scratch; passes says whether it passes every active filter,
     // those said in SQL included.
-    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key);
-    void Unlock(std::int64_t rowId, bool dropped);
-    bool FieldChanged(const FieldDesc& field, const std::uint8_t* record,
-                      const std::uint8_t* reference) const;
+    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) override;
+    void Unlock(std::int64_t rowId, bool dropped) override;
     EngineStatus DataVersion(std::int64_t& version);
     EngineStatus BuildKeyMap(std::uint16_t fieldNo, KeyMap& map);
     std::string FieldText(const FieldDesc& field, const std::uint8_t* record);
     void DecodeField(Statement& stmt, std::size_t index, std::uint8_t* record) const;
-    std::uint16_t IndexTag() const;
     bool HasRowFilters() const;
-    bool HasCallbackFilters() const;
-    bool PassesFilters();
     void Decode(Statement& stmt, std::uint8_t* record) const;
     std::vector<SqlValue> KeyOf(Statement& stmt) const;
-    EngineStatus TakeLock(std::int64_t rowId);
-    EngineStatus FinishRead(LockType lock, std::uint8_t* record);
-    EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference);
+    EngineStatus TakeLock(std::int64_t rowId) override;
+    EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus RowIdAfterInsert(std::int64_t& rowId);
     EngineStatus BeginWrite();
     EngineStatus CommitWrite(int rc);
     EngineStatus Storage(int rc);
-    SqlValue FieldSql(const FieldDesc& field, const std::uint8_t* record) const;
-    void EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const;
-    std::vector<SqlValue> DecodeKey(const std::uint8_t* in) const;
-    int CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const;
-    EngineStatus CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
 
-    hCursor m_Handle;
     std::string m_TablePath;
     SqliteConnection m_Db;
     bool m_Connected = false;
     FileId m_FileId;              // of the file the connection is on
     EngineStatus m_Broken = esOk; // the file was replaced by one of another structure
-    TableSchema m_Schema;
     mutable std::string m_SelectList;
-    const IndexDesc* m_Index = nullptr;
     std::shared_ptr<LockFile> m_Locks;
-    bool m_ReadOnly = false;
     // Read as it stands, without locks or side files (its directory cannot be written): connected
     // anew when its stamp changes, to see what others wrote.
     bool m_Immutable = false;
     FileStamp m_Stamp;
     bool m_TableOpened = false;
-    Position m_Position;
     std::map<std::string, Statement> m_Statements;
     EngineStatus m_PrepareStatus = esOk; // why the last Cached() gave no statement
-    std::vector<Filter> m_Filters;
-    hFilter m_NextFilter = 1;
-    std::map<std::uint64_t, std::string> m_PendingMemos;
-    std::uint64_t m_NextMemo = 1;
-    std::vector<std::uint8_t> m_Scratch;
     // The row a filter is testing: the live statement, decoded into m_Scratch on demand.
     Statement* m_TestRow = nullptr;
     bool m_TestDecoded = false;
     std::vector<int> m_Columns; // select-list column of each field
-    // The image of each row this cursor holds locked, as read under the lock: a modify writes
-    // only the fields the caller changed relative to it.
-    std::map<std::int64_t, std::vector<std::uint8_t>> m_LockImages;
-    // The image of the row last read without a lock, for a modify without one.
-    std::vector<std::uint8_t> m_LastRead;
-    // The row whose lock the engine let go of itself (modify, delete, row gone): releasing it
-    // again is harmless.
-    std::optional<std::int64_t> m_DroppedLock;
     std::map<std::uint16_t, KeyMap> m_KeyMaps;
-    // Raised by every change of the filters (added, switched on or off, dropped).
-    std::uint64_t m_FilterChanges = 0;
     CountMemo m_CountMemo;
     OrderList m_OrderList;
     Step m_Step;

@@ -26,6 +26,25 @@ public:
     static EngineStatus CheckAfterWork(const char* operation);
     // The operation the counted fault struck since it was armed, or empty.
     static std::string CountedFaultStruck();
+
+    // Faults armed for one scope: its end clears every fault, also when a test leaves it early
+    // (a failed assertion, an exception), so that none outlives the test that armed it.
+    class Scope {
+    public:
+        Scope() = default;
+        ~Scope() { FaultInjector::Reset(); }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+        void FailNthCall(int k, EngineStatus status, Point point = Point::OnEntry) {
+            FaultInjector::FailNthCall(k, status, point);
+        }
+        void FailOperation(const std::string& operation, EngineStatus status) {
+            FaultInjector::FailOperation(operation, status);
+        }
+        // Clears the faults before the scope ends.
+        void Clear() { FaultInjector::Reset(); }
+    };
 };
 
 } // namespace ws::engine

@@ -3,48 +3,20 @@
 #include "base/Strings.h"
 #include "base/Utf8.h"
 #include "engine/Errors.h"
+#include "engine/RecordCodec.h"
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 
 namespace ws::engine {
 
+using codec::Load;
+using codec::RowIdOf;
+using codec::Store;
+
 namespace {
 
-constexpr std::size_t kBookmarkHeader = 11; // row id, index tag, where
-constexpr int kBatch = 64;                  // rows fetched at a time while a scan skips filtered rows
-
-template <typename T>
-T Load(const std::uint8_t* p) {
-    T value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
-template <typename T>
-void Store(std::uint8_t* p, T value) {
-    std::memcpy(p, &value, sizeof value);
-}
-
-std::int64_t RowIdOf(const std::uint8_t* record) {
-    return Load<std::int64_t>(record);
-}
-
-std::string TextAt(const FieldDesc& field, const std::uint8_t* p) {
-    const auto* text = reinterpret_cast<const char*>(p);
-    return std::string(text, strnlen(text, field.length));
-}
-
-template <typename T>
-std::uint8_t Clamp(std::int64_t value, T& out) {
-    if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
-        out = value < 0 ? std::numeric_limits<T>::min() : std::numeric_limits<T>::max();
-        return TableSchema::FieldClipped;
-    }
-    out = static_cast<T>(value);
-    return TableSchema::FieldValue;
-}
+constexpr int kBatch = 64; // rows fetched at a time while a scan skips filtered rows
 
 std::string Quote(const std::string& identifier) {
     return TableSchema::Quote(identifier);
@@ -87,24 +59,6 @@ EngineStatus CheckTableName(const std::string& tableName) {
 std::string BaseName(const std::string& tableName) {
     const auto dot = tableName.rfind('.');
     return dot == std::string::npos ? tableName : tableName.substr(0, dot);
-}
-
-int CompareSql(const SqlValue& a, const SqlValue& b, bool noCase) {
-    const auto rank = [](const SqlValue& v) { return v.index() == 0 ? 0 : v.index() == 3 ? 2 : 1; };
-    if (rank(a) != rank(b))
-        return rank(a) < rank(b) ? -1 : 1;
-    if (rank(a) == 0)
-        return 0;
-    if (rank(a) == 2) {
-        const auto& x = std::get<std::string>(a);
-        const auto& y = std::get<std::string>(b);
-        const int c = noCase ? CompareText(x, y) : x.compare(y);
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    const auto num = [](const SqlValue& v) {
-        return v.index() == 1 ? static_cast<double>(std::get<std::int64_t>(v)) : std::get<double>(v);
-    };
-    return num(a) < num(b) ? -1 : num(a) > num(b) ? 1 : 0;
 }
 
 const char* kMetadataSql[] = {
@@ -265,7 +219,7 @@ EngineStatus PgCursor::CreateTable(const std::string& conninfo, const TableSpec&
 // ---- opening ------------------------------------------------------------------------------------
 
 PgCursor::PgCursor(hCursor handle, std::string conninfo, std::string tableName)
-    : m_Handle(handle), m_ConnInfo(std::move(conninfo)), m_TableName(std::move(tableName)) {}
+    : CursorBase(handle), m_ConnInfo(std::move(conninfo)), m_TableName(std::move(tableName)) {}
 
 // The session's end would drop its locks too, but the server learns of that end only after the
 // connection is gone: another cursor asking at once could still find them held.
@@ -418,47 +372,6 @@ EngineStatus PgCursor::OpenClone(const PgCursor& source, bool readOnly) {
     return esOk;
 }
 
-CursorProps PgCursor::Props() const {
-    CursorProps props;
-    props.recordSize = m_Schema.RecordSize();
-    props.bookmarkSize = BookmarkSize();
-    props.fieldCount = static_cast<std::uint16_t>(m_Schema.Fields().size());
-    props.canModify = !m_ReadOnly;
-    props.tableName = m_Schema.Name();
-    props.indexName = m_Index ? m_Index->name : std::string();
-    return props;
-}
-
-std::uint16_t PgCursor::BookmarkSize() const {
-    return static_cast<std::uint16_t>(kBookmarkHeader + m_Schema.MaxKeySize());
-}
-
-std::uint16_t PgCursor::IndexTag() const {
-    return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
-}
-
-EngineStatus PgCursor::SwitchToIndex(const std::string& indexName) {
-    const IndexDesc* index = nullptr;
-    if (!indexName.empty()) {
-        index = m_Schema.FindIndex(indexName);
-        if (!index)
-            return Errors::Fail(esUnknownIndex, "Index '" + indexName + "' of table " + m_TableName);
-    }
-    m_Index = index;
-    if (m_Position.where != Where::Row)
-        return esOk;
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
-        return s;
-    if (found)
-        m_Position = {Where::Row, key, m_Position.rowId, m_Position.onRow && passes};
-    else
-        SetToBegin();
-    return esOk;
-}
-
 // ---- SQL ----------------------------------------------------------------------------------------
 
 std::string PgCursor::Column(const FieldDesc& field) const {
@@ -575,43 +488,28 @@ void PgCursor::DecodeRow(const PgResult& rows, int row, std::uint8_t* record) co
     for (std::size_t i = 0; i < m_Schema.Fields().size(); ++i) {
         const FieldDesc& field = m_Schema.Fields()[i];
         const int column = static_cast<int>(i + 1);
-        std::uint8_t* flag = record + field.offset;
-        std::uint8_t* value = flag + 1;
-        std::memset(flag, 0, 1u + field.length);
+        codec::ClearField(field, record);
         if (field.type == FieldType::Blob) {
-            *flag = rows.Text(row, column) == "t" ? TableSchema::FieldValue : TableSchema::FieldBlank;
+            codec::PutMemoPresence(field, rows.Text(row, column) == "t", record);
             continue;
         }
         if (rows.IsNull(row, column))
             continue;
         const std::string text = rows.Text(row, column);
         switch (field.type) {
-        case FieldType::ZString: {
-            const std::size_t length = Utf8PrefixBytes(std::string_view(text.c_str()), field.size);
-            std::memcpy(value, text.data(), length);
-            *flag = length == text.size() ? TableSchema::FieldValue : TableSchema::FieldClipped;
+        case FieldType::ZString:
+            codec::PutText(field, text, record);
             break;
-        }
         case FieldType::Date:
-        case FieldType::Int32: {
-            std::int32_t v = 0;
-            *flag = Clamp(std::stoll(text), v);
-            Store(value, v);
+        case FieldType::Int32:
+        case FieldType::Int16:
+            codec::PutInteger(field, std::stoll(text), record);
             break;
-        }
-        case FieldType::Int16: {
-            std::int16_t v = 0;
-            *flag = Clamp(std::stoll(text), v);
-            Store(value, v);
-            break;
-        }
         case FieldType::Bool:
-            Store<std::int16_t>(value, text == "t" ? 1 : 0);
-            *flag = TableSchema::FieldValue;
+            codec::PutInteger(field, text == "t" ? 1 : 0, record);
             break;
         case FieldType::Float:
-            Store(value, std::strtod(text.c_str(), nullptr));
-            *flag = TableSchema::FieldValue;
+            codec::PutReal(field, std::strtod(text.c_str(), nullptr), record);
             break;
         default:
             break;
@@ -656,26 +554,7 @@ EngineStatus PgCursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
     return GetValue(fieldNo, m_Scratch.data(), value);
 }
 
-bool PgCursor::PassesFilters() {
-    for (const Filter& filter : m_Filters) {
-        if (!filter.active)
-            continue;
-        RecordBuffer row(*this);
-        if (!(filter.expression ? filter.expression->Matches(row) : filter.callback(row)))
-            return false;
-    }
-    return true;
-}
-
 // ---- moving -------------------------------------------------------------------------------------
-
-void PgCursor::SetToBegin() {
-    m_Position = {};
-}
-
-void PgCursor::SetToEnd() {
-    m_Position = {Where::End, {}, 0, false};
-}
 
 EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& extra,
                             std::vector<PgParam> params) {
@@ -748,197 +627,16 @@ void PgCursor::Unlock(std::int64_t rowId, bool dropped) {
         m_DroppedLock = rowId;
 }
 
-EngineStatus PgCursor::FinishRead(LockType lock, std::uint8_t* record) {
-    if (lock == LockType::Write) {
-        const std::int64_t rowId = m_Position.rowId;
-        const bool wasLocked = IsLocked(rowId);
-        if (EngineStatus s = TakeLock(rowId))
-            return s;
-        // Read again once the lock is ours: a writer that held it may have committed meanwhile.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        EngineStatus s = FetchRow(rowId, found, passes, key);
-        if (s || !found || !passes) {
-            if (!wasLocked || !s)
-                Unlock(rowId, wasLocked);
-            if (!s)
-                m_Position.onRow = false;
-            return s ? s : Errors::Fail(esRecordDeleted);
-        }
-        m_Position.key = key;
-        m_LockImages[rowId] = m_Scratch;
-    } else {
-        m_LastRead = m_Scratch;
-    }
-    if (record)
-        std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-    return esOk;
-}
-
-EngineStatus PgCursor::Read(Direction direction, LockType lock, std::uint8_t* record) {
-    if (direction == Direction::Current) {
-        if (m_Position.where == Where::Begin)
-            return Errors::Fail(esBOF);
-        if (m_Position.where == Where::End)
-            return Errors::Fail(esEOF);
-        if (!m_Position.onRow)
-            return Errors::Fail(esRecordDeleted);
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
-            return s;
-        if (!found || !passes) {
-            m_Position.onRow = false;
-            return Errors::Fail(esRecordDeleted);
-        }
-        m_Position.key = key;
-        return FinishRead(lock, record);
-    }
-    const bool next = direction == Direction::Next;
-    if (m_Position.where == (next ? Where::End : Where::Begin))
-        return Errors::Fail(next ? esEOF : esBOF);
-    const EngineStatus s = Scan(next, true, "TRUE", {});
-    if (s == esRecordNotFound) {
-        next ? SetToEnd() : SetToBegin();
-        return Errors::Fail(next ? esEOF : esBOF);
-    }
-    return s ? s : FinishRead(lock, record);
+EngineStatus PgCursor::ReadAdjacent(Direction direction) {
+    return Scan(direction == Direction::Next, true, "TRUE", {});
 }
 
 // ---- bookmarks ----------------------------------------------------------------------------------
 
-void PgCursor::EncodeKey(const std::vector<SqlValue>& key, std::uint8_t* out) const {
-    if (!m_Index)
-        return;
-    for (std::size_t i = 0; i < m_Index->fields.size() && i < key.size(); ++i) {
-        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        const SqlValue& value = key[i];
-        const bool blank = std::holds_alternative<std::monostate>(value);
-        out[0] = blank ? TableSchema::FieldBlank : TableSchema::FieldValue;
-        const std::int64_t number =
-            std::holds_alternative<std::int64_t>(value) ? std::get<std::int64_t>(value) : 0;
-        if (blank) {
-            // nothing to write
-        } else if (field.type == FieldType::ZString) {
-            if (const auto* text = std::get_if<std::string>(&value))
-                std::memcpy(out + 1, text->data(), Utf8PrefixBytes(text->c_str(), field.size));
-        } else if (field.type == FieldType::Float) {
-            Store(out + 1, std::holds_alternative<double>(value) ? std::get<double>(value)
-                                                                 : static_cast<double>(number));
-        } else if (field.length == 4) {
-            Store(out + 1, static_cast<std::int32_t>(number));
-        } else if (field.length == 2) {
-            Store(out + 1, static_cast<std::int16_t>(number));
-        }
-        out += 1 + field.length;
-    }
-}
-
-std::vector<SqlValue> PgCursor::DecodeKey(const std::uint8_t* in) const {
-    std::vector<SqlValue> key;
-    if (!m_Index)
-        return key;
-    for (std::uint16_t number : m_Index->fields) {
-        const FieldDesc& field = *m_Schema.Field(number);
-        const auto* text = reinterpret_cast<const char*>(in + 1);
-        if (in[0] == TableSchema::FieldBlank)
-            key.emplace_back(std::monostate{});
-        else if (field.type == FieldType::ZString)
-            key.emplace_back(std::string(text, strnlen(text, field.length)));
-        else if (field.type == FieldType::Float)
-            key.emplace_back(Load<double>(in + 1));
-        else if (field.length == 4)
-            key.emplace_back(static_cast<std::int64_t>(Load<std::int32_t>(in + 1)));
-        else
-            key.emplace_back(static_cast<std::int64_t>(Load<std::int16_t>(in + 1)));
-        in += 1 + field.length;
-    }
-    return key;
-}
-
-EngineStatus PgCursor::GetBookmark(std::uint8_t* bookmark) const {
-    std::memset(bookmark, 0, BookmarkSize());
-    Store(bookmark, m_Position.rowId);
-    Store(bookmark + 8, IndexTag());
-    bookmark[10] = static_cast<std::uint8_t>(m_Position.where);
-    EncodeKey(m_Position.key, bookmark + kBookmarkHeader);
-    return esOk;
-}
-
-EngineStatus PgCursor::SetToBookmark(const std::uint8_t* bookmark) {
-    const auto where = bookmark[10];
-    if (where == static_cast<std::uint8_t>(Where::Begin)) {
-        SetToBegin();
-        return esOk;
-    }
-    if (where == static_cast<std::uint8_t>(Where::End)) {
-        SetToEnd();
-        return esOk;
-    }
-    if (where != static_cast<std::uint8_t>(Where::Row))
-        return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
-    const std::int64_t rowId = Load<std::int64_t>(bookmark);
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
-        return s;
-    if (found && passes) {
-        m_Position = {Where::Row, key, rowId, true};
-        return esOk;
-    }
-    if (Load<std::uint16_t>(bookmark + 8) != IndexTag())
-        return Errors::Fail(esRecordNotFound);
-    m_Position = {Where::Row, DecodeKey(bookmark + kBookmarkHeader), rowId, false};
-    return Errors::Fail(esNeighbourPositioned);
-}
-
-int PgCursor::CompareKeys(const std::vector<SqlValue>& a, const std::vector<SqlValue>& b) const {
-    const bool noCase = m_Index && m_Index->caseInsensitive;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
-        if (int c = CompareSql(a[i], b[i], noCase))
-            return c;
-    }
-    return 0;
-}
-
-EngineStatus PgCursor::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const {
-    const auto rank = [](std::uint8_t where) {
-        return where == static_cast<std::uint8_t>(Where::Begin) ? 0
-               : where == static_cast<std::uint8_t>(Where::Row) ? 1
-                                                                : 2;
-    };
-    result = rank(a[10]) - rank(b[10]);
-    if (result != 0 || rank(a[10]) != 1)
-        return esOk;
-    if (Load<std::uint16_t>(a + 8) == IndexTag() && Load<std::uint16_t>(b + 8) == IndexTag())
-        result = CompareKeys(DecodeKey(a + kBookmarkHeader), DecodeKey(b + kBookmarkHeader));
-    if (result == 0) {
-        const auto x = Load<std::int64_t>(a);
-        const auto y = Load<std::int64_t>(b);
-        result = x < y ? -1 : x > y ? 1 : 0;
-    }
-    return esOk;
-}
-
 EngineStatus PgCursor::SetToCursor(const PgCursor& source) {
     if (source.m_TableName != m_TableName || source.m_ConnInfo != m_ConnInfo)
         return Errors::Fail(esDifferentTables);
-    if (source.m_Position.where != Where::Row) {
-        m_Position = source.m_Position;
-        return esOk;
-    }
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(source.m_Position.rowId, found, passes, key))
-        return s;
-    if (!found || !passes)
-        return Errors::Fail(esRecordDeleted);
-    m_Position = {Where::Row, key, source.m_Position.rowId, true};
-    return esOk;
+    return FollowPosition(source.m_Position);
 }
 
 // ---- keyed reads --------------------------------------------------------------------------------
@@ -964,7 +662,7 @@ EngineStatus PgCursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partia
     std::vector<PgParam> params;
     for (std::size_t i = 0; i < count; ++i) {
         const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        const SqlValue value = FieldSql(field, key);
+        const SqlValue value = codec::SqlOf(field, key);
         const bool last = i + 1 == count;
         if (std::holds_alternative<std::monostate>(value)) {
             where += " AND " + KeyExpr(i) + " IS NULL";
@@ -989,90 +687,14 @@ EngineStatus PgCursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partia
 
 // ---- values -------------------------------------------------------------------------------------
 
-EngineStatus PgCursor::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
-    field = m_Schema.Field(fieldNo);
-    if (!field)
-        return Errors::Fail(esInvalidField, Format("Field number %u of table %s",
-                                                   static_cast<unsigned>(fieldNo), m_TableName.c_str()));
-    return esOk;
-}
-
-EngineStatus PgCursor::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
-                                bool& isBlank) const {
+EngineStatus PgCursor::ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
+                                      bool& isBlank) {
     const FieldDesc* field = nullptr;
     if (EngineStatus s = CheckField(fieldNo, field))
         return s;
-    isBlank = record[field->offset] == TableSchema::FieldBlank;
-    if (dest) {
-        if (isBlank)
-            std::memset(dest, 0, field->length);
-        else
-            std::memcpy(dest, record + field->offset + 1, field->length);
-    }
-    return esOk;
-}
-
-EngineStatus PgCursor::PutField(std::uint16_t fieldNo, std::uint8_t* record, const void* source) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (field->type == FieldType::Blob) {
-        if (source)
-            return WriteMemo(fieldNo, record, static_cast<const char*>(source));
-        const std::uint64_t id = m_NextMemo++;
-        record[field->offset] = TableSchema::FieldBlank;
-        Store(record + field->offset + 1, id);
-        return esOk;
-    }
-    std::uint8_t* value = record + field->offset + 1;
-    if (!source) {
-        record[field->offset] = TableSchema::FieldBlank;
-        std::memset(value, 0, field->length);
-        return esOk;
-    }
-    if (field->type == FieldType::ZString) {
-        const auto* text = static_cast<const char*>(source);
-        const std::size_t length = strnlen(text, field->length);
-        if (length == field->length || Utf8Length(std::string_view(text, length)) > field->size)
-            return Errors::Fail(esValueTooLong,
-                                Format("Field %s holds at most %u characters", field->name.c_str(),
-                                       static_cast<unsigned>(field->size)));
-        std::memset(value, 0, field->length);
-        std::memcpy(value, text, length);
-    } else {
-        std::memcpy(value, source, field->length);
-    }
-    record[field->offset] = TableSchema::FieldValue;
-    return esOk;
-}
-
-void PgCursor::BlankRecord(std::uint8_t* record) const {
-    std::memset(record, 0, m_Schema.RecordSize());
-}
-
-EngineStatus PgCursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* record, std::string& text,
-                                bool& isBlank) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (field->type != FieldType::Blob)
-        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
-    text.clear();
-    isBlank = record[field->offset] == TableSchema::FieldBlank;
-    const auto id = Load<std::uint64_t>(record + field->offset + 1);
-    if (id != 0) {
-        auto it = m_PendingMemos.find(id);
-        if (!isBlank && it == m_PendingMemos.end())
-            return Errors::Fail(esInvalidParameter, "the memo text of this record buffer is gone");
-        if (!isBlank)
-            text = it->second;
-        return esOk;
-    }
-    if (isBlank || RowIdOf(record) == 0)
-        return esOk;
     PgResult rows = Exec("SELECT " + Column(*field) + " FROM " + Quote(m_TableName) + " WHERE " +
                              Quote(m_RowIdColumn) + " = $1::bigint",
-                         {std::to_string(RowIdOf(record))});
+                         {std::to_string(rowId)});
     if (!rows.Ok())
         return Failed(rows);
     if (rows.Rows() == 0)
@@ -1082,139 +704,7 @@ EngineStatus PgCursor::ReadMemo(std::uint16_t fieldNo, const std::uint8_t* recor
     return esOk;
 }
 
-EngineStatus PgCursor::WriteMemo(std::uint16_t fieldNo, std::uint8_t* record, const std::string& text) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (field->type != FieldType::Blob)
-        return Errors::Fail(esInvalidField, "Field " + field->name + " is not a memo");
-    const std::uint64_t id = m_NextMemo++;
-    m_PendingMemos[id] = text;
-    record[field->offset] = TableSchema::FieldValue;
-    Store(record + field->offset + 1, id);
-    return esOk;
-}
-
-EngineStatus PgCursor::GetValue(std::uint16_t fieldNo, const std::uint8_t* record, Value& value) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    value = std::monostate{};
-    if (field->type == FieldType::Blob) {
-        std::string text;
-        bool blank = true;
-        if (EngineStatus s = ReadMemo(fieldNo, record, text, blank))
-            return s;
-        if (!blank)
-            value = text;
-        return esOk;
-    }
-    if (record[field->offset] == TableSchema::FieldBlank)
-        return esOk;
-    const std::uint8_t* p = record + field->offset + 1;
-    switch (field->type) {
-    case FieldType::ZString:
-        value = TextAt(*field, p);
-        break;
-    case FieldType::Date:
-        value = DayNumber{Load<std::int32_t>(p)};
-        break;
-    case FieldType::Bool:
-        value = Load<std::int16_t>(p) != 0;
-        break;
-    case FieldType::Int16:
-        value = static_cast<std::int32_t>(Load<std::int16_t>(p));
-        break;
-    case FieldType::Int32:
-        value = Load<std::int32_t>(p);
-        break;
-    case FieldType::Float:
-        value = Load<double>(p);
-        break;
-    default:
-        break;
-    }
-    return esOk;
-}
-
-EngineStatus PgCursor::PutValue(std::uint16_t fieldNo, std::uint8_t* record, const Value& value) {
-    const FieldDesc* field = nullptr;
-    if (EngineStatus s = CheckField(fieldNo, field))
-        return s;
-    if (std::holds_alternative<std::monostate>(value))
-        return PutField(fieldNo, record, nullptr);
-    const auto mismatch = [&] {
-        return Errors::Fail(esInvalidParameter, "value of the wrong type for field " + field->name);
-    };
-    switch (field->type) {
-    case FieldType::ZString:
-    case FieldType::Blob: {
-        const auto* text = std::get_if<std::string>(&value);
-        if (!text || text->find('\0') != std::string::npos)
-            return mismatch();
-        return field->type == FieldType::Blob ? WriteMemo(fieldNo, record, *text)
-                                              : PutField(fieldNo, record, text->c_str());
-    }
-    case FieldType::Date: {
-        const auto* day = std::get_if<DayNumber>(&value);
-        return day ? PutField(fieldNo, record, &day->days) : mismatch();
-    }
-    case FieldType::Bool: {
-        const auto* flag = std::get_if<bool>(&value);
-        const std::int16_t word = flag && *flag ? 1 : 0;
-        return flag ? PutField(fieldNo, record, &word) : mismatch();
-    }
-    case FieldType::Int16: {
-        const auto* number = std::get_if<std::int32_t>(&value);
-        if (!number || *number < -32768 || *number > 32767)
-            return mismatch();
-        const auto word = static_cast<std::int16_t>(*number);
-        return PutField(fieldNo, record, &word);
-    }
-    case FieldType::Int32: {
-        const auto* number = std::get_if<std::int32_t>(&value);
-        return number ? PutField(fieldNo, record, number) : mismatch();
-    }
-    case FieldType::Float: {
-        const auto* number = std::get_if<double>(&value);
-        return number ? PutField(fieldNo, record, number) : mismatch();
-    }
-    default:
-        return mismatch();
-    }
-}
-
-SqlValue PgCursor::FieldSql(const FieldDesc& field, const std::uint8_t* record) const {
-    if (record[field.offset] == TableSchema::FieldBlank)
-        return std::monostate{};
-    const std::uint8_t* p = record + field.offset + 1;
-    switch (field.type) {
-    case FieldType::ZString:
-        return TextAt(field, p);
-    case FieldType::Date:
-    case FieldType::Int32:
-        return static_cast<std::int64_t>(Load<std::int32_t>(p));
-    case FieldType::Int16:
-        return static_cast<std::int64_t>(Load<std::int16_t>(p));
-    case FieldType::Bool:
-        return static_cast<std::int64_t>(Load<std::int16_t>(p) != 0 ? 1 : 0);
-    case FieldType::Float:
-        return Load<double>(p);
-    default:
-        return std::monostate{};
-    }
-}
-
 // ---- writing ------------------------------------------------------------------------------------
-
-bool PgCursor::FieldChanged(const FieldDesc& field, const std::uint8_t* record,
-                            const std::uint8_t* reference) const {
-    if (field.type == FieldType::Blob)
-        return Load<std::uint64_t>(record + field.offset + 1) != 0; // a text the caller wrote
-    if (record[field.offset] == TableSchema::FieldClipped)
-        return false;
-    return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
-}
 
 // Insert: every field. Modify: only the fields changed relative to the reference image (the row
 // as read under its lock, or as last read; without one, the row as stored now). A modify that
@@ -1256,23 +746,10 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
             values.push_back(blank ? PgParam{} : PgParam{text});
             continue;
         }
-        values.push_back(ToParam(field, FieldSql(field, record)));
+        values.push_back(ToParam(field, codec::SqlOf(field, record)));
     }
-    if (!insert && columns.empty()) {
-        // Nothing changed: nothing is written. The buffer gets the row as it is now.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
-            return s;
-        if (found) {
-            m_Position = {Where::Row, key, target, passes};
-            std::memcpy(record, m_Scratch.data(), m_Scratch.size());
-        } else {
-            m_Position.onRow = false;
-        }
-        return esOk;
-    }
+    if (!insert && columns.empty())
+        return ShowStoredRow(target, record); // nothing changed: nothing is written
     std::string sql;
     if (insert) {
         std::string names;
@@ -1304,109 +781,26 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
     return esOk;
 }
 
-EngineStatus PgCursor::Modify(std::uint8_t* record, bool freeLock) {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
-    if (m_Position.where != Where::Row || !m_Position.onRow)
-        return Errors::Fail(esNoCurrentRecord);
-    const std::int64_t rowId = m_Position.rowId;
-    if (RowIdOf(record) != 0 && RowIdOf(record) != rowId)
-        return Errors::Fail(esInvalidParameter, "the record buffer holds another row than the current one");
-    const bool wasLocked = IsLocked(rowId);
-    if (!wasLocked) {
-        if (EngineStatus s = TakeLock(rowId))
-            return s;
-    }
-    std::vector<std::uint8_t> reference;
-    if (auto it = m_LockImages.find(rowId); wasLocked && it != m_LockImages.end())
-        reference = it->second;
-    else if (m_LastRead.size() == m_Scratch.size() && RowIdOf(m_LastRead.data()) == rowId)
-        reference = m_LastRead;
-    const EngineStatus s = WriteRow(record, false, reference.empty() ? nullptr : reference.data());
-    if (s == esOk) {
-        if (freeLock || !wasLocked)
-            Unlock(rowId, wasLocked);
-        else
-            m_LockImages[rowId].assign(record, record + m_Scratch.size());
-        return esOk;
-    }
-    if (s == esRecordDeleted) {
-        m_Position.onRow = false;
-        Unlock(rowId, wasLocked);
-        Errors::AddContext("The record lock has been released");
-        return s;
-    }
-    if (!wasLocked)
-        Unlock(rowId, false);
-    Errors::AddContext(wasLocked ? "The record lock is still held" : "No record lock is held");
-    return s;
-}
-
-EngineStatus PgCursor::Insert(LockType lock, std::uint8_t* record) {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
-    if (EngineStatus s = WriteRow(record, true, nullptr))
-        return s;
-    if (lock != LockType::Write)
-        return esOk;
-    if (EngineStatus s = TakeLock(m_Position.rowId))
-        return s;
-    m_LockImages[m_Position.rowId].assign(record, record + m_Scratch.size());
-    return esOk;
-}
-
-EngineStatus PgCursor::Delete() {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
-    if (m_Position.where != Where::Row || !m_Position.onRow)
-        return Errors::Fail(esNoCurrentRecord);
-    const std::int64_t rowId = m_Position.rowId;
-    const bool wasLocked = IsLocked(rowId);
-    if (EngineStatus s = TakeLock(rowId))
-        return s;
+EngineStatus PgCursor::DeleteRow(std::int64_t rowId) {
     PgResult done =
         Exec("DELETE FROM " + Quote(m_TableName) + " WHERE " + Quote(m_RowIdColumn) + " = $1::bigint",
              {std::to_string(rowId)});
     EngineStatus s = done.Ok() ? esOk : Failed(done);
     if (!s && done.Affected() == 0)
         s = Errors::Fail(esRecordDeleted);
-    if (!s || s == esRecordDeleted || !wasLocked)
-        Unlock(rowId, wasLocked);
-    if (!s)
-        m_Position.onRow = false;
     return s;
 }
 
-EngineStatus PgCursor::ReleaseLock(bool all) {
-    if (all) {
-        while (!m_Locked.empty())
-            Unlock(m_Locked.begin()->first, false);
-        m_LockImages.clear();
-        m_DroppedLock.reset();
-        return esOk;
-    }
-    if (m_Position.where == Where::Row && IsLocked(m_Position.rowId)) {
-        Unlock(m_Position.rowId, false);
-        return esOk;
-    }
-    if (m_Position.where == Where::Row && m_DroppedLock == m_Position.rowId) {
-        m_DroppedLock.reset();
-        return esOk;
-    }
-    return Errors::Fail(esNotLocked);
-}
-
-bool PgCursor::HoldsLock() const {
-    return m_Position.where == Where::Row && IsLocked(m_Position.rowId);
+void PgCursor::UnlockAll() {
+    while (!m_Locked.empty())
+        Unlock(m_Locked.begin()->first, false);
 }
 
 // ---- counting, filters, re-reading --------------------------------------------------------------
 
 EngineStatus PgCursor::ExactCount(std::uint32_t& count) {
     count = 0;
-    const bool filtered =
-        std::any_of(m_Filters.begin(), m_Filters.end(), [](const Filter& f) { return f.active; });
-    if (!filtered)
+    if (!HasActiveFilters())
         return RowCount(count);
     PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName));
     if (!rows.Ok())
@@ -1427,39 +821,6 @@ EngineStatus PgCursor::RowCount(std::uint32_t& count) {
     return esOk;
 }
 
-EngineStatus PgCursor::AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
-                                 RowCallback callback, hFilter& filter) {
-    Filter entry;
-    entry.handle = m_NextFilter++;
-    entry.priority = priority;
-    entry.expression = std::move(expression);
-    entry.callback = std::move(callback);
-    auto at = std::upper_bound(m_Filters.begin(), m_Filters.end(), priority,
-                               [](std::uint16_t p, const Filter& f) { return p < f.priority; });
-    filter = entry.handle;
-    m_Filters.insert(at, std::move(entry));
-    return esOk;
-}
-
-EngineStatus PgCursor::ActivateFilter(hFilter filter, bool active) {
-    for (Filter& entry : m_Filters) {
-        if (entry.handle == filter) {
-            entry.active = active;
-            return esOk;
-        }
-    }
-    return Errors::Fail(esUnknownFilter);
-}
-
-EngineStatus PgCursor::DropFilter(hFilter filter) {
-    auto it =
-        std::find_if(m_Filters.begin(), m_Filters.end(), [&](const Filter& f) { return f.handle == filter; });
-    if (it == m_Filters.end())
-        return Errors::Fail(esUnknownFilter);
-    m_Filters.erase(it);
-    return esOk;
-}
-
 EngineStatus PgCursor::ForceReread() {
     // Nothing is kept between calls; the session is checked at once.
     PgResult ping = Exec("SELECT 1");
@@ -1467,12 +828,8 @@ EngineStatus PgCursor::ForceReread() {
 }
 
 EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
-    if (m_ReadOnly)
-        return Errors::Fail(esTableReadOnly, "Table: " + m_TableName);
-    for (const ValidityCheck& check : checks) {
-        if (!m_Schema.Field(check.fieldNo))
-            return Errors::Fail(esInvalidField);
-    }
+    if (EngineStatus s = CheckValidityChecks(checks))
+        return s;
     const std::string id = m_TableId;
     std::vector<std::pair<std::string, std::vector<PgParam>>> statements = {
         {"BEGIN", {}}, {"DELETE FROM yard_checks WHERE table_id = $1", {id}}};

@@ -215,9 +215,10 @@ TEST_P(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain)
     ASSERT_EQ(m_View->RecordCount(), 3);
 
     // The new filter cannot be switched on: the old one stays in force.
-    FaultInjector::FailOperation("ActivateFilter", engine::esIOError);
+    FaultInjector::Scope faults;
+    faults.FailOperation("ActivateFilter", engine::esIOError);
     EXPECT_THROW(m_View->SetFilter("Amount > 5"), EDBEngineError);
-    FaultInjector::Reset();
+    faults.Clear();
     EXPECT_EQ(m_View->Filter(), "Amount > 4");
     EXPECT_EQ(m_View->RecordCount(), 3);
     m_View->SetFilter("Amount > 5");
@@ -227,10 +228,10 @@ TEST_P(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain)
     // filtered, and switching on once the engine works filters again.
     m_View->SetFiltered(false);
     ASSERT_EQ(m_View->RecordCount(), 6);
-    FaultInjector::FailOperation("ActivateFilter", engine::esIOError);
-    FaultInjector::FailOperation("AddFilter", engine::esIOError);
+    faults.FailOperation("ActivateFilter", engine::esIOError);
+    faults.FailOperation("AddFilter", engine::esIOError);
     EXPECT_THROW(m_View->SetFiltered(true), EDBEngineError);
-    FaultInjector::Reset();
+    faults.Clear();
     EXPECT_FALSE(m_View->Filtered() && m_View->RecordCount() == 6);
     m_View->SetFiltered(true);
     EXPECT_TRUE(m_View->Filtered());
@@ -238,9 +239,9 @@ TEST_P(DataSetWindowTest, AFilterChangeThatFailsPartWayIsPutInForceWhenSetAgain)
     EXPECT_EQ(Current(), "N04");
 
     // Switching off fails half-way: the next switch, to the same value, goes through.
-    FaultInjector::FailOperation("DeactivateFilter", engine::esIOError);
+    faults.FailOperation("DeactivateFilter", engine::esIOError);
     EXPECT_THROW(m_View->SetFiltered(false), EDBEngineError);
-    FaultInjector::Reset();
+    faults.Clear();
     EXPECT_FALSE(m_View->FiltersInForce() && m_View->Filtered() && m_View->RecordCount() != 2);
     m_View->SetFiltered(true);
     EXPECT_EQ(m_View->RecordCount(), 2);

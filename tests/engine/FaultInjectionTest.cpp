@@ -1,6 +1,7 @@
 #include "EngineTestSupport.h"
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 
 namespace ws::engine::test {
@@ -12,7 +13,8 @@ TEST_P(FaultInjectionTest, NamedOperationFailsEveryTimeWithTheChosenStatus) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738000);
     ASSERT_EQ(SetToBegin(cursor), esOk);
-    FaultInjector::FailOperation("GetNextRecord", esIOError);
+    FaultInjector::Scope faults;
+    faults.FailOperation("GetNextRecord", esIOError);
     auto record = NewRecord(cursor);
     EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esIOError);
     EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esIOError);
@@ -23,17 +25,40 @@ TEST_P(FaultInjectionTest, NamedOperationFailsEveryTimeWithTheChosenStatus) {
     std::uint32_t count = 0;
     EXPECT_EQ(GetRecordCount(cursor, count), esOk); // other operations are untouched
     EXPECT_TRUE(LastErrorEntries().empty());
-    FaultInjector::Reset();
+    faults.Clear();
     EXPECT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
 }
 
 TEST_P(FaultInjectionTest, CountedFaultHitsOnlyTheKthCall) {
     const hCursor cursor = Open();
     std::uint32_t count = 0;
-    FaultInjector::FailNthCall(3, esBusyTimeout);
+    FaultInjector::Scope faults;
+    faults.FailNthCall(3, esBusyTimeout);
     EXPECT_EQ(GetRecordCount(cursor, count), esOk);
     EXPECT_EQ(GetRecordCount(cursor, count), esOk);
     EXPECT_EQ(GetRecordCount(cursor, count), esBusyTimeout);
+    EXPECT_EQ(GetRecordCount(cursor, count), esOk);
+}
+
+// Faults armed through a scope end with it, however it is left: a test that fails half way
+// leaves the next one a working engine.
+TEST_P(FaultInjectionTest, FaultsArmedInAScopeEndWithIt) {
+    const hCursor cursor = Open();
+    std::uint32_t count = 0;
+    {
+        FaultInjector::Scope faults;
+        faults.FailOperation("GetRecordCount", esIOError);
+        faults.FailNthCall(3, esBusyTimeout);
+        EXPECT_EQ(GetRecordCount(cursor, count), esIOError);
+    }
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(GetRecordCount(cursor, count), esOk) << "call " << i + 1;
+    try {
+        FaultInjector::Scope faults;
+        faults.FailOperation("GetRecordCount", esIOError);
+        throw std::runtime_error("a test gives up");
+    } catch (const std::runtime_error&) {
+    }
     EXPECT_EQ(GetRecordCount(cursor, count), esOk);
 }
 
@@ -42,12 +67,13 @@ TEST_P(FaultInjectionTest, FailedWritesLeaveTheTableAsItWas) {
     AddJob(cursor, "Adams", 738000);
     auto record = NewRecord(cursor);
     ASSERT_TRUE(Seek(cursor, "Adams", record));
-    FaultInjector::FailOperation("ModifyRecord", esIOError);
+    FaultInjector::Scope faults;
+    faults.FailOperation("ModifyRecord", esIOError);
     ASSERT_EQ(PutValue(cursor, fName, record.data(), std::string("Changed")), esOk);
     EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esIOError);
-    FaultInjector::FailOperation("InsertRecord", esOutOfMemory);
+    faults.FailOperation("InsertRecord", esOutOfMemory);
     EXPECT_EQ(InsertRecord(cursor, LockType::None, record.data()), esOutOfMemory);
-    FaultInjector::Reset();
+    faults.Clear();
     ASSERT_EQ(ForceReread(cursor), esOk);
     EXPECT_EQ(ReadNames(cursor), (Names{"Adams"}));
 }
@@ -55,7 +81,8 @@ TEST_P(FaultInjectionTest, FailedWritesLeaveTheTableAsItWas) {
 TEST_P(FaultInjectionTest, SeamIsSafeAcrossThreads) {
     const hCursor cursor = Open();
     AddJob(cursor, "Adams", 738000);
-    FaultInjector::FailNthCall(50, esIOError);
+    FaultInjector::Scope faults;
+    faults.FailNthCall(50, esIOError);
     std::atomic<int> failures{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

@@ -72,12 +72,13 @@ TEST(EngineStart, CountsStartsAndRefusesWorkWhenStopped) {
 
 TEST(EngineStart, ForcedStartFailureLeavesEngineStopped) {
     FaultInjector::Reset();
-    FaultInjector::FailOperation("EngineInit", esLibraryStartFailed);
+    FaultInjector::Scope faults;
+    faults.FailOperation("EngineInit", esLibraryStartFailed);
     EXPECT_EQ(EngineInit(), esLibraryStartFailed);
     EXPECT_EQ(EngineStartCount(), 0);
     ASSERT_FALSE(LastErrorEntries().empty());
     EXPECT_EQ(LastErrorEntries().front().code, esLibraryStartFailed);
-    FaultInjector::Reset();
+    faults.Clear();
 }
 
 TEST(AliasConfigParse, ReadsSectionsAndSkipsWhatDoesNotParse) {
