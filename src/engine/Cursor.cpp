@@ -740,9 +740,24 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
                                                            : "+" + name + ", ";
     }
     std::vector<SqlValue> params;
-    const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" +
-                            FilterSql(params) + " ORDER BY " + order + "rowid LIMIT " +
-                            std::to_string(kOrderListRows + 1);
+    const std::string filters = FilterSql(params);
+    if (filters.empty()) {
+        // Without a filter every row is listed: whether there are more than a list holds is told
+        // by the rows in storage order, without the sort of the whole table.
+        bool more = false;
+        if (EngineStatus s = OneRow(
+                std::string("SELECT 1 FROM ") + TableSchema::DataTable + " LIMIT 1 OFFSET " +
+                    std::to_string(kOrderListRows),
+                {}, [](Statement&) {}, more))
+            return s;
+        if (more) {
+            list.overLong = true;
+            list.valid = true;
+            return esOk;
+        }
+    }
+    const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" + filters +
+                            " ORDER BY " + order + "rowid LIMIT " + std::to_string(kOrderListRows + 1);
     Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
@@ -764,6 +779,10 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
             return RowsEnd::Next;
         },
         end);
+    // The scan filled the connection's page cache with pages the reads by row id seldom need
+    // again; it is given back, so that the caches of several such scans are not all resident at
+    // once.
+    sqlite3_db_release_memory(m_Db.Handle());
     if (s) {
         list = OrderList{};
         return s;
@@ -947,12 +966,24 @@ std::string Cursor::FieldText(const FieldDesc& field, const std::uint8_t* record
     return text ? *text : std::string();
 }
 
+const Cursor::KeyMap::Entry* Cursor::KeyMap::Find(std::string_view text) const {
+    const auto it = std::lower_bound(entries.begin(), entries.end(), text,
+                                     [this](const Entry& e, std::string_view t) { return TextOf(e) < t; });
+    return it != entries.end() && TextOf(*it) == text ? &*it : nullptr;
+}
+
 EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
     // The rows in the order a scan meets them; the first of each text wins. Texts are taken as the
     // record buffer holds them, so they compare exactly as an equality filter compares them.
-    map.first.clear();
+    map.Clear();
     const FieldDesc& field = m_Schema.Fields()[fieldNo - 1u];
-    Statement* stmt = Cached("SELECT " + SelectList() + FromClause() + " WHERE 1" + OrderBy(false));
+    // Only the row id and the key column are read; the other places of the select list hold
+    // NULL, so the key keeps the column number the decoding expects.
+    std::string list = "rowid";
+    for (int column = 1; column < m_Columns[fieldNo - 1u]; ++column)
+        list += ", NULL";
+    list += ", " + TableSchema::Quote(field.name);
+    Statement* stmt = Cached("SELECT " + list + FromClause() + " WHERE 1" + OrderBy(false));
     if (!stmt)
         return m_PrepareStatus;
     std::vector<std::uint8_t> record(m_Schema.RecordSize());
@@ -961,11 +992,33 @@ EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
         if (stmt->IsNull(m_Columns[fieldNo - 1u]))
             continue;
         DecodeField(*stmt, fieldNo - 1u, record.data());
-        map.first.try_emplace(FieldText(field, record.data()), stmt->Int(0));
+        const std::string text = FieldText(field, record.data());
+        if (map.texts.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
+            rc = SQLITE_NOMEM;
+            break;
+        }
+        map.entries.push_back({static_cast<std::uint32_t>(map.texts.size()),
+                               static_cast<std::uint32_t>(text.size()), stmt->Int(0)});
+        map.texts += text;
     }
     stmt->Reset();
+    // As after the scan for an order list: the pages of the whole table are not kept.
+    sqlite3_db_release_memory(m_Db.Handle());
+    if (rc == SQLITE_DONE) {
+        // A stable sort keeps the rows of one text in scan order, so the first is kept.
+        std::stable_sort(
+            map.entries.begin(), map.entries.end(),
+            [&map](const KeyMap::Entry& a, const KeyMap::Entry& b) { return map.TextOf(a) < map.TextOf(b); });
+        map.entries.erase(std::unique(map.entries.begin(), map.entries.end(),
+                                      [&map](const KeyMap::Entry& a, const KeyMap::Entry& b) {
+                                          return map.TextOf(a) == map.TextOf(b);
+                                      }),
+                          map.entries.end());
+        map.entries.shrink_to_fit();
+        map.texts.shrink_to_fit();
+    }
     if (rc != SQLITE_DONE) {
-        map.first.clear();
+        map.Clear();
         map.dataVersion = -1;
         return Storage(rc);
     }
@@ -1002,8 +1055,8 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
             map.dataVersion = version;
             map.changes = changes;
         }
-        const auto it = map.first.find(text);
-        if (it == map.first.end()) {
+        const KeyMap::Entry* entry = map.Find(text);
+        if (entry == nullptr) {
             answered = true;
             SetToEnd();
             return esOk;
@@ -1011,12 +1064,13 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
         bool exists = false;
         bool passes = false;
         std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(it->second, exists, passes, key))
+        const std::int64_t rowId = entry->rowId;
+        if (EngineStatus s = FetchRow(rowId, exists, passes, key))
             return s;
         if (exists && FieldText(*field, m_Scratch.data()) == text) {
             answered = true;
             found = true;
-            m_Position = {Where::Row, key, it->second, true};
+            m_Position = {Where::Row, key, rowId, true};
             return FinishRead(LockType::None, record);
         }
         // Another program committed between the two reads: build the map again.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -75,7 +76,24 @@ private:
         const IndexDesc* index = nullptr;
         std::int64_t dataVersion = -1;
         std::int64_t changes = -1;
-        std::unordered_map<std::string, std::int64_t> first;
+        // Every text once, with the row id of the first row holding it, sorted by text: the
+        // texts end to end in one string, each entry naming its place there. A few bytes a row
+        // beyond the texts themselves, where a hash map costs a node and a string per row.
+        struct Entry {
+            std::uint32_t offset = 0;
+            std::uint32_t length = 0;
+            std::int64_t rowId = 0;
+        };
+        std::string texts;
+        std::vector<Entry> entries;
+        void Clear() {
+            std::string().swap(texts);
+            std::vector<Entry>().swap(entries);
+        }
+        std::string_view TextOf(const Entry& entry) const {
+            return {texts.data() + entry.offset, entry.length};
+        }
+        const Entry* Find(std::string_view text) const;
     };
 
     // A read of the next (or prior) rows left stepping between calls, so that a view filling its

@@ -1,6 +1,9 @@
 #include "DataSetTestSupport.h"
 #include "data/DBError.h"
 
+#include <map>
+#include <sqlite3.h>
+
 using namespace ws;
 using namespace ws::test;
 
@@ -145,4 +148,31 @@ TEST_P(DataSetLocateTest, ALookupWithoutAnIndexSeesEveryChangeAtTheNextCall) {
     EXPECT_EQ(code(), "ab12");
     // A key longer than the field is never found.
     EXPECT_FALSE(view->Locate("Name", std::string(30, 'F')));
+}
+
+TEST_F(DataSetLocateTest, AmongManyRowsOfOneKeyTheFirstInScanOrderWins) {
+    // Enough rows sharing each name that the look-up's own ordering of them would show: each name
+    // must find the first row in physical order that holds it, and names that are prefixes of
+    // one another are told apart.
+    std::vector<ItemRow> rows;
+    const std::vector<std::string> names{"Dup", "Du", "Dupe", "", "D"};
+    std::map<std::string, std::string> firstCode;
+    for (int i = 0; i < 200; ++i) {
+        const std::string name = names[static_cast<std::size_t>((i * 7) % 5)];
+        const std::string code = "c" + std::to_string(i);
+        rows.push_back({code, name, 740000 + i});
+        firstCode.try_emplace(name, code);
+    }
+    AddRows(rows);
+    auto view = NewView("Items");
+    view->Open();
+    for (const auto& [name, code] : firstCode) {
+        if (name.empty())
+            continue;
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(view->Locate("Name", name));
+        EXPECT_EQ(view->FieldNamed("Code")->AsString(), code);
+    }
+    EXPECT_FALSE(view->Locate("Name", "Dupes"));
+    EXPECT_FALSE(view->Locate("Name", "d"));
 }

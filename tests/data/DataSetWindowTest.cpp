@@ -284,3 +284,39 @@ TEST_P(DataSetWindowTest, InsertIntoAFullWindowAndCancelRestoresIt) {
     EXPECT_EQ(WindowNames(*m_View), Names({"N00", "N01", "N02"}));
     EXPECT_EQ(m_View->RecordCount(), 5);
 }
+
+TEST_F(DataSetWindowTest, AnUnfilteredViewReadsEveryRowInIndexOrderAtAndBeyondTheListedLength) {
+    // Stored in the reverse of the index's order, so that storage order cannot pass for it. 4,096
+    // rows are read from the engine's list of the order; one more and they are read by stepping.
+    constexpr int kRows = 4096;
+    std::vector<ItemRow> rows;
+    for (int i = 0; i < kRows; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "R%04d", i);
+        rows.push_back({std::string("C") + (name + 1), name, 740000 + (kRows - i), 0});
+    }
+    AddRows(rows);
+    auto view = NewView("Items", "iDue");
+    view->Open();
+    const auto readAll = [&view] {
+        Names names;
+        for (view->First(); !view->Eof(); view->Next())
+            names.push_back(view->FieldNamed("Name")->AsString());
+        return names;
+    };
+    Names expected;
+    for (int i = kRows - 1; i >= 0; --i)
+        expected.push_back(rows[static_cast<std::size_t>(i)].name);
+    EXPECT_EQ(view->RecordCount(), kRows);
+    EXPECT_EQ(readAll(), expected);
+
+    AddRows({{"Cfirst", "First", 740000, 0}});
+    expected.insert(expected.begin(), "First");
+    view->Refresh();
+    EXPECT_EQ(view->RecordCount(), kRows + 1);
+    EXPECT_EQ(readAll(), expected);
+    view->Last();
+    EXPECT_EQ(view->FieldNamed("Name")->AsString(), "R0000");
+    view->Prior();
+    EXPECT_EQ(view->FieldNamed("Name")->AsString(), "R0001");
+}
