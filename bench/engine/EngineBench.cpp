@@ -149,9 +149,9 @@ void RefreshWindow(benchmark::State& state, hCursor cursor) {
     std::vector<std::uint8_t> bookmark(props.bookmarkSize);
     SetToBegin(cursor);
     GetNextRecord(cursor, LockType::None, record.data());
-    GetBookMark(cursor, bookmark.data());
+    GetBookmark(cursor, bookmark.data());
     for (auto _ : state) {
-        SetToBookMark(cursor, bookmark.data());
+        SetToBookmark(cursor, bookmark.data());
         ForceReread(cursor);
         GetRecord(cursor, LockType::None, record.data());
         for (int i = 0; i < 40; ++i)

@@ -97,9 +97,9 @@ void ReadEverything(hCursor cursor) {
                 Value value;
                 GetValue(cursor, field.number, record.data(), value);
             }
-            GetBookMark(cursor, bookmark.data());
+            GetBookmark(cursor, bookmark.data());
         }
-        SetToBookMark(cursor, bookmark.data());
+        SetToBookmark(cursor, bookmark.data());
         GetRecord(cursor, LockType::None, record.data());
         for (int i = 0; i < 64 && GetPriorRecord(cursor, LockType::None, record.data()) == esOk; ++i) {
         }

@@ -414,7 +414,7 @@ TDataSet::TGetResult TEngineDataSet::InternalGetRecord(TRecordBuffer& buffer, TG
     buffer.BookmarkFlag = TBookmarkFlag::bfCurrent;
     buffer.ClearBlobCache();
     GetCalcFields(buffer);
-    Check(GetBookMark(m_Cursor, buffer.Bookmark.data()));
+    Check(GetBookmark(m_Cursor, buffer.Bookmark.data()));
     return TGetResult::OK;
 }
 
@@ -435,7 +435,7 @@ void TEngineDataSet::InternalSetToRecord(const TRecordBuffer& buffer) {
         Check(SetToEnd(m_Cursor));
         return;
     default: {
-        const EngineStatus status = SetToBookMark(m_Cursor, buffer.Bookmark.data());
+        const EngineStatus status = SetToBookmark(m_Cursor, buffer.Bookmark.data());
         // A row deleted meanwhile leaves the cursor where it was, between its neighbours.
         if (status != esNeighbourPositioned)
             Check(status);
@@ -456,13 +456,13 @@ void TEngineDataSet::InternalEdit(TRecordBuffer& buffer) {
     if (status != esOk) {
         const std::vector<ErrorEntry> entries = LastErrorEntries();
         if (status != esRecordLocked)
-            RelRecordLock(m_Cursor, false);
+            ReleaseLock(m_Cursor, false);
         throw EDBEngineError(status, entries);
     }
     try {
         RethrowFilterError();
     } catch (...) {
-        RelRecordLock(m_Cursor, false);
+        ReleaseLock(m_Cursor, false);
         throw;
     }
     buffer.Record.swap(record);
@@ -479,7 +479,7 @@ void TEngineDataSet::InternalCancel() {
     // The only lock a view's cursor takes is that of the row it edits. Releasing all of them
     // needs no cursor position, and finds nothing to do when the engine already let the lock go
     // (it does so when a write of the row fails).
-    Check(RelRecordLock(m_Cursor, true));
+    Check(ReleaseLock(m_Cursor, true));
 }
 
 void TEngineDataSet::InternalDelete() {

@@ -39,8 +39,8 @@ public:
 
     const std::string& TablePath() const override { return m_TablePath; }
     EngineStatus SetToCursor(const Cursor& source);
-    EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
-                            std::uint8_t* record) override;
+    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                 const std::uint8_t* key, std::uint8_t* record) override;
     // The first row, in the order of the active index, whose string field equals text exactly
     // (case-sensitive, a blank field never equals): what a scan through an equality filter would
     // find, answered from a map of the field's values the cursor keeps for itself and builds again

@@ -603,7 +603,7 @@ EngineStatus CursorBase::ReleaseLock(bool all) {
     return Errors::Fail(esNotLocked);
 }
 
-bool CursorBase::HoldsLock() const {
+bool CursorBase::IsRecordLocked() const {
     return m_Position.where == Where::Row && IsLocked(m_Position.rowId);
 }
 

@@ -54,7 +54,7 @@ public:
     EngineStatus Insert(LockType lock, std::uint8_t* record) override;
     EngineStatus Delete() override;
     EngineStatus ReleaseLock(bool all) override;
-    bool HoldsLock() const override;
+    bool IsRecordLocked() const override;
 
     EngineStatus AddFilter(std::uint16_t priority, std::unique_ptr<CompiledFilter> expression,
                            RowCallback callback, hFilter& filter) override;

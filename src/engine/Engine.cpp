@@ -545,16 +545,16 @@ EngineStatus GetRecord(hCursor cursor, LockType lock, std::uint8_t* record) {
                       [&](TableCursor& c) { return c.Read(TableCursor::Direction::Current, lock, record); });
 }
 
-EngineStatus GetBookMark(hCursor cursor, std::uint8_t* bookmark) {
-    return WithCursor("GetBookMark", cursor, [&](TableCursor& c) { return c.GetBookmark(bookmark); });
+EngineStatus GetBookmark(hCursor cursor, std::uint8_t* bookmark) {
+    return WithCursor("GetBookmark", cursor, [&](TableCursor& c) { return c.GetBookmark(bookmark); });
 }
 
-EngineStatus SetToBookMark(hCursor cursor, const std::uint8_t* bookmark) {
-    return WithCursor("SetToBookMark", cursor, [&](TableCursor& c) { return c.SetToBookmark(bookmark); });
+EngineStatus SetToBookmark(hCursor cursor, const std::uint8_t* bookmark) {
+    return WithCursor("SetToBookmark", cursor, [&](TableCursor& c) { return c.SetToBookmark(bookmark); });
 }
 
-EngineStatus CompareBookMarks(hCursor cursor, const std::uint8_t* a, const std::uint8_t* b, int& result) {
-    return WithCursor("CompareBookMarks", cursor,
+EngineStatus CompareBookmarks(hCursor cursor, const std::uint8_t* a, const std::uint8_t* b, int& result) {
+    return WithCursor("CompareBookmarks", cursor,
                       [&](TableCursor& c) { return c.CompareBookmarks(a, b, result); });
 }
 
@@ -578,7 +578,7 @@ EngineStatus SetToCursor(hCursor dest, hCursor source) {
 EngineStatus GetRecordForKey(hCursor cursor, std::uint16_t fieldCount, std::uint16_t partialLength,
                              const std::uint8_t* keyRecord, std::uint8_t* record) {
     return WithCursor("GetRecordForKey", cursor, [&](TableCursor& c) {
-        return c.ReadForKey(fieldCount, partialLength, keyRecord, record);
+        return c.GetRecordForKey(fieldCount, partialLength, keyRecord, record);
     });
 }
 
@@ -644,14 +644,14 @@ EngineStatus DeleteRecord(hCursor cursor) {
     return WithCursor("DeleteRecord", cursor, [&](TableCursor& c) { return c.Delete(); });
 }
 
-EngineStatus RelRecordLock(hCursor cursor, bool all) {
-    return WithCursor("RelRecordLock", cursor, [&](TableCursor& c) { return c.ReleaseLock(all); });
+EngineStatus ReleaseLock(hCursor cursor, bool all) {
+    return WithCursor("ReleaseLock", cursor, [&](TableCursor& c) { return c.ReleaseLock(all); });
 }
 
 EngineStatus IsRecordLocked(hCursor cursor, bool& locked) {
     locked = false;
     return WithCursor("IsRecordLocked", cursor, [&](TableCursor& c) {
-        locked = c.HoldsLock();
+        locked = c.IsRecordLocked();
         return esOk;
     });
 }

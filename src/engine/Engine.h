@@ -63,11 +63,11 @@ EngineStatus GetNextRecord(hCursor cursor, LockType lock, std::uint8_t* record);
 EngineStatus GetPriorRecord(hCursor cursor, LockType lock, std::uint8_t* record);
 EngineStatus GetRecord(hCursor cursor, LockType lock, std::uint8_t* record);
 // Bookmarks are bookmark-size bytes; they stay valid across forced re-reads.
-EngineStatus GetBookMark(hCursor cursor, std::uint8_t* bookmark);
+EngineStatus GetBookmark(hCursor cursor, std::uint8_t* bookmark);
 // esNeighbourPositioned: the row is gone and the cursor rests where it was, so that the next
 // and prior reads give its neighbours in key order.
-EngineStatus SetToBookMark(hCursor cursor, const std::uint8_t* bookmark);
-EngineStatus CompareBookMarks(hCursor cursor, const std::uint8_t* a, const std::uint8_t* b, int& result);
+EngineStatus SetToBookmark(hCursor cursor, const std::uint8_t* bookmark);
+EngineStatus CompareBookmarks(hCursor cursor, const std::uint8_t* a, const std::uint8_t* b, int& result);
 EngineStatus SetToCursor(hCursor dest, hCursor source);
 // The first row whose leading fieldCount index fields (0 = all) equal those of keyRecord; with a
 // partial length, the last of them, a string, only has to begin with that many characters.
@@ -110,7 +110,7 @@ EngineStatus InsertRecord(hCursor cursor, LockType lock, std::uint8_t* record);
 EngineStatus DeleteRecord(hCursor cursor);
 // Frees the current row's lock. esNotLocked when this cursor never held it; a lock the engine
 // already let go of (the row was modified with freeLock, deleted, or found gone) answers esOk.
-EngineStatus RelRecordLock(hCursor cursor, bool all);
+EngineStatus ReleaseLock(hCursor cursor, bool all);
 // Whether this cursor holds the lock of its current row.
 EngineStatus IsRecordLocked(hCursor cursor, bool& locked);
 

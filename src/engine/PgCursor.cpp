@@ -650,8 +650,8 @@ EngineStatus PgCursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string&,
     return CheckField(fieldNo, field);
 }
 
-EngineStatus PgCursor::ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                  const std::uint8_t* key, std::uint8_t* record) {
+EngineStatus PgCursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                       const std::uint8_t* key, std::uint8_t* record) {
     if (!m_Index)
         return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
     const std::size_t n = m_Index->fields.size();

@@ -39,8 +39,8 @@ public:
     const std::string& ConnInfo() const { return m_ConnInfo; }
 
     const std::string& TablePath() const override { return m_TableName; }
-    EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength, const std::uint8_t* key,
-                            std::uint8_t* record) override;
+    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                 const std::uint8_t* key, std::uint8_t* record) override;
     EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
                                 bool& answered, bool& found) override;
 

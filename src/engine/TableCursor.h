@@ -33,8 +33,8 @@ public:
     virtual EngineStatus SetToBookmark(const std::uint8_t* bookmark) = 0;
     virtual EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b,
                                           int& result) const = 0;
-    virtual EngineStatus ReadForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                    const std::uint8_t* key, std::uint8_t* record) = 0;
+    virtual EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                         const std::uint8_t* key, std::uint8_t* record) = 0;
     virtual EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
                                         bool& answered, bool& found) = 0;
 
@@ -52,7 +52,7 @@ public:
     virtual EngineStatus Insert(LockType lock, std::uint8_t* record) = 0;
     virtual EngineStatus Delete() = 0;
     virtual EngineStatus ReleaseLock(bool all) = 0;
-    virtual bool HoldsLock() const = 0;
+    virtual bool IsRecordLocked() const = 0;
 
     virtual EngineStatus ExactCount(std::uint32_t& count) = 0;
     virtual EngineStatus RowCount(std::uint32_t& count) = 0;

@@ -317,7 +317,7 @@ bool LockedElsewhere(engine::hDatabase db, const std::string& table, const std::
         status = engine::GetRecord(cursor, engine::LockType::Write, record.data());
         break;
     }
-    engine::RelRecordLock(cursor, true);
+    engine::ReleaseLock(cursor, true);
     engine::CloseCursor(cursor);
     EXPECT_TRUE(status == engine::esOk || status == engine::esRecordLocked) << status;
     return status == engine::esRecordLocked;

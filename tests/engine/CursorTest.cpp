@@ -160,17 +160,17 @@ TEST_P(CursorTest, BookmarksSurviveRereadsAndFallBackToNeighbours) {
     std::vector<std::uint8_t> davis(props.bookmarkSize);
     auto record = NewRecord(cursor);
     ASSERT_TRUE(Seek(cursor, "Carter", record));
-    ASSERT_EQ(GetBookMark(cursor, carter.data()), esOk);
+    ASSERT_EQ(GetBookmark(cursor, carter.data()), esOk);
     ASSERT_TRUE(Seek(cursor, "Davis", record));
-    ASSERT_EQ(GetBookMark(cursor, davis.data()), esOk);
+    ASSERT_EQ(GetBookmark(cursor, davis.data()), esOk);
     int order = 0;
-    ASSERT_EQ(CompareBookMarks(cursor, carter.data(), davis.data(), order), esOk);
+    ASSERT_EQ(CompareBookmarks(cursor, carter.data(), davis.data(), order), esOk);
     EXPECT_LT(order, 0);
-    ASSERT_EQ(CompareBookMarks(cursor, davis.data(), davis.data(), order), esOk);
+    ASSERT_EQ(CompareBookmarks(cursor, davis.data(), davis.data(), order), esOk);
     EXPECT_EQ(order, 0);
 
     ASSERT_EQ(ForceReread(cursor), esOk);
-    ASSERT_EQ(SetToBookMark(cursor, carter.data()), esOk);
+    ASSERT_EQ(SetToBookmark(cursor, carter.data()), esOk);
     ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Carter");
 
@@ -179,11 +179,11 @@ TEST_P(CursorTest, BookmarksSurviveRereadsAndFallBackToNeighbours) {
     ASSERT_TRUE(Seek(other, "Carter", record));
     ASSERT_EQ(DeleteRecord(other), esOk);
     ASSERT_EQ(ForceReread(cursor), esOk);
-    EXPECT_EQ(SetToBookMark(cursor, carter.data()), esNeighbourPositioned);
+    EXPECT_EQ(SetToBookmark(cursor, carter.data()), esNeighbourPositioned);
     EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
     ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Baker");
-    EXPECT_EQ(SetToBookMark(cursor, carter.data()), esNeighbourPositioned);
+    EXPECT_EQ(SetToBookmark(cursor, carter.data()), esNeighbourPositioned);
     ASSERT_EQ(GetPriorRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), "Adams");
 }
@@ -210,10 +210,10 @@ TEST_P(CursorTest, BookmarksOfNarrowKeysKeepToTheirSize) {
         auto record = NewRecord(cursor);
         ASSERT_TRUE(Seek(cursor, "Baker", record));
         std::vector<std::uint8_t> bookmark(props.bookmarkSize);
-        ASSERT_EQ(GetBookMark(cursor, bookmark.data()), esOk);
+        ASSERT_EQ(GetBookmark(cursor, bookmark.data()), esOk);
         ASSERT_EQ(DeleteRecord(cursor), esOk);
         ASSERT_EQ(SetToBegin(cursor), esOk);
-        EXPECT_EQ(SetToBookMark(cursor, bookmark.data()), esNeighbourPositioned);
+        EXPECT_EQ(SetToBookmark(cursor, bookmark.data()), esNeighbourPositioned);
         // By date Baker sat between Adams and Carter; by flag it was the only inactive row.
         ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
         EXPECT_EQ(NameOf(cursor, record), std::string(index) == "iActive" ? "Adams" : "Carter");
@@ -450,7 +450,7 @@ TEST_P(CursorTest, LocksWithinOneProcessSeparateCursors) {
     EXPECT_EQ(GetRecord(second, LockType::Write, b.data()), esRecordLocked);
     EXPECT_EQ(ModifyRecord(second, b.data(), true), esRecordLocked);
     EXPECT_EQ(DeleteRecord(second), esRecordLocked);
-    EXPECT_EQ(RelRecordLock(second, false), esNotLocked);
+    EXPECT_EQ(ReleaseLock(second, false), esNotLocked);
     auto other = NewRecord(second);
     AddJob(second, "Baker", 738001);
     ASSERT_EQ(GetRecord(second, LockType::None, other.data()), esOk);
@@ -460,7 +460,7 @@ TEST_P(CursorTest, LocksWithinOneProcessSeparateCursors) {
 
     ASSERT_EQ(ModifyRecord(first, a.data(), true), esOk); // frees the lock
     EXPECT_EQ(GetRecord(second, LockType::Write, b.data()), esOk);
-    EXPECT_EQ(RelRecordLock(second, false), esOk);
+    EXPECT_EQ(ReleaseLock(second, false), esOk);
     ASSERT_EQ(GetRecord(first, LockType::Write, a.data()), esOk);
     ASSERT_EQ(CloseCursor(first), esOk); // closing frees its locks
     EXPECT_EQ(GetRecord(second, LockType::Write, b.data()), esOk);
@@ -595,10 +595,10 @@ TEST_F(CursorFileTest, TextSizesCountCharactersAndNothingIsCutInsideOne) {
     CursorProps props;
     ASSERT_EQ(GetCursorProps(cursor, props), esOk);
     std::vector<std::uint8_t> bookmark(props.bookmarkSize);
-    ASSERT_EQ(GetBookMark(cursor, bookmark.data()), esOk);
+    ASSERT_EQ(GetBookmark(cursor, bookmark.data()), esOk);
     ASSERT_EQ(DeleteRecord(cursor), esOk);
     ASSERT_EQ(SetToBegin(cursor), esOk);
-    EXPECT_EQ(SetToBookMark(cursor, bookmark.data()), esNeighbourPositioned);
+    EXPECT_EQ(SetToBookmark(cursor, bookmark.data()), esNeighbourPositioned);
     ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
     EXPECT_EQ(NameOf(cursor, record), Repeat("€", 19) + "😀");
     ASSERT_EQ(GetPriorRecord(cursor, LockType::None, record.data()), esOk);

@@ -214,7 +214,7 @@ protected:
         CursorProps props;
         EXPECT_EQ(GetCursorProps(cursor, props), esOk);
         std::vector<std::uint8_t> bookmark(props.bookmarkSize);
-        EXPECT_EQ(GetBookMark(cursor, bookmark.data()), esOk);
+        EXPECT_EQ(GetBookmark(cursor, bookmark.data()), esOk);
         return bookmark;
     }
 
@@ -251,7 +251,7 @@ TEST_P(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
         ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
         EXPECT_EQ(NameOf(cursor, record), "Baker");
         // Going back to the row by bookmark or from another cursor finds where it was, not the row.
-        EXPECT_EQ(SetToBookMark(cursor, adams.data()), esNeighbourPositioned);
+        EXPECT_EQ(SetToBookmark(cursor, adams.data()), esNeighbourPositioned);
         EXPECT_EQ(GetRecord(cursor, LockType::None, record.data()), esRecordDeleted);
         ASSERT_EQ(GetNextRecord(cursor, LockType::None, record.data()), esOk);
         EXPECT_EQ(NameOf(cursor, record), "Baker");
@@ -260,7 +260,7 @@ TEST_P(LiveTableTest, TheCurrentRowIsTestedAgainstEveryFilterAtEveryRead) {
 
         // Back in the list: the same row, found again.
         Office("UPDATE $T SET \"IsActive\" = TRUE WHERE \"Name\" = 'Adams'");
-        ASSERT_EQ(SetToBookMark(cursor, adams.data()), esOk);
+        ASSERT_EQ(SetToBookmark(cursor, adams.data()), esOk);
         ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
         EXPECT_EQ(NameOf(cursor, record), "Adams");
         ASSERT_EQ(SetToCursor(cursor, plain), esOk);
@@ -429,9 +429,9 @@ TEST_F(LiveTableFileTest, AReadGoingOnThroughTheRowsSeesWhatWasCommittedBetweenT
         // The current row read in between, and a bookmark gone back to, do not disturb it.
         ASSERT_EQ(GetRecord(cursor, LockType::None, record.data()), esOk);
         const auto here = Bookmark(cursor);
-        ASSERT_EQ(SetToBookMark(cursor, here.data()), esOk);
+        ASSERT_EQ(SetToBookmark(cursor, here.data()), esOk);
         // Gone back to an earlier row: read on from there.
-        ASSERT_EQ(SetToBookMark(cursor, bell.data()), esOk);
+        ASSERT_EQ(SetToBookmark(cursor, bell.data()), esOk);
         EXPECT_EQ(next(), "Fisher");
         EXPECT_EQ(next(), "Adams");
         // Another connection of this process and another cursor commit.
@@ -459,7 +459,7 @@ TEST_F(LiveTableFileTest, AReadGoingOnThroughTheRowsSeesWhatWasCommittedBetweenT
         EXPECT_EQ(ReadNames(other).size(), 10u);
         EXPECT_EQ(prior(), "Baker");
         // Back to where Adams was, which no longer passes the filter.
-        ASSERT_EQ(SetToBookMark(cursor, here.data()), esNeighbourPositioned);
+        ASSERT_EQ(SetToBookmark(cursor, here.data()), esNeighbourPositioned);
         EXPECT_EQ(next(), "Hughes");
         EXPECT_EQ(next(), "Grant");
         EXPECT_EQ(next(), "Jones");
@@ -610,7 +610,7 @@ TEST_F(LiveTableFileTest, AFailedModifySaysWhetherTheLockIsStillHeld) {
     ASSERT_EQ(ModifyRecord(cursor, record.data(), true), esOk); // tried again, it goes through
     ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
     EXPECT_FALSE(locked);
-    EXPECT_EQ(RelRecordLock(cursor, false), esOk) << "a lock already let go of";
+    EXPECT_EQ(ReleaseLock(cursor, false), esOk) << "a lock already let go of";
 
     // The row is deleted while we hold its lock: the lock goes with it, and cleaning up is harmless.
     ASSERT_TRUE(Seek(cursor, "Baker", record));
@@ -620,8 +620,8 @@ TEST_F(LiveTableFileTest, AFailedModifySaysWhetherTheLockIsStillHeld) {
     EXPECT_EQ(ModifyRecord(cursor, record.data(), true), esRecordDeleted);
     ASSERT_EQ(IsRecordLocked(cursor, locked), esOk);
     EXPECT_FALSE(locked);
-    EXPECT_EQ(RelRecordLock(cursor, false), esOk);
-    EXPECT_EQ(RelRecordLock(other, false), esNotLocked) << "never held";
+    EXPECT_EQ(ReleaseLock(cursor, false), esOk);
+    EXPECT_EQ(ReleaseLock(other, false), esNotLocked) << "never held";
 }
 
 TEST_F(LiveTableFileTest, AReplacedTableFileIsOpenedAgainAndARemovedOneIsAnError) {
@@ -773,9 +773,9 @@ TEST_F(ManyJobsTest, AViewInIndexOrderFollowsEveryKindOfChangeAmongManyRowsFewPa
         ASSERT_TRUE(Seek(cursor, rows[3], record));
         const auto mark = Bookmark(cursor);
         InAnotherProcess(TablePath(), "UPDATE records SET IsActive = 0 WHERE Name = '" + rows[3] + "'");
-        ASSERT_EQ(SetToBookMark(cursor, mark.data()), esNeighbourPositioned);
+        ASSERT_EQ(SetToBookmark(cursor, mark.data()), esNeighbourPositioned);
         EXPECT_EQ(ReadOnNames(cursor), Model(passing, order, rows[3]));
-        ASSERT_EQ(SetToBookMark(cursor, mark.data()), esNeighbourPositioned);
+        ASSERT_EQ(SetToBookmark(cursor, mark.data()), esNeighbourPositioned);
         const Names back = ReadOnNames(cursor, true);
         EXPECT_EQ(back, (Names{rows[2], rows[1], rows[0]}));
         InAnotherProcess(TablePath(), "UPDATE records SET IsActive = 1 WHERE Name = '" + rows[3] + "'");

@@ -135,7 +135,7 @@ TEST_F(ServerDriverTest, ALockIsTheSessionsSeenByOthersAndNamesTheTableWhenRefus
     ASSERT_TRUE(Seek(other, "Adams", mine));
     EXPECT_EQ(GetRecord(other, LockType::Write, mine.data()), esRecordLocked);
     EXPECT_NE(Context().find("Table: Jobs"), std::string::npos) << Context();
-    ASSERT_EQ(RelRecordLock(cursor, false), esOk);
+    ASSERT_EQ(ReleaseLock(cursor, false), esOk);
     EXPECT_EQ(GetRecord(other, LockType::Write, mine.data()), esOk);
 }
 

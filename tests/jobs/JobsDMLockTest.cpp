@@ -74,7 +74,7 @@ protected:
             EXPECT_TRUE(status == engine::esOk || status == engine::esRecordLocked) << status;
             if (status == engine::esRecordLocked)
                 locked.push_back(std::get<std::string>(orderNo));
-            engine::RelRecordLock(cursor, true);
+            engine::ReleaseLock(cursor, true);
         }
         engine::CloseCursor(cursor);
         engine::CloseDatabase(db);
