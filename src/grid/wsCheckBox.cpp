@@ -33,7 +33,7 @@ int ImageIndexOf(TCheckBoxState state) {
 
 // A classic sunken check box with a tick for checked and a grey face for grayed.
 void DrawCheckMark(TCanvas& canvas, const TRect& r, TCheckBoxState state, bool enabled) {
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     const TColor face = state == TCheckBoxState::cbGrayed || !enabled ? clBtnFace : clWindow;
     surface.FillRect(r, face);
     surface.HLine(r.left, r.right, r.top, clBtnShadow);

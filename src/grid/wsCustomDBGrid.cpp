@@ -5,8 +5,8 @@
 #include "data/DataSource.h"
 #include "data/Field.h"
 #include "grid/ColumnStrings.h"
-#include "platform/Canvas.h"
 #include "platform/Image.h"
+#include "platform/PixelCanvas.h"
 #include "ui/CustomForm.h"
 #include "ui/Properties.h"
 #include "ui/PropertiesBuilder.h"
@@ -431,7 +431,7 @@ platform::Size TwsCustomDBGrid::MeasureText(const TFont& font, std::string_view 
     if (m_TextMeasure)
         return m_TextMeasure(font, text);
     platform::Image scratch(1, 1);
-    platform::Canvas surface(scratch);
+    platform::PixelCanvas surface(scratch);
     TCanvas canvas(surface);
     canvas.Font().Assign(font);
     return canvas.TextExtent(text);

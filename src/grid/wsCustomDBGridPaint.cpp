@@ -6,7 +6,7 @@
 #include "data/FieldType.h"
 #include "grid/wsCheckBox.h"
 #include "grid/wsCustomDBGrid.h"
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 #include "platform/SystemColors.h"
 
 #include <algorithm>
@@ -274,7 +274,7 @@ void TwsCustomDBGrid::Paint(TCanvas& canvas) {
     // A hook that makes the window paint at once gets nothing: the pass is still under way.
     if (m_PaintingCell)
         return;
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     surface.Save();
     const TPoint origin = surface.Origin();
     surface.SetOrigin(TPoint{origin.x + BorderWidth, origin.y + BorderWidth});
@@ -287,7 +287,7 @@ void TwsCustomDBGrid::Paint(TCanvas& canvas) {
 void TwsCustomDBGrid::PaintClient(TCanvas& canvas) {
     // The region being repainted, inside the window and the client area, in client coordinates;
     // cells outside it are not painted, and rows below it are not even walked.
-    platform::Canvas& target = canvas.Handle();
+    platform::PixelCanvas& target = canvas.Handle();
     const TPoint origin = target.Origin();
     const TRect client{0, 0, ClientWidth(), ClientHeight()};
     const TRect region = target.ClipRect().Offset(-origin.x, -origin.y).Intersect(client);
@@ -345,7 +345,7 @@ void TwsCustomDBGrid::PaintPageIndicator(TCanvas& canvas) {
 }
 
 void TwsCustomDBGrid::PaintInactiveBackground(TCanvas& canvas) {
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     surface.FillRect(TRect{0, 0, ClientWidth(), ClientHeight()}, m_TitleColor);
     int top = 0;
     for (int r = 0; r < FixedRows(); ++r)
@@ -528,7 +528,7 @@ void TwsCustomDBGrid::PaintControlCell(TCanvas& canvas, int col, int row, TRect 
             if (m_BrushWasChanged)
                 canvas.FillRect(rect);
             if (auto* box = dynamic_cast<TwsCheckBox*>(control)) {
-                platform::Canvas& surface = canvas.Handle();
+                platform::PixelCanvas& surface = canvas.Handle();
                 surface.Save();
                 const int inset = box->BorderStyle() != TBorderStyle::bsNone ? 1 : 0;
                 const TPoint origin = surface.Origin();
@@ -626,7 +626,7 @@ void TwsCustomDBGrid::DrawRowLine(TCanvas& canvas, int col, int row, const TRect
     const std::size_t c = static_cast<std::size_t>(col);
     if (row - m_TitleOffset == 0 && c < m_ColumnLight.size())
         m_ColumnLight[c] = light;
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     const int y = rect.top + RowHeights(row);
     if (m_LineStyle == TwsGridLineStyle::glsSingle ||
         (m_LineStyle == TwsGridLineStyle::glsDynamic && light)) {
@@ -672,7 +672,7 @@ void TwsCustomDBGrid::PaintCurrentCellLine(TCanvas& canvas) {
 }
 
 void TwsCustomDBGrid::PaintColumnLines(TCanvas& canvas) {
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     const int top = m_TitleOffset > 0 ? CellRect(LeftCol(), 0).bottom : 0;
     const int lastRow = std::min(LastFullRow(), RowCount() - 1);
     const int bottom = CellRect(LeftCol(), lastRow).bottom + 1;
@@ -694,7 +694,7 @@ void TwsCustomDBGrid::PaintColumnLines(TCanvas& canvas) {
 }
 
 void TwsCustomDBGrid::PaintTitleEdges(TCanvas& canvas) {
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     const bool colLines = m_Options.Contains(TwsDBGridOption::dgColLines);
     auto edges = [&](int col) {
         const TRect cell = CellRect(col, 0);
@@ -731,7 +731,7 @@ void TwsCustomDBGrid::PaintPadArea(TCanvas& canvas) {
     if (x >= ClientWidth())
         return;
     const int bottom = m_PadColumnStyle == TwsPadColumnStyle::pcsPadHeader ? last.bottom : ClientHeight();
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     surface.FillRect(TRect{x, 0, ClientWidth(), bottom}, m_TitleColor);
     surface.VLine(x, 0, bottom, m_LineColors.HighlightColor);
 }
@@ -747,7 +747,7 @@ void TwsCustomDBGrid::PaintEmptyArea(TCanvas& canvas) {
     int fixedRight = 0;
     for (int c = 0; c < TCustomGrid::FixedCols(); ++c)
         fixedRight += ColWidths(c) + VertLineWidth(c);
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     surface.HLine(0, fixedRight, y, m_LineColors.FixedColor);
     surface.HLine(fixedRight, right, y,
                   ColorIsWhite(Color()) ? m_LineColors.DataColor : m_LineColors.ShadowColor);
@@ -772,7 +772,7 @@ void TwsCustomDBGrid::PaintFocusRect(TCanvas& canvas) {
     if (IsEmpty(cell))
         return;
     const TRect r = TRect::FromSize(cell.left, cell.top, ColWidths(Col()), DefaultRowHeight());
-    platform::Canvas& surface = canvas.Handle();
+    platform::PixelCanvas& surface = canvas.Handle();
     surface.HLine(r.left, r.right, r.top, clHighlight);
     surface.HLine(r.left, r.right, r.bottom - 1, clHighlight);
     surface.VLine(r.left, r.top, r.bottom, clHighlight);

@@ -4,8 +4,8 @@
 // measured and drawn thousands of times per paint, so faces are shared process-wide and every
 // glyph is rasterised once.
 
-#include "platform/Font.h"
 #include "platform/FontResolver.h"
+#include "platform/FontSpec.h"
 
 #include <array>
 #include <cstdint>

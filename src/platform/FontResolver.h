@@ -6,7 +6,7 @@
 // has a face.
 
 #include "base/Exception.h"
-#include "platform/Font.h"
+#include "platform/FontSpec.h"
 
 #include <string>
 

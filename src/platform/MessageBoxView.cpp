@@ -1,6 +1,6 @@
 #include "platform/MessageBoxView.h"
 
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 
 #include <algorithm>
 
@@ -31,7 +31,7 @@ constexpr unsigned BodyTextFlags = tfLeft | tfWordBreak | tfExpandTabs | tfNoPre
 MessageBoxView::MessageBoxView(MessageBoxRequest request, Size screen) : m_Request(std::move(request)) {
     // Measuring text needs a canvas; the target is never painted.
     Image scratch(1, 1);
-    Canvas measure(scratch);
+    PixelCanvas measure(scratch);
     const int maxTextWidth = std::max(MinimumTextWidth, screen.cx / 2);
 
     measure.SetFont(TextFont());
@@ -66,7 +66,7 @@ MessageBoxView::MessageBoxView(MessageBoxRequest request, Size screen) : m_Reque
                               ButtonHeight);
 }
 
-void MessageBoxView::Paint(Canvas& canvas) const {
+void MessageBoxView::Paint(PixelCanvas& canvas) const {
     const Rect all{0, 0, m_Bounds.Width(), m_Bounds.Height()};
     canvas.FillRect(all, clBtnFace);
     PaintFrame(canvas, all, true);
@@ -90,7 +90,7 @@ void MessageBoxView::Paint(Canvas& canvas) const {
     canvas.DrawFocusRect(Rect{m_Button.left + 4, m_Button.top + 4, m_Button.right - 4, m_Button.bottom - 4});
 }
 
-void MessageBoxView::PaintFrame(Canvas& canvas, const Rect& r, bool raised) const {
+void MessageBoxView::PaintFrame(PixelCanvas& canvas, const Rect& r, bool raised) const {
     const TColor light = raised ? clBtnHighlight : cl3DDkShadow;
     const TColor dark = raised ? cl3DDkShadow : clBtnHighlight;
     canvas.HLine(r.left, r.right - 1, r.top, light);
@@ -101,7 +101,7 @@ void MessageBoxView::PaintFrame(Canvas& canvas, const Rect& r, bool raised) cons
     canvas.VLine(r.right - 2, r.top + 1, r.bottom - 1, clBtnShadow);
 }
 
-void MessageBoxView::PaintErrorIcon(Canvas& canvas) const {
+void MessageBoxView::PaintErrorIcon(PixelCanvas& canvas) const {
     // A red disc with a white cross.
     const int size = m_Icon.Width();
     const int centre2 = size - 1; // twice the centre, so odd and even sizes stay symmetric

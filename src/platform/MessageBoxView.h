@@ -9,7 +9,7 @@
 
 namespace ws::platform {
 
-class Canvas;
+class PixelCanvas;
 
 class MessageBoxView {
 public:
@@ -25,11 +25,11 @@ public:
     Rect TextRect() const { return m_Text; }
     Rect OkButton() const { return m_Button; }
 
-    void Paint(Canvas& canvas) const;
+    void Paint(PixelCanvas& canvas) const;
 
 private:
-    void PaintFrame(Canvas& canvas, const Rect& r, bool raised) const;
-    void PaintErrorIcon(Canvas& canvas) const;
+    void PaintFrame(PixelCanvas& canvas, const Rect& r, bool raised) const;
+    void PaintErrorIcon(PixelCanvas& canvas) const;
 
     MessageBoxRequest m_Request;
     Rect m_Bounds;

@@ -1,6 +1,6 @@
 #include "platform/TextLayout.h"
 
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 
 #include <algorithm>
 #include <iterator>

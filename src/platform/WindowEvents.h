@@ -9,7 +9,7 @@
 
 namespace ws::platform {
 
-class Canvas;
+class PixelCanvas;
 
 // The few keys anything of ours reacts to; every other key arrives as Other.
 enum class Key { Enter, Space, Escape, Other };
@@ -17,7 +17,7 @@ enum class Key { Enter, Space, Escape, Other };
 struct WindowEvents {
     // Paints the part 'dirty' (in the window's own coordinates) of the window. The canvas has its
     // origin at the window's top-left corner and is clipped to the window and to 'dirty'.
-    std::function<void(Canvas& canvas, const Rect& dirty)> paint;
+    std::function<void(PixelCanvas& canvas, const Rect& dirty)> paint;
     // A click or a double-click, at a point in the window's own coordinates. A double-click is
     // preceded by the click of its first press.
     std::function<void(Point at)> click;

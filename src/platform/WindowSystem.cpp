@@ -1,9 +1,9 @@
 #include "platform/WindowSystem.h"
 
 #include "base/Exception.h"
-#include "platform/Canvas.h"
 #include "platform/Journal.h"
 #include "platform/MessageBoxView.h"
+#include "platform/PixelCanvas.h"
 #include "platform/WindowRegistry.h"
 
 #include <algorithm>
@@ -433,7 +433,7 @@ void WindowSystem::PaintTree(Window& top, WindowId window, Point origin, const R
     if (w == nullptr)
         return;
     if (w->events.paint) {
-        Canvas canvas(top.image);
+        PixelCanvas canvas(top.image);
         canvas.SetOrigin(origin);
         const Rect local = clip.Offset(-origin.x, -origin.y);
         canvas.SetClipRect(local);
@@ -583,7 +583,7 @@ void WindowSystem::ShowMessageBox(const MessageBoxRequest& request) {
     w.topMost = true;
     const WindowId box = AddWindow(std::move(w));
     WindowEvents& events = Get(box).events;
-    events.paint = [view](Canvas& canvas, const Rect&) { view->Paint(canvas); };
+    events.paint = [view](PixelCanvas& canvas, const Rect&) { view->Paint(canvas); };
     events.click = [this, box, view](Point at) {
         if (view->OkButton().Contains(at))
             CloseMessageBox(box);

@@ -11,7 +11,7 @@ bool TCanvas::BrushPaints() const {
     return m_Brush.Style() != TBrushStyle::bsClear && !platform::IsColorMarker(m_Brush.Color());
 }
 
-platform::Canvas& TCanvas::SurfaceWithFont() {
+platform::PixelCanvas& TCanvas::SurfaceWithFont() {
     const platform::FontSpec wanted = m_Font.PlatformFont();
     if (!(m_Surface.Font() == wanted))
         m_Surface.SetFont(wanted);
@@ -45,7 +45,7 @@ void TCanvas::LineTo(int x, int y) {
 }
 
 void TCanvas::TextOut(int x, int y, std::string_view text) {
-    platform::Canvas& surface = SurfaceWithFont();
+    platform::PixelCanvas& surface = SurfaceWithFont();
     if (BrushPaints()) {
         const platform::Size extent = surface.TextExtent(text);
         surface.FillRect(TRect::FromSize(x, y, extent.cx, extent.cy), m_Brush.Color());
@@ -55,7 +55,7 @@ void TCanvas::TextOut(int x, int y, std::string_view text) {
 }
 
 void TCanvas::TextRect(const TRect& r, int x, int y, std::string_view text) {
-    platform::Canvas& surface = SurfaceWithFont();
+    platform::PixelCanvas& surface = SurfaceWithFont();
     surface.Save();
     surface.IntersectClipRect(r);
     if (BrushPaints())

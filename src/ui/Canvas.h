@@ -3,7 +3,7 @@
 // What controls paint with: a font, a brush and a pen over the platform's drawing surface. The
 // canvas does not own the surface; it lives for one paint pass (or one measurement).
 
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 #include "ui/Brush.h"
 #include "ui/Font.h"
 #include "ui/Pen.h"
@@ -17,11 +17,11 @@ using TPoint = platform::Point;
 
 class TCanvas {
 public:
-    explicit TCanvas(platform::Canvas& surface) : m_Surface(surface) {}
+    explicit TCanvas(platform::PixelCanvas& surface) : m_Surface(surface) {}
     TCanvas(const TCanvas&) = delete;
     TCanvas& operator=(const TCanvas&) = delete;
 
-    platform::Canvas& Handle() { return m_Surface; }
+    platform::PixelCanvas& Handle() { return m_Surface; }
     TFont& Font() { return m_Font; }
     TBrush& Brush() { return m_Brush; }
     TPen& Pen() { return m_Pen; }
@@ -45,10 +45,10 @@ public:
     int TextHeight(std::string_view text) { return TextExtent(text).cy; }
 
 private:
-    platform::Canvas& SurfaceWithFont();
+    platform::PixelCanvas& SurfaceWithFont();
     bool BrushPaints() const;
 
-    platform::Canvas& m_Surface;
+    platform::PixelCanvas& m_Surface;
     TFont m_Font;
     TBrush m_Brush;
     TPen m_Pen;

@@ -177,7 +177,7 @@ void TControl::MouseDblClick(TPoint) {
 
 platform::WindowEvents TControl::MakeEvents() {
     platform::WindowEvents events;
-    events.paint = [this](platform::Canvas& surface, const platform::Rect&) {
+    events.paint = [this](platform::PixelCanvas& surface, const platform::Rect&) {
         TCanvas canvas(surface);
         canvas.Font().Assign(m_Font);
         Paint(canvas);

@@ -5,7 +5,7 @@
 
 #include "base/Color.h"
 #include "base/EnumSet.h"
-#include "platform/Font.h"
+#include "platform/FontSpec.h"
 #include "ui/Persistent.h"
 
 #include <functional>

@@ -53,7 +53,7 @@ void TImageList::Resize(int width, int height) {
         return;
     if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
         throw EInvalidOperation(Format("Invalid image list size %d x %d", width, height));
-    m_List = platform::ImageList(width, height);
+    m_List = platform::ImageStrip(width, height);
 }
 
 std::vector<std::uint8_t> TImageList::Bitmap() const {
@@ -87,7 +87,7 @@ void TImageList::SetBitmap(const std::vector<std::uint8_t>& data) {
     if (data.size() != kHeaderSize + static_cast<std::size_t>(count) * pixels * 4)
         throw EInvalidOperation("Image list data is damaged");
 
-    platform::ImageList list(width, height);
+    platform::ImageStrip list(width, height);
     std::size_t at = kHeaderSize;
     for (int i = 0; i < count; ++i) {
         platform::Image image(width, height);

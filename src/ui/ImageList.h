@@ -7,7 +7,7 @@
 // 16-bit little-endian numbers, then count images of width x height pixels, row by row, each pixel
 // four bytes alpha, red, green, blue (alpha 0 is transparent).
 
-#include "platform/ImageList.h"
+#include "platform/ImageStrip.h"
 #include "ui/Canvas.h"
 #include "ui/Component.h"
 
@@ -39,7 +39,7 @@ public:
     bool Draw(TCanvas& canvas, int x, int y, int index) const {
         return m_List.Draw(canvas.Handle(), index, x, y);
     }
-    const platform::ImageList& List() const { return m_List; }
+    const platform::ImageStrip& List() const { return m_List; }
 
     // The stored form (see above). Reading data that does not follow it, or whose size differs from
     // the list's, throws EInvalidOperation and leaves the list as it was.
@@ -49,7 +49,7 @@ public:
 private:
     void Resize(int width, int height);
 
-    platform::ImageList m_List{16, 16};
+    platform::ImageStrip m_List{16, 16};
 };
 
 } // namespace ws

@@ -92,7 +92,7 @@ void TLabel::AdjustBounds() {
     if (!m_AutoSize || IsLoading() || IsDestroying())
         return;
     platform::Image scratch(1, 1);
-    platform::Canvas surface(scratch);
+    platform::PixelCanvas surface(scratch);
     TCanvas canvas(surface);
     canvas.Font().Assign(Font());
     TRect r{0, 0, m_WordWrap ? Width() : 0, 0};

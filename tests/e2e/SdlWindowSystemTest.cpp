@@ -7,8 +7,8 @@
 #include "base/Exception.h"
 #include "e2e/X11Probe.h"
 #include "e2e/XvfbServer.h"
-#include "platform/Canvas.h"
 #include "platform/MessageBoxView.h"
+#include "platform/PixelCanvas.h"
 #include "platform/sdl/CreateWindowSystem.h"
 
 #include <algorithm>
@@ -73,12 +73,14 @@ protected:
 
     // The wall screen's shape: a top-most pop-up with a sky-blue header band.
     WindowId CreateMain(WindowEvents events) {
-        events.paint = [](Canvas& canvas, const Rect&) {
+        events.paint = [](PixelCanvas& canvas, const Rect&) {
             canvas.FillRect(Rect{0, 0, 1094, 1895}, clBtnFace);
         };
         const WindowId main = ws->CreatePopup(MainBounds, events, "Active Jobs");
         WindowEvents header;
-        header.paint = [](Canvas& canvas, const Rect&) { canvas.FillRect(Rect{0, 0, 1093, 33}, clSkyBlue); };
+        header.paint = [](PixelCanvas& canvas, const Rect&) {
+            canvas.FillRect(Rect{0, 0, 1093, 33}, clSkyBlue);
+        };
         header.click = [this](Point) { log.push_back("header click"); };
         const WindowId band = ws->CreateChild(main, Rect{0, 0, 1093, 33}, header);
         ws->SetVisible(band, true);

@@ -63,7 +63,7 @@ TEST_F(CheckBoxStateTest, ThePictureGoesTwoPixelsInAndMissingPicturesShowAFaceSq
     EXPECT_EQ(box->GlyphRect().top, 27 / 2 - 8);
 
     platform::Image target(40, 27, platform::MakePixel(1, 2, 3));
-    platform::Canvas surface(target);
+    platform::PixelCanvas surface(target);
     TCanvas canvas(surface);
     box->SetState(TCheckBoxState::cbUnchecked);
     EXPECT_EQ(box->PaintCopy(canvas), 0);

@@ -155,7 +155,7 @@ TEST_F(ControlsTest, AnOpaqueCentredLabelPaintsItsColourAndCentresItsText) {
 
     // The same text drawn straight onto a sky-blue band, centred, in bold Tahoma.
     platform::Image expected(399, 33, platform::ResolveColor(clSkyBlue));
-    platform::Canvas canvas(expected);
+    platform::PixelCanvas canvas(expected);
     canvas.SetFont(platform::FontSpec{"Tahoma", -19, platform::FontStyle::Bold, clWindowText});
     platform::Rect r{0, 0, 399, 33};
     canvas.DrawText("Active Jobs - Jewish(Top) : 4", r, platform::tfCenter | platform::tfExpandTabs);

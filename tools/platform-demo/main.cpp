@@ -6,8 +6,8 @@
 
 #include "base/Exception.h"
 #include "base/Strings.h"
-#include "platform/Canvas.h"
 #include "platform/Clock.h"
+#include "platform/PixelCanvas.h"
 #include "platform/Png.h"
 #include "platform/sdl/CreateWindowSystem.h"
 
@@ -80,7 +80,7 @@ int Run(const Options& options) {
 
     std::string clock = ClockText();
     WindowEvents mainEvents;
-    mainEvents.paint = [&clock](Canvas& canvas, const Rect&) {
+    mainEvents.paint = [&clock](PixelCanvas& canvas, const Rect&) {
         canvas.FillRect(Rect{0, 0, MainBounds.Width(), MainBounds.Height()}, clBtnFace);
         canvas.SetFont(FontSpec{"Tahoma", -19, FontStyle::None, clWindowText});
         Rect area = ClockArea;
@@ -90,7 +90,7 @@ int Run(const Options& options) {
     const WindowId main = ws->CreatePopup(MainBounds, mainEvents, "Active Jobs");
 
     WindowEvents headerEvents;
-    headerEvents.paint = [](Canvas& canvas, const Rect&) {
+    headerEvents.paint = [](PixelCanvas& canvas, const Rect&) {
         const Rect all{0, 0, HeaderBounds.Width(), HeaderBounds.Height()};
         canvas.FillRect(all, clSkyBlue);
         canvas.SetFont(FontSpec{"Tahoma", -19, FontStyle::Bold, clWindowText});

@@ -1,7 +1,7 @@
 // Text is measured for every column and drawn for every cell of three grids every five seconds;
 // these keep an eye on what that costs once the glyph caches are warm.
 
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,7 +14,7 @@ FontSpec DataFont() {
 
 void TextExtentOfACell(benchmark::State& state) {
     Image image(8, 8);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.SetFont(DataFont());
     for (auto _ : state)
         benchmark::DoNotOptimize(canvas.TextExtent("Grey granite headstone, 3 lines"));
@@ -23,7 +23,7 @@ BENCHMARK(TextExtentOfACell);
 
 void DrawTextOfACell(benchmark::State& state) {
     Image image(300, 30);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.SetFont(DataFont());
     for (auto _ : state) {
         Rect r{2, 2, 290, 28};
@@ -35,7 +35,7 @@ BENCHMARK(DrawTextOfACell);
 
 void CalcRectOfAWrappedCell(benchmark::State& state) {
     Image image(8, 8);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.SetFont(DataFont());
     for (auto _ : state) {
         Rect r{2, 2, 120, 28};
@@ -47,7 +47,7 @@ BENCHMARK(CalcRectOfAWrappedCell);
 
 void FaceLookupAfterFontChange(benchmark::State& state) {
     Image image(8, 8);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     FontSpec title{"MS Sans Serif", -21, FontStyle::Bold, clBlue};
     for (auto _ : state) {
         canvas.SetFont(title);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Canvas.h"
 #include "platform/Image.h"
+#include "platform/PixelCanvas.h"
 
 namespace ws::platform::test {
 

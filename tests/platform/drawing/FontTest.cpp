@@ -1,6 +1,6 @@
-#include "platform/Canvas.h"
 #include "platform/FontFace.h"
 #include "platform/FontResolver.h"
+#include "platform/PixelCanvas.h"
 #include "platform/drawing/DrawingTestSupport.h"
 
 #include <ft2build.h>
@@ -114,7 +114,7 @@ protected:
             GTEST_SKIP() << "fonts-wine is not installed";
     }
     Image m_Image{4, 4};
-    Canvas m_Canvas{m_Image};
+    PixelCanvas m_Canvas{m_Image};
 };
 
 TEST_F(FontMetricsTest, GridDataFontMeasuresFromTheTahomaFile) {

@@ -1,4 +1,4 @@
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 #include "platform/TextLayout.h"
 #include "platform/drawing/DrawingTestSupport.h"
 
@@ -39,7 +39,7 @@ protected:
     }
 
     Image m_Image{300, 200, kWhite};
-    Canvas m_Canvas{m_Image};
+    PixelCanvas m_Canvas{m_Image};
 };
 
 TEST(DecodeTextTest, ReadsUtf8AndKeepsStrayBytesAsLatin1) {
@@ -296,7 +296,7 @@ TEST_F(TextTest, TextDrawnAgainIsBlendedForItsOwnColourBackgroundAndFace) {
             font.style = c.style;
             font.color = c.colour;
             Image image = c.background;
-            Canvas canvas(image);
+            PixelCanvas canvas(image);
             canvas.SetFont(font);
             canvas.TextOut(120, 10, "Mason&Wq");
             const Image expected =

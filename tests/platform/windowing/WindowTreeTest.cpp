@@ -1,5 +1,5 @@
-#include "platform/Canvas.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "platform/PixelCanvas.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -17,7 +17,7 @@ class WindowTree : public ::testing::Test {
 protected:
     WindowEvents Recording(const std::string& name, TColor fill) {
         WindowEvents events;
-        events.paint = [this, name, fill](Canvas& canvas, const Rect& dirty) {
+        events.paint = [this, name, fill](PixelCanvas& canvas, const Rect& dirty) {
             painted.push_back(name + " " + std::to_string(dirty.left) + "," + std::to_string(dirty.top) +
                               "," + std::to_string(dirty.right) + "," + std::to_string(dirty.bottom));
             // Deliberately far beyond the window: the clip must hold it in.

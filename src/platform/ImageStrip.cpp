@@ -1,27 +1,27 @@
-#include "platform/ImageList.h"
+#include "platform/ImageStrip.h"
 
 #include "base/Exception.h"
 #include "base/Strings.h"
 
 namespace ws::platform {
 
-ImageList::ImageList(int width, int height) : m_Width(width), m_Height(height) {
+ImageStrip::ImageStrip(int width, int height) : m_Width(width), m_Height(height) {
     if (width <= 0 || height <= 0)
         throw EInvalidOperation(Format("Invalid image list size %dx%d", width, height));
 }
 
-int ImageList::Add(const Image& image, const Image& mask) {
+int ImageStrip::Add(const Image& image, const Image& mask) {
     if (mask.Width() != image.Width() || mask.Height() != image.Height())
         throw EInvalidOperation(Format("Mask of %dx%d does not fit an image of %dx%d", mask.Width(),
                                        mask.Height(), image.Width(), image.Height()));
     return AddStrip(image, &mask);
 }
 
-int ImageList::Add(const Image& withAlpha) {
+int ImageStrip::Add(const Image& withAlpha) {
     return AddStrip(withAlpha, nullptr);
 }
 
-int ImageList::AddStrip(const Image& image, const Image* mask) {
+int ImageStrip::AddStrip(const Image& image, const Image* mask) {
     if (image.Height() != m_Height || image.Width() == 0 || image.Width() % m_Width != 0)
         throw EInvalidOperation(Format("An image of %dx%d does not fit an image list of %dx%d", image.Width(),
                                        image.Height(), m_Width, m_Height));
@@ -41,7 +41,7 @@ int ImageList::AddStrip(const Image& image, const Image* mask) {
     return first;
 }
 
-bool ImageList::Draw(Canvas& canvas, int index, int x, int y) const {
+bool ImageStrip::Draw(PixelCanvas& canvas, int index, int x, int y) const {
     if (index < 0 || index >= Count())
         return false;
     canvas.DrawImage(m_Images[static_cast<size_t>(index)], x, y);

@@ -1,4 +1,4 @@
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 
 #include "platform/SystemColors.h"
 #include "platform/drawing/DrawingTestSupport.h"
@@ -30,9 +30,9 @@ TEST(SystemColorsTest, PlainColoursAreBlueGreenRedAndSystemColoursUseTheClassicS
     EXPECT_FALSE(ThemesActive());
 }
 
-TEST(CanvasTest, FillsAndLinesResolveColoursAndMarkersDrawNothing) {
+TEST(PixelCanvasTest, FillsAndLinesResolveColoursAndMarkersDrawNothing) {
     Image image(10, 10, kWhite);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.FillRect(Rect{1, 1, 4, 3}, clBtnFace);
     EXPECT_EQ(InkBounds(image), (Rect{1, 1, 4, 3}));
     EXPECT_EQ(image.At(1, 1), MakePixel(212, 208, 200));
@@ -45,29 +45,29 @@ TEST(CanvasTest, FillsAndLinesResolveColoursAndMarkersDrawNothing) {
     EXPECT_EQ(image, before);
 }
 
-TEST(CanvasTest, LinesLeaveOutTheirEndPointInEitherDirection) {
+TEST(PixelCanvasTest, LinesLeaveOutTheirEndPointInEitherDirection) {
     Image image(10, 10, kWhite);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.HLine(2, 6, 1, clBlack);
     EXPECT_EQ(InkBounds(image), (Rect{2, 1, 6, 2}));
 
     Image back(10, 10, kWhite);
-    Canvas backCanvas(back);
+    PixelCanvas backCanvas(back);
     backCanvas.HLine(6, 2, 1, clBlack); // start pixel 6 drawn, end pixel 2 not
     EXPECT_EQ(InkBounds(back), (Rect{3, 1, 7, 2}));
 
     Image vertical(10, 10, kWhite);
-    Canvas vCanvas(vertical);
+    PixelCanvas vCanvas(vertical);
     vCanvas.VLine(4, 3, 8, clBlack);
     EXPECT_EQ(InkBounds(vertical), (Rect{4, 3, 5, 8}));
     vCanvas.VLine(0, 5, 5, clBlack); // zero length: nothing
     EXPECT_EQ(InkBounds(vertical), (Rect{4, 3, 5, 8}));
 }
 
-TEST(CanvasTest, FocusRectangleInvertsEveryOtherOutlinePixelAndUndoesItself) {
+TEST(PixelCanvasTest, FocusRectangleInvertsEveryOtherOutlinePixelAndUndoesItself) {
     Image image(12, 8, MakePixel(10, 36, 106));
     const Image before = image;
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     const Rect r{2, 1, 9, 6};
     canvas.DrawFocusRect(r);
     const Pixel inverted = MakePixel(255 - 10, 255 - 36, 255 - 106);
@@ -90,9 +90,9 @@ TEST(CanvasTest, FocusRectangleInvertsEveryOtherOutlinePixelAndUndoesItself) {
     EXPECT_EQ(image, before);
 }
 
-TEST(CanvasTest, OriginAndClipApplyToEveryOperationAndAreSavedAndRestored) {
+TEST(PixelCanvasTest, OriginAndClipApplyToEveryOperationAndAreSavedAndRestored) {
     Image image(20, 20, kWhite);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.Save();
     canvas.SetOrigin(Point{5, 5});
     canvas.SetClipRect(Rect{0, 0, 4, 4}); // target (5, 5)-(9, 9)
@@ -121,12 +121,12 @@ TEST(CanvasTest, OriginAndClipApplyToEveryOperationAndAreSavedAndRestored) {
     EXPECT_EQ(canvas.ClipRect(), image.Bounds());
 }
 
-TEST(CanvasTest, DrawImageSkipsTransparentPixelsBlendsPartialOnesAndClips) {
+TEST(PixelCanvasTest, DrawImageSkipsTransparentPixelsBlendsPartialOnesAndClips) {
     Image picture(3, 2, MakePixel(255, 0, 0));
     picture.Set(1, 0, MakePixel(0, 255, 0, 0)); // transparent
     picture.Set(2, 0, MakePixel(0, 0, 0, 128)); // half black
     Image image(6, 6, kWhite);
-    Canvas canvas(image);
+    PixelCanvas canvas(image);
     canvas.DrawImage(picture, 1, 1);
     EXPECT_EQ(image.At(1, 1), MakePixel(255, 0, 0));
     EXPECT_EQ(image.At(2, 1), kWhite);
@@ -134,14 +134,14 @@ TEST(CanvasTest, DrawImageSkipsTransparentPixelsBlendsPartialOnesAndClips) {
     EXPECT_EQ(PixelAlpha(image.At(3, 1)), 255);
 
     Image clipped(4, 4, kWhite);
-    Canvas clippedCanvas(clipped);
+    PixelCanvas clippedCanvas(clipped);
     clippedCanvas.SetOrigin(Point{1, 1});
     clippedCanvas.SetClipRect(Rect{0, 0, 2, 2});
     clippedCanvas.DrawImage(Image(5, 5, kBlack), -2, -2);
     EXPECT_EQ(InkBounds(clipped), (Rect{1, 1, 3, 3}));
 
     Image part(4, 4, kWhite);
-    Canvas partCanvas(part);
+    PixelCanvas partCanvas(part);
     Image source(4, 1, kBlack);
     source.Set(2, 0, MakePixel(0, 0, 255));
     partCanvas.DrawImage(source, Rect{2, 0, 4, 1}, 0, 3);

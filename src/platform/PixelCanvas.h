@@ -4,8 +4,8 @@
 // so the same pixels come out on every window system and pictures can be compared in tests.
 
 #include "base/Color.h"
-#include "platform/Font.h"
 #include "platform/FontFace.h"
+#include "platform/FontSpec.h"
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 
@@ -14,7 +14,7 @@
 
 namespace ws::platform {
 
-class ImageList;
+class ImageStrip;
 class TextLayout;
 struct TextLine;
 
@@ -34,10 +34,10 @@ enum TextFlags : unsigned {
     tfEndEllipsis = 0x8000, // a line too long for the width ends in "..."
 };
 
-class Canvas {
+class PixelCanvas {
 public:
     // Paints into 'target', which must outlive the canvas.
-    explicit Canvas(Image& target);
+    explicit PixelCanvas(Image& target);
 
     Image& Target() { return *m_Target; }
 

@@ -1,4 +1,4 @@
-#include "platform/ImageList.h"
+#include "platform/ImageStrip.h"
 #include "platform/Png.h"
 #include "platform/drawing/DrawingTestSupport.h"
 #include "support/TempDirectory.h"
@@ -32,8 +32,8 @@ void MakeStrip(Image& strip, Image& mask) {
     }
 }
 
-TEST(ImageListTest, StripsSplitIntoImagesDrawnWithTheirMask) {
-    ImageList list(4, 4);
+TEST(ImageStripTest, StripsSplitIntoImagesDrawnWithTheirMask) {
+    ImageStrip list(4, 4);
     Image strip;
     Image mask;
     MakeStrip(strip, mask);
@@ -43,7 +43,7 @@ TEST(ImageListTest, StripsSplitIntoImagesDrawnWithTheirMask) {
     EXPECT_EQ(list.Count(), 3);
 
     Image target(10, 10, MakePixel(0, 0, 255));
-    Canvas canvas(target);
+    PixelCanvas canvas(target);
     EXPECT_TRUE(list.Draw(canvas, 1, 3, 2));
     EXPECT_EQ(InkBounds(target, MakePixel(0, 0, 255)), (Rect{3, 2, 5, 6}));
     EXPECT_EQ(target.At(3, 2), kGreen);
@@ -56,12 +56,12 @@ TEST(ImageListTest, StripsSplitIntoImagesDrawnWithTheirMask) {
     EXPECT_EQ(target, before);
 }
 
-TEST(ImageListTest, ImagesThatDoNotFitTheListAreRefused) {
-    ImageList list(16, 16);
+TEST(ImageStripTest, ImagesThatDoNotFitTheListAreRefused) {
+    ImageStrip list(16, 16);
     EXPECT_THROW(list.Add(Image(16, 15)), EInvalidOperation);
     EXPECT_THROW(list.Add(Image(24, 16)), EInvalidOperation);
     EXPECT_THROW(list.Add(Image(16, 16), Image(8, 16)), EInvalidOperation);
-    EXPECT_THROW(ImageList(0, 16), EInvalidOperation);
+    EXPECT_THROW(ImageStrip(0, 16), EInvalidOperation);
     EXPECT_EQ(list.Count(), 0);
 }
 

@@ -3,16 +3,16 @@
 // A list of equal-size images, each with its transparency, drawn masked: the state pictures of
 // check boxes and the like.
 
-#include "platform/Canvas.h"
 #include "platform/Image.h"
+#include "platform/PixelCanvas.h"
 
 #include <vector>
 
 namespace ws::platform {
 
-class ImageList {
+class ImageStrip {
 public:
-    ImageList(int width, int height);
+    ImageStrip(int width, int height);
 
     int Count() const { return static_cast<int>(m_Images.size()); }
     int Width() const { return m_Width; }
@@ -32,7 +32,7 @@ public:
 
     // Draws image 'index' with its top-left corner at (x, y), leaving transparent pixels alone.
     // An index out of range draws nothing and returns false.
-    bool Draw(Canvas& canvas, int index, int x, int y) const;
+    bool Draw(PixelCanvas& canvas, int index, int x, int y) const;
 
 private:
     int AddStrip(const Image& image, const Image* mask);

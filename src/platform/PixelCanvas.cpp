@@ -1,4 +1,4 @@
-#include "platform/Canvas.h"
+#include "platform/PixelCanvas.h"
 
 #include "platform/SystemColors.h"
 #include "platform/TextLayout.h"
@@ -66,11 +66,11 @@ bool SameFace(const FontSpec& a, const FontSpec& b) {
 
 } // namespace
 
-Canvas::Canvas(Image& target) : m_Target(&target) {
+PixelCanvas::PixelCanvas(Image& target) : m_Target(&target) {
     m_State.clip = target.Bounds();
 }
 
-void Canvas::Fill(const Rect& targetRect, Pixel pixel) {
+void PixelCanvas::Fill(const Rect& targetRect, Pixel pixel) {
     const Rect r = targetRect.Intersect(m_State.clip);
     if (r.IsEmpty())
         return;
@@ -83,7 +83,7 @@ void Canvas::Fill(const Rect& targetRect, Pixel pixel) {
         std::memcpy(m_Target->Row(y) + r.left, first, width * sizeof(Pixel));
 }
 
-void Canvas::FillRect(const Rect& r, TColor color) {
+void PixelCanvas::FillRect(const Rect& r, TColor color) {
     if (IsColorMarker(color))
         return;
     Fill(ToTarget(r), ResolveColor(color));
@@ -91,13 +91,13 @@ void Canvas::FillRect(const Rect& r, TColor color) {
 
 // Drawn as a line from the start to the end point would be: the start pixel in, the end out, in
 // either direction.
-void Canvas::HLine(int x1, int x2, int y, TColor color) {
+void PixelCanvas::HLine(int x1, int x2, int y, TColor color) {
     const int lo = x1 <= x2 ? x1 : x2 + 1;
     const int hi = x1 <= x2 ? x2 : x1 + 1;
     FillRect(Rect{lo, y, hi, y + 1}, color);
 }
 
-void Canvas::VLine(int x, int y1, int y2, TColor color) {
+void PixelCanvas::VLine(int x, int y1, int y2, TColor color) {
     const int lo = y1 <= y2 ? y1 : y2 + 1;
     const int hi = y1 <= y2 ? y2 : y1 + 1;
     FillRect(Rect{x, lo, x + 1, hi}, color);
@@ -105,7 +105,7 @@ void Canvas::VLine(int x, int y1, int y2, TColor color) {
 
 // Inverts the outline pixels whose distance from the top-left corner is even, so the corner is
 // always drawn and a second call restores what was there.
-void Canvas::DrawFocusRect(const Rect& r) {
+void PixelCanvas::DrawFocusRect(const Rect& r) {
     const Rect t = ToTarget(r);
     if (t.IsEmpty())
         return;
@@ -127,11 +127,11 @@ void Canvas::DrawFocusRect(const Rect& r) {
     }
 }
 
-void Canvas::DrawImage(const Image& image, int x, int y) {
+void PixelCanvas::DrawImage(const Image& image, int x, int y) {
     DrawImage(image, image.Bounds(), x, y);
 }
 
-void Canvas::DrawImage(const Image& image, const Rect& source, int x, int y) {
+void PixelCanvas::DrawImage(const Image& image, const Rect& source, int x, int y) {
     const Rect src = source.Intersect(image.Bounds());
     if (src.IsEmpty())
         return;
@@ -152,37 +152,37 @@ void Canvas::DrawImage(const Image& image, const Rect& source, int x, int y) {
     }
 }
 
-void Canvas::SetPixel(int x, int y, TColor color) {
+void PixelCanvas::SetPixel(int x, int y, TColor color) {
     FillRect(Rect{x, y, x + 1, y + 1}, color);
 }
 
-Pixel Canvas::GetPixel(int x, int y) const {
+Pixel PixelCanvas::GetPixel(int x, int y) const {
     if (!m_Target->Bounds().Contains(Point{x, y}))
         return 0;
     return m_Target->At(x, y);
 }
 
-void Canvas::SetClipRect(const Rect& clip) {
+void PixelCanvas::SetClipRect(const Rect& clip) {
     m_State.clip = ToTarget(clip).Intersect(m_Target->Bounds());
 }
 
-void Canvas::IntersectClipRect(const Rect& clip) {
+void PixelCanvas::IntersectClipRect(const Rect& clip) {
     m_State.clip = ToTarget(clip).Intersect(m_State.clip);
 }
 
-void Canvas::Save() {
+void PixelCanvas::Save() {
     m_Saved.push_back(m_State);
 }
 
 // An unbalanced Restore keeps the current state rather than failing the paint.
-void Canvas::Restore() {
+void PixelCanvas::Restore() {
     if (m_Saved.empty())
         return;
     m_State = std::move(m_Saved.back());
     m_Saved.pop_back();
 }
 
-FontFace& Canvas::Face() {
+FontFace& PixelCanvas::Face() {
     if (m_Face == nullptr || !SameFace(m_FaceSpec, m_State.font)) {
         m_Face = &FontFace::For(m_State.font);
         m_FaceSpec = m_State.font;
@@ -190,19 +190,19 @@ FontFace& Canvas::Face() {
     return *m_Face;
 }
 
-Size Canvas::TextExtent(std::string_view text) {
+Size PixelCanvas::TextExtent(std::string_view text) {
     FontFace& face = Face();
     return Size{face.Measure(DecodeText(text)), face.Metrics().height};
 }
 
-void Canvas::TextOut(int x, int y, std::string_view text) {
+void PixelCanvas::TextOut(int x, int y, std::string_view text) {
     const TextLayout layout(Face(), text, INT_MAX, tfSingleLine | tfNoPrefix);
     if (layout.Lines().empty() || IsColorMarker(m_State.font.color))
         return;
     DrawLine(layout, layout.Lines().front(), x, y, ResolveColor(m_State.font.color));
 }
 
-int Canvas::DrawText(std::string_view text, Rect& r, unsigned flags) {
+int PixelCanvas::DrawText(std::string_view text, Rect& r, unsigned flags) {
     const TextLayout layout(Face(), text, r.Width(), flags);
     const int height = layout.Height();
     if (flags & tfCalcRect) {
@@ -235,7 +235,7 @@ int Canvas::DrawText(std::string_view text, Rect& r, unsigned flags) {
     return height;
 }
 
-void Canvas::DrawGlyph(const GlyphBitmap& glyph, int penX, int baseline, Pixel pixel) {
+void PixelCanvas::DrawGlyph(const GlyphBitmap& glyph, int penX, int baseline, Pixel pixel) {
     const Rect box = Rect::FromSize(penX + glyph.left, baseline - glyph.top, glyph.width, glyph.height);
     const Rect visible = box.Intersect(m_State.clip);
     if (visible.IsEmpty())
@@ -263,7 +263,7 @@ void Canvas::DrawGlyph(const GlyphBitmap& glyph, int penX, int baseline, Pixel p
 }
 
 // (x, y) is the top-left corner of the line's cell in origin-relative coordinates.
-void Canvas::DrawLine(const TextLayout& layout, const TextLine& line, int x, int y, Pixel pixel) {
+void PixelCanvas::DrawLine(const TextLayout& layout, const TextLine& line, int x, int y, Pixel pixel) {
     FontFace& face = Face();
     const FontMetrics& m = face.Metrics();
     const int left = x + m_State.origin.x;
