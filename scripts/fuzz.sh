@@ -13,7 +13,7 @@ cmake --build --preset fuzz -j "$(nproc)"
 
 # target  module folder  corpus folder below it
 targets=(
-    "colour_fuzz app corpus"
+    "color_fuzz app corpus"
     "picture_fuzz data corpus"
     "engine_fuzz engine corpus"
     "filter_parse_fuzz filters corpus/parse"

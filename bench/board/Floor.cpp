@@ -190,9 +190,9 @@ FloorCounts Floor::Tick() {
     }
 
     // The window, every pixel written once.
-    const std::uint32_t colour = static_cast<std::uint32_t>(sum) | 0xFF000000u;
+    const std::uint32_t color = static_cast<std::uint32_t>(sum) | 0xFF000000u;
     for (std::uint32_t& pixel : s.image)
-        pixel = colour;
+        pixel = color;
     sum = Mix(sum, std::string(reinterpret_cast<const char*>(&s.image[s.image.size() / 2]), 4));
     counts.checksum = sum;
     return counts;

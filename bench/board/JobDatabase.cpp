@@ -143,10 +143,10 @@ JobDatabaseFacts BuildJobDatabase(const std::string& dir, const JobDatabaseShape
     Random random;
     {
         Filler options(dir + "/Options.DB", {"OptionName", "OptionValue"});
-        const char* const colours[] = {"clRed", "clMaroon", "clPurple", "clBlue", "clGreen"};
+        const char* const colors[] = {"clRed", "clMaroon", "clPurple", "clBlue", "clGreen"};
         for (int band = 1; band <= 5; ++band) {
             options.Text(1, "Band " + std::to_string(band));
-            options.Text(2, colours[band - 1]);
+            options.Text(2, colors[band - 1]);
             options.Row();
         }
         options.Text(1, "VAT Rate");

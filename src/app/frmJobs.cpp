@@ -1,6 +1,6 @@
 #include "app/frmJobs.h"
 
-#include "app/ColourBands.h"
+#include "app/ColorBands.h"
 #include "app/OneInstance.h"
 #include "data/Field.h"
 #include "descriptions/frmJobsDescription.h"

@@ -28,7 +28,7 @@ Pixel Blend(Pixel dst, Pixel src, int alpha) {
 // long as their face, which lives as long as the process, so a glyph's address names it.
 struct TintKey {
     const GlyphBitmap* glyph;
-    Pixel colour;
+    Pixel color;
     Pixel background;
     bool operator==(const TintKey&) const = default;
 };
@@ -36,7 +36,7 @@ struct TintKey {
 struct TintKeyHash {
     std::size_t operator()(const TintKey& k) const {
         const std::size_t h = std::hash<const void*>{}(k.glyph);
-        return h ^ ((static_cast<std::size_t>(k.colour) << 32 | k.background) * 0x9E3779B97F4A7C15ull);
+        return h ^ ((static_cast<std::size_t>(k.color) << 32 | k.background) * 0x9E3779B97F4A7C15ull);
     }
 };
 
@@ -44,10 +44,10 @@ struct TintKeyHash {
 // pictures are dropped and made again as they are met, so the memory stays bounded.
 constexpr std::size_t kMostTints = 2048;
 
-const std::vector<Pixel>& TintedGlyph(const GlyphBitmap& glyph, Pixel colour, Pixel background) {
+const std::vector<Pixel>& TintedGlyph(const GlyphBitmap& glyph, Pixel color, Pixel background) {
     // Each thread its own: faces are shared across threads, canvases are not.
     thread_local std::unordered_map<TintKey, std::vector<Pixel>, TintKeyHash> tints;
-    const TintKey key{&glyph, colour, background};
+    const TintKey key{&glyph, color, background};
     if (auto it = tints.find(key); it != tints.end())
         return it->second;
     if (tints.size() >= kMostTints)
@@ -55,7 +55,7 @@ const std::vector<Pixel>& TintedGlyph(const GlyphBitmap& glyph, Pixel colour, Pi
     std::vector<Pixel> tint(glyph.coverage.size(), background);
     for (std::size_t i = 0; i < tint.size(); ++i) {
         if (glyph.coverage[i] != 0)
-            tint[i] = Blend(background, colour, glyph.coverage[i]);
+            tint[i] = Blend(background, color, glyph.coverage[i]);
     }
     return tints.emplace(key, std::move(tint)).first->second;
 }

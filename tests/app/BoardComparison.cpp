@@ -9,9 +9,9 @@ namespace ws::test {
 
 namespace {
 
-std::string Hex(std::uint32_t colour) {
+std::string Hex(std::uint32_t color) {
     char text[16];
-    std::snprintf(text, sizeof text, "$%08X", colour);
+    std::snprintf(text, sizeof text, "$%08X", color);
     return text;
 }
 

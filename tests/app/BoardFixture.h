@@ -3,7 +3,7 @@
 // The whole wall screen on a headless window system over a job database of its own, which jobsdb
 // fills and changes as the office program would. The virtual clock starts on a Monday at 10:00.
 
-#include "app/ColourBands.h"
+#include "app/ColorBands.h"
 #include "app/Program.h"
 #include "app/frmJobs.h"
 #include "jobs/JobsDMTestSupport.h"

@@ -3,7 +3,7 @@
 // backup. The rows checked are those of each view's row window, which its grid paints.
 
 #include "app/BoardFixture.h"
-#include "app/ColourBands.h"
+#include "app/ColorBands.h"
 #include "data/Field.h"
 
 #include <filesystem>
@@ -45,7 +45,7 @@ TEST_F(BoardLiveTablesTest, AJobThatLeavesItsListLeavesTheBoardAtTheNextTick) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(BoardLiveTablesTest, DetailRowsAndBandColoursChangedElsewhereShowAtTheNextTick) {
+TEST_F(BoardLiveTablesTest, DetailRowsAndBandColorsChangedElsewhereShowAtTheNextTick) {
     PutJewish("J1", Day(1));
     Put("Jewish.DB", {{"OrderNo", "J1"}, {"Stone", "Grey"}, {"Position", "Left"}});
     PutInterment("R1", Day(2));

@@ -85,13 +85,13 @@ std::string Decimal(int n) {
     return std::to_string(n);
 }
 
-struct NamedColour {
+struct NamedColor {
     const char* name;
     std::uint32_t value;
 };
 
 // The colour names the office's band rows use.
-constexpr NamedColour kNames[] = {
+constexpr NamedColor kNames[] = {
     {"clBlack", 0x00000000},      {"clMaroon", 0x00000080},     {"clGreen", 0x00008000},
     {"clOlive", 0x00008080},      {"clNavy", 0x00800000},       {"clPurple", 0x00800080},
     {"clTeal", 0x00808000},       {"clGray", 0x00808080},       {"clSilver", 0x00C0C0C0},
@@ -223,8 +223,8 @@ void Paint(Row& row, std::uint32_t font, std::uint32_t brush) {
 
 } // namespace
 
-std::optional<std::uint32_t> ColourOfText(const std::string& text) {
-    for (const NamedColour& c : kNames) {
+std::optional<std::uint32_t> ColorOfText(const std::string& text) {
+    for (const NamedColor& c : kNames) {
         if (SameLetters(text, c.name))
             return c.value;
     }
@@ -431,12 +431,12 @@ Board BoardModel::Compute(Millis now) const {
                          TextCell("GraveNo", job.graveNo)};
             std::uint32_t font = kWindowText;
             if (const auto band = BandText(DueMillis(job), now, m_Bands)) {
-                const auto colour = ColourOfText(*band);
-                if (!colour)
+                const auto color = ColorOfText(*band);
+                if (!color)
                     throw std::runtime_error("model: the band text '" + *band + "' is not a colour");
                 // Text in clNone is drawn in the colour the grid gave it: "no colour" changes nothing.
-                if (*colour != kNone)
-                    font = *colour;
+                if (*color != kNone)
+                    font = *color;
             }
             Paint(row, font, kWindow);
             board.grids[0].rows.push_back(std::move(row));

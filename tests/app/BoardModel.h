@@ -108,7 +108,7 @@ private:
 };
 
 // A colour text as the board reads it; nullopt for a text it rejects.
-std::optional<std::uint32_t> ColourOfText(const std::string& text);
+std::optional<std::uint32_t> ColorOfText(const std::string& text);
 // A text of at most 'n' characters of UTF-8: the first n whole characters.
 std::string FirstChars(const std::string& text, std::size_t n);
 // A day number of the tables (1 = 1 January 0001) as the board writes a date: dd/mm/yyyy.

@@ -299,7 +299,7 @@ protected:
         return FormatIso(DayNumberToDate(static_cast<std::int32_t>(day))).substr(0, 10);
     }
 
-    std::string ColourText() {
+    std::string ColorText() {
         static const std::vector<std::string> names = {"clRed",   "clMaroon", "clPurple",     "clBlue",
                                                        "clGreen", "clTeal",   "clNavy",       "clOlive",
                                                        "clLime",  "clNone",   "clWindowText", "clMoneyGreen"};
@@ -641,17 +641,17 @@ protected:
                 std::any_of(names.begin(), names.end(), [&](const auto& row) { return row.second == band; });
             const int choice = Pick(10);
             if (choice < 5 && present) {
-                Update("Options.DB", "OptionName", band, "OptionValue", ColourText());
+                Update("Options.DB", "OptionName", band, "OptionValue", ColorText());
             } else if (choice < 7 && present) {
                 Delete("Options.DB", "OptionName", band);
             } else if (choice < 8) {
                 DeleteLastAndInsert("Options.DB", "OptionName",
-                                    Values{{"OptionName", band}, {"OptionValue", ColourText()}});
+                                    Values{{"OptionName", band}, {"OptionValue", ColorText()}});
             } else {
                 // A second row of that name, or a first again.
                 Insert("Options.DB",
                        Values{{"OptionName", Chance(0.8) ? band : "Other " + std::to_string(Pick(9))},
-                              {"OptionValue", ColourText()}});
+                              {"OptionValue", ColorText()}});
             }
         } else {
             // Several changes to one job at once, as an order form saved with new details.
@@ -732,7 +732,7 @@ protected:
     void FillDatabase() {
         for (int k = 1; k <= 5; ++k)
             Insert("Options.DB",
-                   Values{{"OptionName", "Band " + std::to_string(k)}, {"OptionValue", ColourText()}});
+                   Values{{"OptionName", "Band " + std::to_string(k)}, {"OptionValue", ColorText()}});
         for (int i = 0; i < 24; ++i)
             Insert("OrderHead.DB", NewJob());
         for (int i = 0; i < 10; ++i)

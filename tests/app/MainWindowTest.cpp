@@ -119,7 +119,7 @@ TEST_F(MainWindowTest, TheGridsCarryTheirFullStoredConfiguration) {
         TColor fontColor;
         int titleHeight;
         std::vector<std::string> selected;
-        bool colours;
+        bool colors;
     };
     const std::vector<Expected> grids{
         {form.JobsGrid(), TRect::FromSize(0, 32, 1093, 223), clWindowText, -21,
@@ -164,7 +164,7 @@ TEST_F(MainWindowTest, TheGridsCarryTheirFullStoredConfiguration) {
         EXPECT_EQ(g.IniAttributes().Delimiter(), ";;");
         EXPECT_EQ(g.Selected(), e.selected);
         EXPECT_TRUE(g.OnDblClick);
-        EXPECT_EQ(static_cast<bool>(g.OnCalcCellColors), e.colours);
+        EXPECT_EQ(static_cast<bool>(g.OnCalcCellColors), e.colors);
     }
     EXPECT_EQ(form.JobsGrid()->BoundHandlerName("OnDblClick"), "JobsGridDblClick");
     EXPECT_EQ(form.SpecialDateGrid()->BoundHandlerName("OnDblClick"), "RnRGridDblClick");

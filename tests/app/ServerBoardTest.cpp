@@ -335,7 +335,7 @@ private:
     int m_Status = 0;
 };
 
-std::uint32_t ColourOf(const nlohmann::json& value) {
+std::uint32_t ColorOf(const nlohmann::json& value) {
     return value.is_string()
                ? static_cast<std::uint32_t>(std::stoul(value.get<std::string>().substr(1), nullptr, 16))
                : 0;
@@ -388,7 +388,7 @@ std::vector<std::string> CompareAccount(const nlohmann::json& account, const mod
                 const std::string at = where + " " + cell.field;
                 if (shown["field"] != cell.field || shown["text"] != cell.text)
                     lines.push_back(at + ": expected \"" + cell.text + "\", actual " + shown["text"].dump());
-                if (ColourOf(shown["font"]) != cell.font || ColourOf(shown["brush"]) != cell.brush)
+                if (ColorOf(shown["font"]) != cell.font || ColorOf(shown["brush"]) != cell.brush)
                     lines.push_back(at + ": colours " + shown["font"].dump() + "/" + shown["brush"].dump());
                 if ((shown["image"].is_null() ? -1 : shown["image"].get<int>()) != cell.image)
                     lines.push_back(at + ": LED image " + shown["image"].dump());

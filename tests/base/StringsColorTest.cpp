@@ -15,7 +15,7 @@ TEST(Strings, CaseInsensitiveNamesButExactValues) {
     EXPECT_EQ(Format("%s: %s", "JobsTable", "msg"), "JobsTable: msg");
 }
 
-TEST(Color, HexFormAndSystemColours) {
+TEST(Color, HexFormAndSystemColors) {
     EXPECT_EQ(ColorToHex(clWindow), "$FF000005");
     EXPECT_EQ(ColorToHex(clNone), "$1FFFFFFF");
     EXPECT_EQ(ColorToHex(clRed), "$000000FF");

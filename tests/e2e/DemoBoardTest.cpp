@@ -57,7 +57,7 @@ Pixels Region(const platform::Image& image, const Area& a) {
 
 // Pixels that differ between two pictures of the same area, as (red-dominant, green-dominant)
 // counts of the second picture's colours there.
-std::pair<int, int> ChangedColours(const Pixels& before, const Pixels& after, bool ofAfter) {
+std::pair<int, int> ChangedColors(const Pixels& before, const Pixels& after, bool ofAfter) {
     int red = 0;
     int green = 0;
     for (std::size_t i = 0; i < before.size() && i < after.size(); ++i) {
@@ -317,8 +317,8 @@ TEST_F(DemoBoardOnXvfb, AJobTheOfficeAddsAppearsWithinOneTickAndItsLedTurnsGreen
             .has_value());
     const Pixels nowGreen = Shown(window, cell);
     ASSERT_NE(red, nowGreen);
-    const auto [redBefore, greenBefore] = ChangedColours(red, nowGreen, false);
-    const auto [redAfter, greenAfter] = ChangedColours(red, nowGreen, true);
+    const auto [redBefore, greenBefore] = ChangedColors(red, nowGreen, false);
+    const auto [redAfter, greenAfter] = ChangedColors(red, nowGreen, true);
     EXPECT_GT(redBefore, 0);
     EXPECT_EQ(greenBefore, 0);
     EXPECT_GT(greenAfter, 0);

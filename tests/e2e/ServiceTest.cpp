@@ -84,9 +84,9 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     Child board(ProgramLoggingTo(err));
     ASSERT_TRUE(board.Started());
 
-    const std::string badColour = "Brellow Database Wall Screen: 'Redd' is not a valid integer value.";
+    const std::string badColor = "Brellow Database Wall Screen: 'Redd' is not a valid integer value.";
     ASSERT_TRUE(
-        WaitFor([&] { return CountJournalLines(ReadFile(err), badColour) > 0; }, std::chrono::seconds(20)))
+        WaitFor([&] { return CountJournalLines(ReadFile(err), badColor) > 0; }, std::chrono::seconds(20)))
         << ReadFile(err);
     // The office program holds the Jewish.DB row of a job of the top list locked while the board
     // reads it.
@@ -125,7 +125,7 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     const std::string rest = start.substr(start.find(' ', 11) + 1);
     EXPECT_EQ(rest, "starting: alias YardData, database directory " + JobsDir() + " (from " +
                         Path("engine.ini") + ")");
-    EXPECT_EQ(CountJournalLines(journal, badColour), 1) << journal;
+    EXPECT_EQ(CountJournalLines(journal, badColor), 1) << journal;
     EXPECT_EQ(CountJournalLines(journal, locked), 1) << journal;
 }
 

@@ -80,7 +80,7 @@ TEST_F(GridPaintTest, OnlyTheFocusedGridsCurrentCellIsHighlighted) {
     EXPECT_GT(inverted, current.Width() / 3);
 }
 
-TEST_F(GridPaintTest, TheColourHandlerDecidesFillAndRowLines) {
+TEST_F(GridPaintTest, TheColorHandlerDecidesFillAndRowLines) {
     TwsDBGrid& grid = MakeGrid(JobsDM->JobsDS(), 33 * 6);
     TwsTable& view = *JobsDM->JobsTable();
     grid.DataLink().SetActiveRecord(0);
@@ -115,7 +115,7 @@ TEST_F(GridPaintTest, TheColourHandlerDecidesFillAndRowLines) {
     EXPECT_EQ(Cell(grid, 1, "DueDate").Brush, clWindow);
 }
 
-TEST_F(GridPaintTest, ColoursHandedOnAsNoneKeepTheCellsColours) {
+TEST_F(GridPaintTest, ColorsHandedOnAsNoneKeepTheCellsColors) {
     TwsDBGrid& grid = MakeGrid(JobsDM->JobsDS(), 33 * 4);
     grid.Font().SetColor(clMaroon);
     grid.OnCalcCellColors = [](TObject*, TField*, TGridDrawState, bool, TFont* font, TBrush* brush) {
@@ -129,7 +129,7 @@ TEST_F(GridPaintTest, ColoursHandedOnAsNoneKeepTheCellsColours) {
     EXPECT_EQ(At(image, grid, Inside(cell).x, cell.bottom), Rgb(clSilver));
 }
 
-TEST_F(GridPaintTest, AGridWithoutHandlerDrawsInItsOwnFontColour) {
+TEST_F(GridPaintTest, AGridWithoutHandlerDrawsInItsOwnFontColor) {
     TwsDBGrid& grid = MakeGrid(JobsDM->Jobs2DS(), 33 * 5);
     grid.Font().SetColor(clRed);
     const platform::Image& image = Paint(grid);

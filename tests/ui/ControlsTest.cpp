@@ -141,7 +141,7 @@ TEST_F(ControlsTest, ATopMostFormLeavesItsLayerWhileAMessageBoxIsOpen) {
     EXPECT_TRUE(system.IsInTopMostLayer(form->Handle()));
 }
 
-TEST_F(ControlsTest, AnOpaqueCentredLabelPaintsItsColourAndCentresItsText) {
+TEST_F(ControlsTest, AnOpaqueCentredLabelPaintsItsColorAndCentresItsText) {
     TForm* form = MakeForm();
     header->SetColor(clSkyBlue);
     header->SetAlignment(TAlignment::taCenter);

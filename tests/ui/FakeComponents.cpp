@@ -243,14 +243,14 @@ TFakeMainForm::TFakeMainForm(TComponent* owner) : TComponent(owner) {
     PublishMethod("JobsGridDblClick", handler("JobsGridDblClick"));
     PublishMethod("RnRGridDblClick", handler("RnRGridDblClick"));
     PublishMethod("Timer1Timer", handler("Timer1Timer"));
-    auto colours = [](const char* name) {
+    auto colors = [](const char* name) {
         return TCalcCellColorsEvent([name](TObject*, TObject*, bool, TColor& color) {
             color = clRed;
             Journal().push_back(name);
         });
     };
-    PublishMethod("JobsGridCalcCellColors", colours("JobsGridCalcCellColors"));
-    PublishMethod("SpecialDateGridCalcCellColors", colours("SpecialDateGridCalcCellColors"));
+    PublishMethod("JobsGridCalcCellColors", colors("JobsGridCalcCellColors"));
+    PublishMethod("SpecialDateGridCalcCellColors", colors("SpecialDateGridCalcCellColors"));
 }
 
 std::string_view TFakeMainForm::StoredDescription() const {

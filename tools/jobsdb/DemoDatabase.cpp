@@ -132,11 +132,11 @@ void AddRemovalDetails(TwsTable& rnr, TDemoRandom& random, const TDemoJob& job, 
 }
 
 void AddBands(TwsTable& options) {
-    const char* const colours[] = {"clRed", "clMaroon", "clPurple", "clBlue", "clGreen"};
+    const char* const colors[] = {"clRed", "clMaroon", "clPurple", "clBlue", "clGreen"};
     for (int band = 1; band <= 5; ++band) {
         options.Insert();
         options.FieldNamed("OptionName")->SetAsString(Format("Band %d", band));
-        options.FieldNamed("OptionValue")->SetAsString(colours[band - 1]);
+        options.FieldNamed("OptionValue")->SetAsString(colors[band - 1]);
         options.Post();
     }
     options.Insert();

@@ -169,7 +169,7 @@ TEST_F(FontMetricsTest, ExtentsIgnoreTheTextButNotItsWidthAndSkipControlCharacte
     EXPECT_EQ(m_Canvas.TextWidth("AV"), m_Canvas.TextWidth("A") + m_Canvas.TextWidth("V")); // no kerning
 }
 
-TEST_F(FontMetricsTest, FacesAreSharedAcrossColoursAndCanvases) {
+TEST_F(FontMetricsTest, FacesAreSharedAcrossColorsAndCanvases) {
     FontSpec blue = test::Tahoma19();
     blue.color = clBlue;
     FontFace& face = FontFace::For(test::Tahoma19());

@@ -111,9 +111,9 @@ TEST_F(PngTest, GreyAndPaletteFilesAreNormalisedToOpaqueArgb) {
     mapped.height = 1;
     mapped.format = PNG_FORMAT_RGB_COLORMAP;
     mapped.colormap_entries = 2;
-    const png_byte colours[] = {255, 0, 0, 0, 0, 255};
+    const png_byte colors[] = {255, 0, 0, 0, 0, 255};
     const png_byte indices[] = {0, 1, 0};
-    ASSERT_TRUE(png_image_write_to_file(&mapped, palette.c_str(), 0, indices, 0, colours));
+    ASSERT_TRUE(png_image_write_to_file(&mapped, palette.c_str(), 0, indices, 0, colors));
     const Image paletteImage = ReadPng(palette);
     EXPECT_EQ(paletteImage.At(0, 0), MakePixel(255, 0, 0));
     EXPECT_EQ(paletteImage.At(1, 0), MakePixel(0, 0, 255));

@@ -13,7 +13,7 @@ using test::InkBounds;
 using test::kBlack;
 using test::kWhite;
 
-TEST(SystemColorsTest, PlainColoursAreBlueGreenRedAndSystemColoursUseTheClassicScheme) {
+TEST(SystemColorsTest, PlainColorsAreBlueGreenRedAndSystemColorsUseTheClassicScheme) {
     EXPECT_EQ(ResolveColor(ColorValue(0x00123456)), MakePixel(0x56, 0x34, 0x12));
     EXPECT_EQ(ResolveColor(clRed), MakePixel(255, 0, 0));
     EXPECT_EQ(ResolveColor(clWindow), kWhite);
@@ -30,7 +30,7 @@ TEST(SystemColorsTest, PlainColoursAreBlueGreenRedAndSystemColoursUseTheClassicS
     EXPECT_FALSE(ThemesActive());
 }
 
-TEST(PixelCanvasTest, FillsAndLinesResolveColoursAndMarkersDrawNothing) {
+TEST(PixelCanvasTest, FillsAndLinesResolveColorsAndMarkersDrawNothing) {
     Image image(10, 10, kWhite);
     PixelCanvas canvas(image);
     canvas.FillRect(Rect{1, 1, 4, 3}, clBtnFace);

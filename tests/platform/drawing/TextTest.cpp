@@ -196,7 +196,7 @@ TEST_F(TextTest, TextIsCutAtTheRectangleUnlessNoClip) {
     EXPECT_GE(ink.top, 50);
 }
 
-TEST_F(TextTest, DrawsInTheResolvedFontColourOnATransparentBackground) {
+TEST_F(TextTest, DrawsInTheResolvedFontColorOnATransparentBackground) {
     FontSpec font = test::Tahoma19();
     font.color = clHighlight;
     m_Canvas.SetFont(font);
@@ -238,7 +238,7 @@ TEST_F(TextTest, TextOutDrawsOneLineAtTheCellCornerWithFontStyles) {
 
 // The image TextOut(x, y, text) should give, worked out here from the glyphs' coverage: each
 // covered pixel blended towards the colour by its coverage, rounded to nearest, and made opaque.
-Image ExpectedTextOut(Image image, FontFace& face, int x, int y, std::string_view text, Pixel colour) {
+Image ExpectedTextOut(Image image, FontFace& face, int x, int y, std::string_view text, Pixel color) {
     const int baseline = y + face.Metrics().ascent;
     int pen = x;
     for (char c : text) {
@@ -255,10 +255,10 @@ Image ExpectedTextOut(Image image, FontFace& face, int x, int y, std::string_vie
                     const int t = (sc - dc) * a;
                     return dc + (t >= 0 ? (t + 127) / 255 : -((-t + 127) / 255));
                 };
-                image.Row(py)[px] = a == 255 ? (colour | 0xFF000000u)
-                                             : MakePixel(mix(PixelRed(d), PixelRed(colour)),
-                                                         mix(PixelGreen(d), PixelGreen(colour)),
-                                                         mix(PixelBlue(d), PixelBlue(colour)));
+                image.Row(py)[px] = a == 255 ? (color | 0xFF000000u)
+                                             : MakePixel(mix(PixelRed(d), PixelRed(color)),
+                                                         mix(PixelGreen(d), PixelGreen(color)),
+                                                         mix(PixelBlue(d), PixelBlue(color)));
             }
         }
         pen += glyph.advance;
@@ -268,7 +268,7 @@ Image ExpectedTextOut(Image image, FontFace& face, int x, int y, std::string_vie
 
 // Glyphs are blended once per colour and background and then copied: every change of colour,
 // background (whole or under part of the text) or face must still show exactly.
-TEST_F(TextTest, TextDrawnAgainIsBlendedForItsOwnColourBackgroundAndFace) {
+TEST_F(TextTest, TextDrawnAgainIsBlendedForItsOwnColorBackgroundAndFace) {
     const Pixel green = MakePixel(0, 160, 0);
     const Pixel grey = MakePixel(128, 128, 128);
     Image halfGreen(300, 60, kWhite);
@@ -278,7 +278,7 @@ TEST_F(TextTest, TextDrawnAgainIsBlendedForItsOwnColourBackgroundAndFace) {
     struct Case {
         const char* what;
         FontStyle style;
-        TColor colour;
+        TColor color;
         Pixel resolved;
         Image background;
     };
@@ -294,7 +294,7 @@ TEST_F(TextTest, TextDrawnAgainIsBlendedForItsOwnColourBackgroundAndFace) {
             SCOPED_TRACE(c.what);
             FontSpec font = test::Tahoma19();
             font.style = c.style;
-            font.color = c.colour;
+            font.color = c.color;
             Image image = c.background;
             PixelCanvas canvas(image);
             canvas.SetFont(font);

@@ -1,4 +1,4 @@
-#include "app/ColourBands.h"
+#include "app/ColorBands.h"
 
 #include "base/Strings.h"
 #include "data/Field.h"
@@ -6,7 +6,7 @@
 
 namespace ws {
 
-TBandColours BandColours;
+TBandColors BandColours;
 
 int LoadColourBands() {
     TwsTable* options = JobsDM->OptionsTable();

@@ -4,7 +4,7 @@
 // ("Band 1" to "Band 5"), their conversion into colours, and the warning shown when bands are
 // missing at the first showing of the main window.
 
-#include "app/ColourText.h"
+#include "app/ColorText.h"
 #include "base/Color.h"
 
 #include <array>
@@ -14,10 +14,10 @@
 namespace ws {
 
 // Index k holds the text of the settings row "Band k+1".
-using TBandColours = std::array<std::string, 5>;
+using TBandColors = std::array<std::string, 5>;
 
 // The band colour texts of the running program; empty until the main window is first shown.
-extern TBandColours BandColours;
+extern TBandColors BandColours;
 
 // Looks up "Band 1" to "Band 5" in JobsDM's OptionsTable (exact, case-sensitive) and copies each
 // row found into its entry; entries of missing rows keep their text. Returns the rows found.

@@ -1,4 +1,4 @@
-#include "app/ColourText.h"
+#include "app/ColorText.h"
 
 #include "base/Convert.h"
 #include "ui/GraphicsIdents.h"

@@ -1,6 +1,6 @@
 // Colour texts come from a settings table any program may write: whatever they hold, the
 // conversion either gives a colour or raises the conversion error.
-#include "app/ColourText.h"
+#include "app/ColorText.h"
 #include "base/Exception.h"
 
 #include <cstddef>

@@ -12,43 +12,43 @@ namespace ws::test {
 namespace {
 
 const std::vector<std::string> kBands{"clRed", "clLime", "clBlue", "clFuchsia", "$00123456"};
-constexpr TColor kBandColour[] = {clRed, clLime, clBlue, clFuchsia, 0x00123456};
+constexpr TColor kBandColor[] = {clRed, clLime, clBlue, clFuchsia, 0x00123456};
 constexpr TColor kGridText = clWindowText;
 constexpr TColor kGridBrush = clWhite;
 
-class BandColoursTest : public BoardFixture {
+class BandColorsTest : public BoardFixture {
 protected:
-    struct Colours {
+    struct Colors {
         TColor font;
         TColor brush;
-        friend bool operator==(const Colours&, const Colours&) = default;
+        friend bool operator==(const Colors&, const Colors&) = default;
     };
 
     // What a colour handler makes of every row of 'view', by order number.
     template <class Handler>
-    std::map<std::string, Colours> Paint(TDataSet& view, Handler handler) {
-        std::map<std::string, Colours> out;
+    std::map<std::string, Colors> Paint(TDataSet& view, Handler handler) {
+        std::map<std::string, Colors> out;
         for (view.First(); !view.Eof(); view.Next()) {
             TFont font;
             font.SetColor(kGridText);
             TBrush brush;
             brush.SetColor(kGridBrush);
             (ActiveJobsForm->*handler)(nullptr, nullptr, TGridDrawState{}, false, &font, &brush);
-            out[view.FieldNamed("OrderNo")->AsString()] = Colours{font.Color(), brush.Color()};
+            out[view.FieldNamed("OrderNo")->AsString()] = Colors{font.Color(), brush.Color()};
         }
         return out;
     }
-    std::map<std::string, Colours> PaintTop() {
+    std::map<std::string, Colors> PaintTop() {
         return Paint(*JobsDM->JobsTable(), &TActiveJobsForm::JobsGridCalcCellColors);
     }
-    std::map<std::string, Colours> PaintMiddle() {
+    std::map<std::string, Colors> PaintMiddle() {
         return Paint(*JobsDM->SpecialDateTable(), &TActiveJobsForm::SpecialDateGridCalcCellColors);
     }
-    static Colours Band(int band) { return Colours{kBandColour[band - 1], kGridBrush}; }
-    static constexpr Colours kNoBand{kGridText, kGridBrush};
+    static Colors Band(int band) { return Colors{kBandColor[band - 1], kGridBrush}; }
+    static constexpr Colors kNoBand{kGridText, kGridBrush};
 };
 
-TEST_F(BandColoursTest, AtTenInTheMorningEachDayFallsInItsBand) {
+TEST_F(BandColorsTest, AtTenInTheMorningEachDayFallsInItsBand) {
     PutBands(kBands);
     const std::map<int, int> bandOfDay{{-2, 5}, {0, 5},  {1, 0},  {3, 0},  {4, 1},  {7, 1},
                                        {8, 2},  {14, 2}, {15, 3}, {21, 3}, {22, 4}, {400, 4}};
@@ -57,15 +57,15 @@ TEST_F(BandColoursTest, AtTenInTheMorningEachDayFallsInItsBand) {
     PutJewish("NoDate", "");
     Start();
 
-    const auto colours = PaintTop();
-    ASSERT_EQ(colours.size(), bandOfDay.size() + 1);
+    const auto colors = PaintTop();
+    ASSERT_EQ(colors.size(), bandOfDay.size() + 1);
     for (const auto& [days, band] : bandOfDay)
-        EXPECT_EQ(colours.at("K" + std::to_string(days)), band == 0 ? kNoBand : Band(band)) << days;
+        EXPECT_EQ(colors.at("K" + std::to_string(days)), band == 0 ? kNoBand : Band(band)) << days;
     // Without a due date the job counts as long overdue.
-    EXPECT_EQ(colours.at("NoDate"), Band(5));
+    EXPECT_EQ(colors.at("NoDate"), Band(5));
 }
 
-TEST_F(BandColoursTest, AtMidnightThreeWeeksAheadIsStillBandThree) {
+TEST_F(BandColorsTest, AtMidnightThreeWeeksAheadIsStillBandThree) {
     PutBands(kBands);
     PutJewish("K21", Day(21));
     PutJewish("K3", Day(3));
@@ -73,16 +73,16 @@ TEST_F(BandColoursTest, AtMidnightThreeWeeksAheadIsStillBandThree) {
     Start();
     system->SetDateTime(At("00:00:00.000"));
 
-    const auto colours = PaintTop();
-    EXPECT_EQ(colours.at("K21"), Band(3));
-    EXPECT_EQ(colours.at("K3"), Band(1));
+    const auto colors = PaintTop();
+    EXPECT_EQ(colors.at("K21"), Band(3));
+    EXPECT_EQ(colors.at("K3"), Band(1));
     // The due day began this very moment: not yet overdue.
-    EXPECT_EQ(colours.at("K0"), kNoBand);
+    EXPECT_EQ(colors.at("K0"), kNoBand);
     system->SetDateTime(At("00:00:00.001"));
     EXPECT_EQ(PaintTop().at("K0"), Band(5));
 }
 
-TEST_F(BandColoursTest, TheMiddleListMarksOverdueAndNextWeekJobs) {
+TEST_F(BandColorsTest, TheMiddleListMarksOverdueAndNextWeekJobs) {
     PutBands(kBands);
     PutSpecialDate("Today", Day(0));
     PutSpecialDate("Tomorrow", Day(1));
@@ -91,17 +91,17 @@ TEST_F(BandColoursTest, TheMiddleListMarksOverdueAndNextWeekJobs) {
     PutSpecialDate("NoDate", "");
     Start();
 
-    const auto colours = PaintMiddle();
-    const Colours overdue{clYellow, clBlue};
-    const Colours soon{clRed, clWindow};
-    EXPECT_EQ(colours.at("Today"), overdue);
-    EXPECT_EQ(colours.at("Tomorrow"), soon);
-    EXPECT_EQ(colours.at("InSeven"), soon);
-    EXPECT_EQ(colours.at("InEight"), kNoBand);
-    EXPECT_EQ(colours.at("NoDate"), overdue);
+    const auto colors = PaintMiddle();
+    const Colors overdue{clYellow, clBlue};
+    const Colors soon{clRed, clWindow};
+    EXPECT_EQ(colors.at("Today"), overdue);
+    EXPECT_EQ(colors.at("Tomorrow"), soon);
+    EXPECT_EQ(colors.at("InSeven"), soon);
+    EXPECT_EQ(colors.at("InEight"), kNoBand);
+    EXPECT_EQ(colors.at("NoDate"), overdue);
 }
 
-TEST_F(BandColoursTest, MissingBandsAreNamedAtTheFirstShowingOnly) {
+TEST_F(BandColorsTest, MissingBandsAreNamedAtTheFirstShowingOnly) {
     PutJewish("Late", Day(-1));
     for (int present = 5; present >= 0; --present) {
         MakeProgram();
@@ -134,7 +134,7 @@ TEST_F(BandColoursTest, MissingBandsAreNamedAtTheFirstShowingOnly) {
     }
 }
 
-TEST_F(BandColoursTest, ARejectedBandIsReportedOnceAfterThePaintAndSpoilsNoOtherBand) {
+TEST_F(BandColorsTest, ARejectedBandIsReportedOnceAfterThePaintAndSpoilsNoOtherBand) {
     PutBands({"Red", "clLime", "clBlue", "clFuchsia", "clYellow"});
     PutJewish("Band1", Day(5));
     PutJewish("Band2", Day(10));
@@ -144,10 +144,10 @@ TEST_F(BandColoursTest, ARejectedBandIsReportedOnceAfterThePaintAndSpoilsNoOther
 
     // Colouring the list meets the bad text on the band-1 row; the report waits until the paint
     // has returned, and the band-1 row keeps the grid's colour while the band-2 row gets its own.
-    auto colours = PaintTop();
+    auto colors = PaintTop();
     EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(colours.at("Band1"), kNoBand);
-    EXPECT_EQ(colours.at("Band2"), Band(2));
+    EXPECT_EQ(colors.at("Band1"), kNoBand);
+    EXPECT_EQ(colors.at("Band2"), Band(2));
     system->AdvanceTime(50);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0], (platform::MessageBoxRequest{"Brellow Database Wall Screen",

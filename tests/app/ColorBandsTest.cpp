@@ -1,4 +1,4 @@
-#include "app/ColourBands.h"
+#include "app/ColorBands.h"
 
 #include "base/Exception.h"
 
