@@ -5,7 +5,7 @@
 // last paint pass put into each data cell.
 
 #include "base/Color.h"
-#include "grid/wsGridOptions.h"
+#include "grid/wsDBGridOptions.h"
 #include "platform/Geometry.h"
 #include "ui/Alignment.h"
 

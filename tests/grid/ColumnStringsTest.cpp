@@ -4,7 +4,7 @@
 
 #include "base/Exception.h"
 #include "grid/GridErrors.h"
-#include "grid/wsGridOptions.h"
+#include "grid/wsDBGridOptions.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,4 +1,4 @@
-#include "grid/wsGridOptions.h"
+#include "grid/wsDBGridOptions.h"
 
 namespace ws {
 
