@@ -150,7 +150,7 @@ TEST_P(DataSetLocateTest, ALookupWithoutAnIndexSeesEveryChangeAtTheNextCall) {
     EXPECT_FALSE(view->Locate("Name", std::string(30, 'F')));
 }
 
-TEST_F(DataSetLocateTest, AmongManyRowsOfOneKeyTheFirstInScanOrderWins) {
+TEST_P(DataSetLocateTest, AmongManyRowsOfOneKeyTheFirstInScanOrderWins) {
     // Enough rows sharing each name that the look-up's own ordering of them would show: each name
     // must find the first row in physical order that holds it, and names that are prefixes of
     // one another are told apart.

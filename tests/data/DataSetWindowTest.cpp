@@ -285,7 +285,7 @@ TEST_P(DataSetWindowTest, InsertIntoAFullWindowAndCancelRestoresIt) {
     EXPECT_EQ(m_View->RecordCount(), 5);
 }
 
-TEST_F(DataSetWindowTest, AnUnfilteredViewReadsEveryRowInIndexOrderAtAndBeyondTheListedLength) {
+TEST_P(DataSetWindowTest, AnUnfilteredViewReadsEveryRowInIndexOrderAtAndBeyondTheListedLength) {
     // Stored in the reverse of the index's order, so that storage order cannot pass for it. 4,096
     // rows are read from the engine's list of the order; one more and they are read by stepping.
     constexpr int kRows = 4096;
