@@ -546,10 +546,11 @@ int TwsCustomDBGrid::ColumnWidthFromLine(int i) {
 }
 
 void TwsCustomDBGrid::LayoutColumnWidths() {
-    if (DataSet() == nullptr)
+    TDataSet* dataSet = DataSet();
+    if (dataSet == nullptr)
         return;
     TGuard widthGuard(m_WidthGuard);
-    if (DataSet()->Active())
+    if (dataSet->Active())
         TCustomGrid::SetFixedCols(m_IndicatorOffset + m_DataFixedCols);
     const int n = DataColumnCountForLayout();
     const bool proportional = Proportional();
@@ -696,7 +697,7 @@ void TwsCustomDBGrid::SizeChanged() {
     if (m_LayoutGuard != 0)
         return;
     UpdateRowCount();
-    if (DataSet() != nullptr && DataSet()->Active())
+    if (const TDataSet* dataSet = DataSet(); dataSet != nullptr && dataSet->Active())
         Invalidate();
 }
 
