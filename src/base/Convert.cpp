@@ -440,22 +440,28 @@ bool ReadNumber(std::string_view s, size_t& pos, DateNumber& out) {
     return out.digits > 0 && (pos == s.size() || !IsDigit(s[pos]));
 }
 
+// Up to three numbers of at most maxDigits digits each, one separator between two, from pos on:
+// pos is left after the last one. False when a number is missing or too long.
+bool ReadNumbers(std::string_view s, char separator, size_t maxDigits, size_t& pos, DateNumber (&parts)[3],
+                 size_t& count) {
+    count = 0;
+    while (count < 3) {
+        if (!ReadNumber(s, pos, parts[count]) || parts[count].digits > maxDigits)
+            return false;
+        ++count;
+        if (pos == s.size() || s[pos] != separator)
+            break;
+        ++pos;
+    }
+    return true;
+}
+
 bool ParseDate(std::string_view text, const TFormatSettings& settings, TDateTime& value) {
     text = TrimSpaces(text);
     DateNumber parts[3];
     size_t count = 0;
     size_t pos = 0;
-    while (count < 3) {
-        if (!ReadNumber(text, pos, parts[count]))
-            return false;
-        ++count;
-        if (pos == text.size())
-            break;
-        if (text[pos] != settings.DateSeparator)
-            return false;
-        ++pos;
-    }
-    if (pos != text.size() || count < 2)
+    if (!ReadNumbers(text, settings.DateSeparator, 4, pos, parts, count) || pos != text.size() || count < 2)
         return false;
     int year = CurrentYear();
     int month = 0;
@@ -496,14 +502,8 @@ bool ParseTime(std::string_view text, const TFormatSettings& settings, TDateTime
     DateNumber parts[3];
     size_t count = 0;
     size_t pos = 0;
-    while (count < 3) {
-        if (!ReadNumber(text, pos, parts[count]) || parts[count].digits > 2)
-            return false;
-        ++count;
-        if (pos >= text.size() || text[pos] != settings.TimeSeparator)
-            break;
-        ++pos;
-    }
+    if (!ReadNumbers(text, settings.TimeSeparator, 2, pos, parts, count))
+        return false;
     int msec = 0;
     if (count == 3 && pos < text.size() && (text[pos] == settings.DecimalSeparator || text[pos] == '.')) {
         DateNumber ms;
