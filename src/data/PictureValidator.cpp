@@ -318,7 +318,7 @@ private:
             return Outcome{n.optional ? Status::Complete : Status::Incomplete, pos, false};
         switch (n.kind) {
         case Kind::Repeat:
-            return n.count < 0 ? MatchAnyNumber(n, pos) : MatchCounted(n, pos);
+            return MatchRepeat(n, pos);
         case Kind::Option: {
             const Outcome o = MatchAlternatives(n.alternatives, pos);
             return o.status == Status::Error ? Outcome{Status::Complete, pos, false} : o;
@@ -343,37 +343,24 @@ private:
         return Outcome{Status::Complete, pos + 1, false};
     }
 
-    Outcome MatchCounted(const Node& n, size_t pos) {
+    // A repetition: as many rounds of the term as the count says, or without a count as many as
+    // match, the first that does not ending it.
+    Outcome MatchRepeat(const Node& n, size_t pos) {
         if (n.term.empty())
             return Outcome{Status::Complete, pos, false};
+        const bool counted = n.count >= 0;
         bool ambiguous = false;
-        for (long k = 0; k < n.count; ++k) {
+        for (long k = 0; counted ? k < n.count : pos < m_Text.size(); ++k) {
+            const size_t mark = m_Journal.size();
             const Outcome o = MatchNode(n.term.front(), pos);
+            if (o.status == Status::Error && !counted) {
+                Undo(mark);
+                break;
+            }
             if (o.status != Status::Complete)
                 return o;
             ambiguous = ambiguous || o.ambiguous;
             // A round that took nothing would take nothing every further time.
-            if (o.pos == pos)
-                break;
-            pos = o.pos;
-        }
-        return Outcome{Status::Complete, pos, ambiguous};
-    }
-
-    Outcome MatchAnyNumber(const Node& n, size_t pos) {
-        if (n.term.empty())
-            return Outcome{Status::Complete, pos, false};
-        bool ambiguous = false;
-        while (pos < m_Text.size()) {
-            const size_t mark = m_Journal.size();
-            const Outcome o = MatchNode(n.term.front(), pos);
-            if (o.status == Status::Error) {
-                Undo(mark);
-                break;
-            }
-            if (o.status == Status::Incomplete)
-                return o;
-            ambiguous = ambiguous || o.ambiguous;
             if (o.pos == pos)
                 break;
             pos = o.pos;
