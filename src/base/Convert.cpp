@@ -30,8 +30,15 @@ char LowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string Quoted(std::string_view text, const char* what) {
-    return "'" + std::string(text) + "' is not a valid " + what;
+// What a Try conversion reads from the text (with the settings, where it takes any), or
+// EConvertError quoting the text as no valid 'what'.
+template <typename T, typename... Settings>
+T ConvertOrRaise(bool (*tryConvert)(std::string_view, T&, const Settings&...), std::string_view text,
+                 const char* what, const Settings&... settings) {
+    T value{};
+    if (!tryConvert(text, value, settings...))
+        throw EConvertError("'" + std::string(text) + "' is not a valid " + what);
+    return value;
 }
 
 std::string_view TrimSpaces(std::string_view s) {
@@ -433,22 +440,28 @@ bool ReadNumber(std::string_view s, size_t& pos, DateNumber& out) {
     return out.digits > 0 && (pos == s.size() || !IsDigit(s[pos]));
 }
 
+// Up to three numbers of at most maxDigits digits each, one separator between two, from pos on:
+// pos is left after the last one. False when a number is missing or too long.
+bool ReadNumbers(std::string_view s, char separator, size_t maxDigits, size_t& pos, DateNumber (&parts)[3],
+                 size_t& count) {
+    count = 0;
+    while (count < 3) {
+        if (!ReadNumber(s, pos, parts[count]) || parts[count].digits > maxDigits)
+            return false;
+        ++count;
+        if (pos == s.size() || s[pos] != separator)
+            break;
+        ++pos;
+    }
+    return true;
+}
+
 bool ParseDate(std::string_view text, const TFormatSettings& settings, TDateTime& value) {
     text = TrimSpaces(text);
     DateNumber parts[3];
     size_t count = 0;
     size_t pos = 0;
-    while (count < 3) {
-        if (!ReadNumber(text, pos, parts[count]))
-            return false;
-        ++count;
-        if (pos == text.size())
-            break;
-        if (text[pos] != settings.DateSeparator)
-            return false;
-        ++pos;
-    }
-    if (pos != text.size() || count < 2)
+    if (!ReadNumbers(text, settings.DateSeparator, 4, pos, parts, count) || pos != text.size() || count < 2)
         return false;
     int year = CurrentYear();
     int month = 0;
@@ -489,14 +502,8 @@ bool ParseTime(std::string_view text, const TFormatSettings& settings, TDateTime
     DateNumber parts[3];
     size_t count = 0;
     size_t pos = 0;
-    while (count < 3) {
-        if (!ReadNumber(text, pos, parts[count]) || parts[count].digits > 2)
-            return false;
-        ++count;
-        if (pos >= text.size() || text[pos] != settings.TimeSeparator)
-            break;
-        ++pos;
-    }
+    if (!ReadNumbers(text, settings.TimeSeparator, 2, pos, parts, count))
+        return false;
     int msec = 0;
     if (count == 3 && pos < text.size() && (text[pos] == settings.DecimalSeparator || text[pos] == '.')) {
         DateNumber ms;
@@ -549,14 +556,7 @@ bool TryStrToInt(std::string_view text, std::int32_t& value) {
 }
 
 std::int32_t StrToInt(std::string_view text) {
-    std::int32_t value = 0;
-    if (!TryStrToInt(text, value))
-        throw EConvertError(Quoted(text, "integer value"));
-    return value;
-}
-
-std::string FloatToStr(double value) {
-    return FloatToStr(value, FormatSettings());
+    return ConvertOrRaise(TryStrToInt, text, "integer value");
 }
 
 std::string FloatToStr(double value, const TFormatSettings& settings) {
@@ -587,10 +587,6 @@ std::string FloatToStr(double value, const TFormatSettings& settings) {
     out += digits.substr(0, static_cast<size_t>(integerDigits));
     out += settings.DecimalSeparator;
     return out + digits.substr(static_cast<size_t>(integerDigits));
-}
-
-bool TryStrToFloat(std::string_view text, double& value) {
-    return TryStrToFloat(text, value, FormatSettings());
 }
 
 bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& settings) {
@@ -633,19 +629,8 @@ bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& 
     return true;
 }
 
-double StrToFloat(std::string_view text) {
-    return StrToFloat(text, FormatSettings());
-}
-
 double StrToFloat(std::string_view text, const TFormatSettings& settings) {
-    double value = 0;
-    if (!TryStrToFloat(text, value, settings))
-        throw EConvertError(Quoted(text, "floating point value"));
-    return value;
-}
-
-std::string FormatCurrency(double value) {
-    return FormatCurrency(value, FormatSettings());
+    return ConvertOrRaise(TryStrToFloat, text, "floating point value", settings);
 }
 
 std::string FormatCurrency(double value, const TFormatSettings& settings) {
@@ -677,10 +662,6 @@ std::string FormatCurrency(double value, const TFormatSettings& settings) {
     return out;
 }
 
-std::string FormatDateTime(std::string_view pattern, TDateTime value) {
-    return FormatDateTime(pattern, value, FormatSettings());
-}
-
 std::string FormatDateTime(std::string_view pattern, TDateTime value, const TFormatSettings& settings) {
     // 1 January 0001 to the end of 31 December 9999; a stored value outside has no text.
     if (!(value > -693594.0 && value < 2958466.0))
@@ -688,24 +669,12 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value, const TFor
     return DateTimeWriter(value, settings).Write(pattern);
 }
 
-std::string DateToStr(TDateTime value) {
-    return DateToStr(value, FormatSettings());
-}
-
 std::string DateToStr(TDateTime value, const TFormatSettings& settings) {
     return FormatDateTime(settings.ShortDateFormat, value, settings);
 }
 
-std::string TimeToStr(TDateTime value) {
-    return TimeToStr(value, FormatSettings());
-}
-
 std::string TimeToStr(TDateTime value, const TFormatSettings& settings) {
     return FormatDateTime(settings.LongTimeFormat, value, settings);
-}
-
-std::string DateTimeToStr(TDateTime value) {
-    return DateTimeToStr(value, FormatSettings());
 }
 
 std::string DateTimeToStr(TDateTime value, const TFormatSettings& settings) {
@@ -716,30 +685,16 @@ bool TryStrToDate(std::string_view text, TDateTime& value, const TFormatSettings
     return ParseDate(text, settings, value);
 }
 
-TDateTime StrToDate(std::string_view text) {
-    return StrToDate(text, FormatSettings());
-}
-
 TDateTime StrToDate(std::string_view text, const TFormatSettings& settings) {
-    TDateTime value = 0;
-    if (!ParseDate(text, settings, value))
-        throw EConvertError(Quoted(text, "date"));
-    return value;
+    return ConvertOrRaise(TryStrToDate, text, "date", settings);
 }
 
 bool TryStrToTime(std::string_view text, TDateTime& value, const TFormatSettings& settings) {
     return ParseTime(text, settings, value);
 }
 
-TDateTime StrToTime(std::string_view text) {
-    return StrToTime(text, FormatSettings());
-}
-
 TDateTime StrToTime(std::string_view text, const TFormatSettings& settings) {
-    TDateTime value = 0;
-    if (!ParseTime(text, settings, value))
-        throw EConvertError(Quoted(text, "time"));
-    return value;
+    return ConvertOrRaise(TryStrToTime, text, "time", settings);
 }
 
 bool TryStrToDateTime(std::string_view text, TDateTime& value, const TFormatSettings& settings) {
@@ -756,15 +711,8 @@ bool TryStrToDateTime(std::string_view text, TDateTime& value, const TFormatSett
     return true;
 }
 
-TDateTime StrToDateTime(std::string_view text) {
-    return StrToDateTime(text, FormatSettings());
-}
-
 TDateTime StrToDateTime(std::string_view text, const TFormatSettings& settings) {
-    TDateTime value = 0;
-    if (!TryStrToDateTime(text, value, settings))
-        throw EConvertError(Quoted(text, "date and time"));
-    return value;
+    return ConvertOrRaise(TryStrToDateTime, text, "date and time", settings);
 }
 
 } // namespace ws

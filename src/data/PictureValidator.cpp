@@ -82,7 +82,42 @@ char32_t ToLower(char32_t c) {
     return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
-enum class Kind { Digit, Letter, UpperLetter, LowerLetter, Any, UpperAny, Literal, Repeat, Option, Group };
+bool IsDigit(char32_t c) {
+    return c >= '0' && c <= '9';
+}
+bool IsAnything(char32_t) {
+    return true;
+}
+char32_t AsItIs(char32_t c) {
+    return c;
+}
+
+// The picture characters that stand for one character of the value: which characters they take,
+// and what a character taken becomes.
+struct CharacterClass {
+    char32_t symbol;
+    bool (*takes)(char32_t);
+    char32_t (*becomes)(char32_t);
+};
+
+constexpr CharacterClass kCharacterClasses[] = {
+    {'#', IsDigit, AsItIs},     // a digit
+    {'?', IsLetter, AsItIs},    // a letter
+    {'&', IsLetter, ToUpper},   // a letter, in upper case
+    {'~', IsLetter, ToLower},   // a letter, in lower case
+    {'@', IsAnything, AsItIs},  // any character
+    {'!', IsAnything, ToUpper}, // any character, in upper case
+};
+
+const CharacterClass* FindCharacterClass(char32_t symbol) {
+    for (const CharacterClass& c : kCharacterClasses) {
+        if (c.symbol == symbol)
+            return &c;
+    }
+    return nullptr;
+}
+
+enum class Kind { Character, Literal, Repeat, Option, Group };
 
 struct Node;
 using Sequence = std::vector<Node>;
@@ -91,6 +126,8 @@ using Alternatives = std::vector<Sequence>;
 struct Node {
     Kind kind = Kind::Literal;
     char32_t literal = 0;
+    // Character: what the picture character stands for.
+    const CharacterClass* characterClass = nullptr;
     // Repeat: the count, or -1 for "any number".
     long count = -1;
     // Repeat: the repeated term (none when the picture gives none).
@@ -190,26 +227,12 @@ private:
             n.alternatives = ParseAlternatives(depth + 1);
             ++m_Pos; // the closing bracket, which the syntax check guarantees
             break;
-        case '#':
-            n.kind = Kind::Digit;
-            break;
-        case '?':
-            n.kind = Kind::Letter;
-            break;
-        case '&':
-            n.kind = Kind::UpperLetter;
-            break;
-        case '~':
-            n.kind = Kind::LowerLetter;
-            break;
-        case '@':
-            n.kind = Kind::Any;
-            break;
-        case '!':
-            n.kind = Kind::UpperAny;
-            break;
         default:
-            n.literal = c;
+            n.characterClass = FindCharacterClass(c);
+            if (n.characterClass != nullptr)
+                n.kind = Kind::Character;
+            else
+                n.literal = c;
             break;
         }
         n.optional = IsOptional(n);
@@ -295,7 +318,7 @@ private:
             return Outcome{n.optional ? Status::Complete : Status::Incomplete, pos, false};
         switch (n.kind) {
         case Kind::Repeat:
-            return n.count < 0 ? MatchAnyNumber(n, pos) : MatchCounted(n, pos);
+            return MatchRepeat(n, pos);
         case Kind::Option: {
             const Outcome o = MatchAlternatives(n.alternatives, pos);
             return o.status == Status::Error ? Outcome{Status::Complete, pos, false} : o;
@@ -309,72 +332,35 @@ private:
 
     Outcome MatchCharacter(const Node& n, size_t pos) {
         const char32_t c = m_Text[pos];
-        bool fits = false;
-        char32_t taken = c;
-        switch (n.kind) {
-        case Kind::Digit:
-            fits = c >= '0' && c <= '9';
-            break;
-        case Kind::Letter:
-            fits = IsLetter(c);
-            break;
-        case Kind::UpperLetter:
-            fits = IsLetter(c);
-            taken = ToUpper(c);
-            break;
-        case Kind::LowerLetter:
-            fits = IsLetter(c);
-            taken = ToLower(c);
-            break;
-        case Kind::Any:
-            fits = true;
-            break;
-        case Kind::UpperAny:
-            fits = true;
-            taken = ToUpper(c);
-            break;
-        default:
-            fits = ToUpper(c) == ToUpper(n.literal) || (c == ' ' && pos + 1 == m_Text.size());
-            taken = n.literal;
-            break;
-        }
+        const CharacterClass* cls = n.characterClass;
+        const bool fits = cls != nullptr
+                              ? cls->takes(c)
+                              : ToUpper(c) == ToUpper(n.literal) || (c == ' ' && pos + 1 == m_Text.size());
+        const char32_t taken = cls != nullptr ? cls->becomes(c) : n.literal;
         if (!fits)
             return Outcome{Status::Error, pos, false};
         Set(pos, taken);
         return Outcome{Status::Complete, pos + 1, false};
     }
 
-    Outcome MatchCounted(const Node& n, size_t pos) {
+    // A repetition: as many rounds of the term as the count says, or without a count as many as
+    // match, the first that does not ending it.
+    Outcome MatchRepeat(const Node& n, size_t pos) {
         if (n.term.empty())
             return Outcome{Status::Complete, pos, false};
+        const bool counted = n.count >= 0;
         bool ambiguous = false;
-        for (long k = 0; k < n.count; ++k) {
+        for (long k = 0; counted ? k < n.count : pos < m_Text.size(); ++k) {
+            const size_t mark = m_Journal.size();
             const Outcome o = MatchNode(n.term.front(), pos);
+            if (o.status == Status::Error && !counted) {
+                Undo(mark);
+                break;
+            }
             if (o.status != Status::Complete)
                 return o;
             ambiguous = ambiguous || o.ambiguous;
             // A round that took nothing would take nothing every further time.
-            if (o.pos == pos)
-                break;
-            pos = o.pos;
-        }
-        return Outcome{Status::Complete, pos, ambiguous};
-    }
-
-    Outcome MatchAnyNumber(const Node& n, size_t pos) {
-        if (n.term.empty())
-            return Outcome{Status::Complete, pos, false};
-        bool ambiguous = false;
-        while (pos < m_Text.size()) {
-            const size_t mark = m_Journal.size();
-            const Outcome o = MatchNode(n.term.front(), pos);
-            if (o.status == Status::Error) {
-                Undo(mark);
-                break;
-            }
-            if (o.status == Status::Incomplete)
-                return o;
-            ambiguous = ambiguous || o.ambiguous;
             if (o.pos == pos)
                 break;
             pos = o.pos;

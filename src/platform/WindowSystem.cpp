@@ -496,20 +496,21 @@ bool WindowSystem::InputAllowed(WindowId topLevel) const {
     return box == 0 || box == topLevel;
 }
 
-void WindowSystem::DeliverClick(WindowId topLevel, Point at) {
+void WindowSystem::DeliverPointer(WindowId topLevel, Point at,
+                                  std::function<void(Point)> WindowEvents::*handler) {
     if (!InputAllowed(topLevel))
         return;
     Point local;
     const WindowId target = HitTest(topLevel, at, &local);
-    Call(Get(target).events.click, local);
+    Call(Get(target).events.*handler, local);
+}
+
+void WindowSystem::DeliverClick(WindowId topLevel, Point at) {
+    DeliverPointer(topLevel, at, &WindowEvents::click);
 }
 
 void WindowSystem::DeliverDoubleClick(WindowId topLevel, Point at) {
-    if (!InputAllowed(topLevel))
-        return;
-    Point local;
-    const WindowId target = HitTest(topLevel, at, &local);
-    Call(Get(target).events.doubleClick, local);
+    DeliverPointer(topLevel, at, &WindowEvents::doubleClick);
 }
 
 void WindowSystem::DeliverKey(Key key) {

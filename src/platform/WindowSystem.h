@@ -254,6 +254,8 @@ private:
     void SyncNativeShown(Window& window);
     void SyncTopMostLayer();
     bool InputAllowed(WindowId topLevel) const;
+    // A click or a double-click: to the window under the point, with the handler named.
+    void DeliverPointer(WindowId topLevel, Point at, std::function<void(Point)> WindowEvents::*handler);
     bool IsInside(WindowId window, WindowId ancestor) const;
     void RegistryAdd(Window& window);
     void RegistryUpdate(const Window& window);

@@ -239,6 +239,7 @@ TEST_F(BoardCycleTest, AFailingTickIsReportedOnceWhileItsReportIsOpenAndTheTicks
     PutJewish("J1", Day(10));
     Start();
     boxes.clear();
+    engine::FaultInjector::Scope faults;
     std::string headerBehindBox;
     // Nobody answers the first report for 20 seconds. Two more ticks meet the same failure, one
     // a new failure, and then the engine works again and the office adds a job.
@@ -246,14 +247,14 @@ TEST_F(BoardCycleTest, AFailingTickIsReportedOnceWhileItsReportIsOpenAndTheTicks
         if (boxes.size() != 1)
             return;
         system->AdvanceTime(10'000);
-        engine::FaultInjector::FailOperation("ForceReread", engine::esBusyTimeout);
+        faults.FailOperation("ForceReread", engine::esBusyTimeout);
         system->AdvanceTime(5'000);
-        engine::FaultInjector::Reset();
+        faults.Clear();
         PutJewish("J2", Day(11));
         system->AdvanceTime(5'000);
         headerBehindBox = Header();
     };
-    engine::FaultInjector::FailOperation("ForceReread", engine::esIOError);
+    faults.FailOperation("ForceReread", engine::esIOError);
     system->AdvanceTime(5000);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].icon, platform::MessageBoxIcon::Error);
@@ -261,7 +262,7 @@ TEST_F(BoardCycleTest, AFailingTickIsReportedOnceWhileItsReportIsOpenAndTheTicks
     EXPECT_EQ(headerBehindBox,
               "Active Jobs - Jewish(Top) : 2 | Special date(Middle) : 0 | Interment(Bottom) : 0");
     // Once it is answered, the same failure is reported again.
-    engine::FaultInjector::FailOperation("ForceReread", engine::esIOError);
+    faults.FailOperation("ForceReread", engine::esIOError);
     system->AdvanceTime(5000);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2].text, boxes[0].text);
@@ -377,9 +378,10 @@ TEST_F(LiveDataBoardTest, DeletedDetailRowsAndFailedRewritesLeaveTheNextTickExac
     EXPECT_TRUE(boxes.empty()) << boxes[0].text;
 
     // One tick's rewrite fails: it is reported, and the ticks after it show every row again.
-    engine::FaultInjector::FailOperation("ModifyRecord", engine::esIOError);
+    engine::FaultInjector::Scope faults;
+    faults.FailOperation("ModifyRecord", engine::esIOError);
     system->AdvanceTime(5000);
-    engine::FaultInjector::Reset();
+    faults.Clear();
     system->AdvanceTime(100);
     ASSERT_EQ(boxes.size(), 1u);
     system->AdvanceTime(5000);

@@ -78,11 +78,12 @@ TEST_F(BoardSweepTest, EveryFailingCallOfATickIsReportedAtMostOnceAndTheNextTick
             SCOPED_TRACE(std::string(PointName(point)) + ", call " + std::to_string(n));
             const std::string before = AllRows(m_Dir);
             const std::size_t reported = boxes.size();
-            FaultInjector::FailNthCall(n, engine::esIOError, point);
+            FaultInjector::Scope faults;
+            faults.FailNthCall(n, engine::esIOError, point);
             Tick();
             const std::string struck = FaultInjector::CountedFaultStruck();
             SCOPED_TRACE("struck " + struck);
-            FaultInjector::Reset();
+            faults.Clear();
             EXPECT_LE(boxes.size(), reported + 1);
             EXPECT_EQ(AllRows(m_Dir), before);
             ExpectNoRowLockHeld();
@@ -117,7 +118,8 @@ TEST_F(BoardSweepTest, EveryFailingCallOfStartUpLeavesNoLockNorChangeAndTheNextS
             const std::string before = AllRows(m_Dir);
             MakeProgram();
             boxes.clear();
-            FaultInjector::FailNthCall(n, engine::esIOError, point);
+            FaultInjector::Scope faults;
+            faults.FailNthCall(n, engine::esIOError, point);
             bool started = true;
             try {
                 Start();
@@ -128,7 +130,7 @@ TEST_F(BoardSweepTest, EveryFailingCallOfStartUpLeavesNoLockNorChangeAndTheNextS
             }
             const std::string struck = FaultInjector::CountedFaultStruck();
             SCOPED_TRACE("struck " + struck);
-            FaultInjector::Reset();
+            faults.Clear();
             if (started) {
                 // A fault the views got over: the board runs and says so at most once.
                 EXPECT_LE(boxes.size(), 1u);

@@ -3,11 +3,12 @@
 #include "data/LockHolder.h"
 #include "jobs/JobSchema.h"
 #include "jobs/JobTables.h"
+#include "support/Jobsdb.h"
 
-#include <cstdio>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 using namespace ws;
 using namespace ws::test;
@@ -43,8 +44,10 @@ protected:
     }
 
     void Jobsdb(const std::vector<std::string>& args) {
-        const std::string command = JobsdbCommand(args);
-        ASSERT_EQ(std::system((command + " >/dev/null").c_str()), 0) << command;
+        std::vector<std::string> words = JobsdbDatabase();
+        words.insert(words.end(), args.begin(), args.end());
+        const ProgramRun run = RunJobsdb(words);
+        ASSERT_EQ(run.status, 0) << run.command << "\n" << run.output;
     }
 
     std::string Current() { return m_View->FieldNamed("OptionName")->AsString(); }
@@ -118,36 +121,31 @@ TEST(JobsdbTool, DemoDumpAndLocatePrintWhatTheViewsRead) {
     char pattern[] = "/tmp/ws-jobsdb-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
-    const auto run = [&dir](const std::string& args, int& status) {
-        const std::string command = std::string(JOBSDB_PATH) + " --dir '" + dir + "' " + args + " 2>&1";
-        FILE* pipe = ::popen(command.c_str(), "r");
-        std::string output;
-        char chunk[4096];
-        std::size_t n = 0;
-        while (pipe && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-            output.append(chunk, n);
-        status = pipe ? ::pclose(pipe) : -1;
-        return output;
+    const auto run = [&dir](std::vector<std::string> words, int& status) {
+        words.insert(words.begin(), {"--dir", dir});
+        const ProgramRun ran = RunJobsdb(words);
+        status = ran.status;
+        return ran.output;
     };
     int status = 0;
-    run("demo --today 2026-03-15", status);
+    run({"demo", "--today", "2026-03-15"}, status);
     ASSERT_EQ(status, 0);
-    const std::string options = run("dump Options.DB", status);
+    const std::string options = run({"dump", "Options.DB"}, status);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(options.rfind("OptionName\tOptionValue\nBand 1\tclRed\n", 0), 0u) << options;
     EXPECT_NE(options.find("Band 5\tclGreen\n"), std::string::npos);
     EXPECT_NE(options.find("\nRecordCount: 6\n"), std::string::npos);
 
-    const std::string orders = run("dump OrderHead.DB --index iDueDateA", status);
+    const std::string orders = run({"dump", "OrderHead.DB", "--index", "iDueDateA"}, status);
     EXPECT_EQ(orders.rfind("Index\tOrderNo\tClientID\tName\tAddress\t", 0), 0u);
     EXPECT_NE(orders.find("\nRecordCount: 90\n"), std::string::npos);
 
-    EXPECT_EQ(run("locate Options.DB OptionName 'Band 2'", status), "Band 2\tclMaroon\n");
-    EXPECT_EQ(run("locate Options.DB OptionName 'band 2'", status), "not found\n");
+    EXPECT_EQ(run({"locate", "Options.DB", "OptionName", "Band 2"}, status), "Band 2\tclMaroon\n");
+    EXPECT_EQ(run({"locate", "Options.DB", "OptionName", "band 2"}, status), "not found\n");
     // Run again, init keeps the tables that exist, rows and all.
-    run("init", status);
+    run({"init"}, status);
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(run("dump Options.DB", status), options);
+    EXPECT_EQ(run({"dump", "Options.DB"}, status), options);
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
 }

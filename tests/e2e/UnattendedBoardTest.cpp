@@ -119,6 +119,7 @@ TEST_F(UnattendedBoard, AFailedTicksReportLeftOpenForAMinuteDoesNotStopTheRefres
     int mostBoxes = 0;     // boxes seen on the screen at once
     bool boxStayed = true; // the report stayed on the screen all the minute
     const SteadyClock::time_point began = SteadyClock::now();
+    FaultInjector::Scope faults;
     ws->SetTimer(200, [&] {
         if (SteadyClock::now() - began > 150s) {
             ADD_FAILURE() << "the test ran out of time";
@@ -130,13 +131,13 @@ TEST_F(UnattendedBoard, AFailedTicksReportLeftOpenForAMinuteDoesNotStopTheRefres
             if (!MainWindowShowing())
                 return;
             // The next tick's refresh of the first list fails in the engine.
-            FaultInjector::FailOperation("ForceReread", engine::esIOError);
+            faults.FailOperation("ForceReread", engine::esIOError);
             phase = Phase::Failing;
             return;
         case Phase::Failing:
             if (!ws->IsMessageBoxOpen())
                 return;
-            FaultInjector::Reset();
+            faults.Clear();
             opened = SteadyClock::now();
             phase = Phase::BoxOpen;
             AddJob();
@@ -173,6 +174,7 @@ TEST_F(UnattendedBoard, TheNightlyCloseEndsTheProgramWhileAFailedTicksReportIsOp
     TDateTime openedAt = 0;
     TDateTime lastSeenOpen = 0;
     bool armed = false;
+    FaultInjector::Scope faults;
     ws->SetTimer(100, [&] {
         const TDateTime now = clock.Now();
         if (now > At("00:01:40.000")) {
@@ -180,13 +182,13 @@ TEST_F(UnattendedBoard, TheNightlyCloseEndsTheProgramWhileAFailedTicksReportIsOp
             return;
         }
         if (!armed && MainWindowShowing()) {
-            FaultInjector::FailOperation("ForceReread", engine::esIOError);
+            faults.FailOperation("ForceReread", engine::esIOError);
             armed = true;
         }
         if (ws->IsMessageBoxOpen()) {
             if (openedAt == 0) {
                 openedAt = now;
-                FaultInjector::Reset();
+                faults.Clear();
             }
             lastSeenOpen = now;
         }

@@ -56,7 +56,6 @@ TEST(EngineStatus, TextsAndNamesComeFromOneTable) {
 }
 
 TEST(EngineStart, CountsStartsAndRefusesWorkWhenStopped) {
-    FaultInjector::Reset();
     ASSERT_EQ(EngineStartCount(), 0);
     hDatabase db = 0;
     EXPECT_EQ(OpenDatabase("/tmp", OpenMode::ReadOnly, ShareMode::Shared, db), esNotStarted);
@@ -71,7 +70,6 @@ TEST(EngineStart, CountsStartsAndRefusesWorkWhenStopped) {
 }
 
 TEST(EngineStart, ForcedStartFailureLeavesEngineStopped) {
-    FaultInjector::Reset();
     FaultInjector::Scope faults;
     faults.FailOperation("EngineInit", esLibraryStartFailed);
     EXPECT_EQ(EngineInit(), esLibraryStartFailed);

@@ -125,7 +125,8 @@ TEST_F(JewishRowsTest, ARowLockedElsewhereIsShownNotRewrittenAndReportedOncePerL
 }
 
 TEST_F(JewishRowsTest, AFailedRewriteIsReportedAndTheNextTickShowsEverything) {
-    engine::FaultInjector::FailOperation("ModifyRecord", engine::esIOError);
+    engine::FaultInjector::Scope faults;
+    faults.FailOperation("ModifyRecord", engine::esIOError);
     try {
         JobsDM->JobsTable()->Refresh();
         FAIL() << "a failed write went unnoticed";
@@ -136,7 +137,7 @@ TEST_F(JewishRowsTest, AFailedRewriteIsReportedAndTheNextTickShowsEverything) {
     // The view is back in Browse and the office can change the job.
     EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
     EXPECT_EQ(LockedJewishRows(), Names{});
-    engine::FaultInjector::Reset();
+    faults.Clear();
     for (int tick = 0; tick < 2; ++tick) {
         JobsDM->JobsTable()->Refresh();
         EXPECT_EQ(TopList(), kAllShown);
@@ -177,14 +178,15 @@ TEST_F(JewishRowsTest, AFaultAtAnyEngineCallOfATickIsRecoveredByTheNextTick) {
     int quiet = 0; // ticks in a row that met no fault: k is past the tick's last call
     for (int k = 1; k < 1000 && quiet < 10; ++k) {
         SCOPED_TRACE("engine call " + std::to_string(k));
-        engine::FaultInjector::FailNthCall(k, engine::esIOError);
+        engine::FaultInjector::Scope faults;
+        faults.FailNthCall(k, engine::esIOError);
         bool threw = false;
         try {
             JobsDM->JobsTable()->Refresh();
         } catch (const Exception&) {
             threw = true;
         }
-        engine::FaultInjector::Reset();
+        faults.Clear();
         EXPECT_EQ(JobsDM->JewishTable()->State(), dsBrowse);
         EXPECT_EQ(LockedJewishRows(), Names{});
         JobsDM->JobsTable()->Refresh();
