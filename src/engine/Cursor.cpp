@@ -210,20 +210,16 @@ EngineStatus Cursor::Connect() {
 }
 
 EngineStatus Cursor::InstallRowGuard() {
-    int rc = 0;
     bool sequence = false;
-    {
-        Statement stmt = m_Db.Prepare(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", &rc);
-        if (rc != SQLITE_OK)
-            return Storage(rc);
-        rc = stmt.Step();
-        if (rc != SQLITE_ROW)
-            return Storage(rc);
-        sequence = stmt.Int(0) > 0;
-    }
+    bool found = false;
+    if (EngineStatus s = OneRow(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", {},
+            [&](Statement& row) { sequence = row.Int(0) > 0; }, found))
+        return s;
+    if (!found)
+        return Storage(SQLITE_DONE);
     for (const std::string& sql : TableSchema::RowGuardSql(sequence)) {
-        rc = m_Db.Exec(sql);
+        const int rc = m_Db.Exec(sql);
         if (rc != SQLITE_OK)
             return Storage(rc);
     }
@@ -380,21 +376,34 @@ EngineStatus Cursor::EachRow(Statement& stmt, Row&& row, RowsEnd& end) {
 }
 
 template <typename Row>
-EngineStatus Cursor::OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row,
-                            bool& found) {
-    found = false;
+EngineStatus Cursor::EachRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row) {
     Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
     RowsEnd end = RowsEnd::Done;
+    return EachRow(*stmt, row, end);
+}
+
+template <typename Row>
+EngineStatus Cursor::OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row,
+                            bool& found) {
+    found = false;
+    return EachRow(sql, params, [&](Statement& at) {
+        found = true;
+        row(at);
+        return RowsEnd::Stopped;
+    });
+}
+
+EngineStatus Cursor::Execute(Statement& stmt) {
+    RowsEnd end = RowsEnd::Done;
     return EachRow(
-        *stmt,
-        [&](Statement& at) {
-            found = true;
-            row(at);
-            return RowsEnd::Stopped;
-        },
-        end);
+        stmt, [](Statement&) { return RowsEnd::Next; }, end);
+}
+
+EngineStatus Cursor::Execute(const std::string& sql, const std::vector<SqlValue>& params) {
+    Statement* stmt = Bound(sql, params, m_Statements);
+    return stmt ? Execute(*stmt) : m_PrepareStatus;
 }
 
 EngineStatus Cursor::Storage(int rc) {
@@ -758,27 +767,20 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
     }
     const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" + filters +
                             " ORDER BY " + order + "rowid LIMIT " + std::to_string(kOrderListRows + 1);
-    Statement* stmt = Bound(sql, params, m_Statements);
-    if (!stmt)
-        return m_PrepareStatus;
-    RowsEnd end = RowsEnd::Done;
-    const EngineStatus s = EachRow(
-        *stmt,
-        [&](Statement& row) {
-            if (list.rowIds.size() == kOrderListRows) {
-                list.overLong = true;
-                return RowsEnd::Stopped;
-            }
-            std::vector<SqlValue> key;
-            key.reserve(n);
-            for (std::size_t i = 0; i < n; ++i)
-                key.push_back(row.Column(static_cast<int>(i + 1)));
-            list.at.emplace(row.Int(0), list.rowIds.size());
-            list.rowIds.push_back(row.Int(0));
-            list.keys.push_back(std::move(key));
-            return RowsEnd::Next;
-        },
-        end);
+    const EngineStatus s = EachRow(sql, params, [&](Statement& row) {
+        if (list.rowIds.size() == kOrderListRows) {
+            list.overLong = true;
+            return RowsEnd::Stopped;
+        }
+        std::vector<SqlValue> key;
+        key.reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            key.push_back(row.Column(static_cast<int>(i + 1)));
+        list.at.emplace(row.Int(0), list.rowIds.size());
+        list.rowIds.push_back(row.Int(0));
+        list.keys.push_back(std::move(key));
+        return RowsEnd::Next;
+    });
     // The scan filled the connection's page cache with pages the reads by row id seldom need
     // again; it is given back, so that the caches of several such scans are not all resident at
     // once.
@@ -987,24 +989,30 @@ EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
     if (!stmt)
         return m_PrepareStatus;
     std::vector<std::uint8_t> record(m_Schema.RecordSize());
-    int rc = 0;
-    while ((rc = stmt->Step()) == SQLITE_ROW) {
-        if (stmt->IsNull(m_Columns[fieldNo - 1u]))
-            continue;
-        DecodeField(*stmt, fieldNo - 1u, record.data());
-        const std::string text = FieldText(field, record.data());
-        if (map.texts.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
-            rc = SQLITE_NOMEM;
-            break;
-        }
-        map.entries.push_back({static_cast<std::uint32_t>(map.texts.size()),
-                               static_cast<std::uint32_t>(text.size()), stmt->Int(0)});
-        map.texts += text;
-    }
-    stmt->Reset();
+    bool tooMuch = false; // more text than the map's offsets reach
+    RowsEnd end = RowsEnd::Done;
+    EngineStatus s = EachRow(
+        *stmt,
+        [&](Statement& row) {
+            if (row.IsNull(m_Columns[fieldNo - 1u]))
+                return RowsEnd::Next;
+            DecodeField(row, fieldNo - 1u, record.data());
+            const std::string text = FieldText(field, record.data());
+            if (map.texts.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
+                tooMuch = true;
+                return RowsEnd::Stopped;
+            }
+            map.entries.push_back({static_cast<std::uint32_t>(map.texts.size()),
+                                   static_cast<std::uint32_t>(text.size()), row.Int(0)});
+            map.texts += text;
+            return RowsEnd::Next;
+        },
+        end);
+    if (!s && tooMuch)
+        s = Storage(SQLITE_NOMEM);
     // As after the scan for an order list: the pages of the whole table are not kept.
     sqlite3_db_release_memory(m_Db.Handle());
-    if (rc == SQLITE_DONE) {
+    if (!s) {
         // A stable sort keeps the rows of one text in scan order, so the first is kept.
         std::stable_sort(
             map.entries.begin(), map.entries.end(),
@@ -1016,13 +1024,11 @@ EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
                           map.entries.end());
         map.entries.shrink_to_fit();
         map.texts.shrink_to_fit();
+        return esOk;
     }
-    if (rc != SQLITE_DONE) {
-        map.Clear();
-        map.dataVersion = -1;
-        return Storage(rc);
-    }
-    return esOk;
+    map.Clear();
+    map.dataVersion = -1;
+    return s;
 }
 
 EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
@@ -1148,16 +1154,15 @@ EngineStatus Cursor::BeginWrite() {
     return rc == SQLITE_OK ? esOk : Storage(rc);
 }
 
-EngineStatus Cursor::CommitWrite(int rc) {
-    if (rc != SQLITE_DONE && rc != SQLITE_OK) {
-        const EngineStatus s = Storage(rc);
+EngineStatus Cursor::EndWrite(EngineStatus s) {
+    if (s) {
         m_Db.Exec("ROLLBACK");
         return s;
     }
-    rc = m_Db.Exec("COMMIT");
+    const int rc = m_Db.Exec("COMMIT");
     if (rc == SQLITE_OK)
         return esOk;
-    const EngineStatus s = Storage(rc);
+    s = Storage(rc);
     m_Db.Exec("ROLLBACK");
     return s;
 }
@@ -1272,15 +1277,8 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
         sql = std::string("UPDATE ") + TableSchema::DataTable + " SET " + sets + " WHERE rowid = ?";
         values.emplace_back(target);
     }
-    Statement* stmt = Cached(sql);
-    if (!stmt)
-        return rollback(m_PrepareStatus);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), values[i]);
-    int rc = stmt->Step();
-    stmt->Reset();
-    if (rc != SQLITE_DONE)
-        return rollback(Storage(rc));
+    if (EngineStatus s = Execute(sql, values))
+        return rollback(s);
     if (!insert && sqlite3_changes(m_Db.Handle()) == 0)
         return rollback(Errors::Fail(esRecordDeleted));
     std::int64_t rowId = target;
@@ -1294,7 +1292,7 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
     std::vector<SqlValue> key;
     if (EngineStatus s = FetchRow(rowId, found, passes, key))
         return rollback(s);
-    if (EngineStatus s = CommitWrite(SQLITE_DONE))
+    if (EngineStatus s = EndWrite(esOk))
         return s;
     for (std::uint64_t id : usedMemos)
         m_PendingMemos.erase(id);
@@ -1319,20 +1317,16 @@ void Cursor::Unlock(std::int64_t rowId, bool dropped) {
 }
 
 EngineStatus Cursor::DeleteRow(std::int64_t rowId) {
-    EngineStatus s = BeginWrite();
-    if (!s) {
-        Statement* stmt = Cached(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?");
-        int rc = SQLITE_ERROR;
-        if (stmt) {
-            stmt->Bind(1, rowId);
-            rc = stmt->Step();
-            stmt->Reset();
-        }
-        const bool deleted = sqlite3_changes(m_Db.Handle()) > 0;
-        s = CommitWrite(rc);
-        if (!s && !deleted)
-            s = Errors::Fail(esRecordDeleted);
-    }
+    if (EngineStatus s = BeginWrite())
+        return s;
+    Statement* stmt = Bound(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?",
+                            {rowId}, m_Statements);
+    // A delete that cannot be prepared fails as a plain storage error.
+    EngineStatus s = stmt ? Execute(*stmt) : Storage(SQLITE_ERROR);
+    const bool deleted = sqlite3_changes(m_Db.Handle()) > 0;
+    s = EndWrite(s);
+    if (!s && !deleted)
+        s = Errors::Fail(esRecordDeleted);
     return s;
 }
 
@@ -1379,23 +1373,16 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     const bool rowFilters = HasRowFilters();
     const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
                             TableSchema::DataTable + " WHERE 1" + FilterSql(params);
-    Statement* stmt = Bound(sql, params, m_Statements);
-    if (!stmt)
-        return m_PrepareStatus;
-    RowsEnd end = RowsEnd::Done;
-    const EngineStatus s = EachRow(
-        *stmt,
-        [&](Statement& row) {
-            if (!rowFilters) {
-                count = static_cast<std::uint32_t>(row.Int(0));
-                return RowsEnd::Next;
-            }
-            m_TestRow = &row;
-            m_TestDecoded = false;
-            count += PassesFilters() ? 1 : 0;
+    const EngineStatus s = EachRow(sql, params, [&](Statement& row) {
+        if (!rowFilters) {
+            count = static_cast<std::uint32_t>(row.Int(0));
             return RowsEnd::Next;
-        },
-        end);
+        }
+        m_TestRow = &row;
+        m_TestDecoded = false;
+        count += PassesFilters() ? 1 : 0;
+        return RowsEnd::Next;
+    });
     m_TestRow = nullptr;
     if (s)
         return s;
@@ -1431,23 +1418,16 @@ EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks)
         return s;
     if (EngineStatus s = BeginWrite())
         return s;
-    int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
+    const int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
+    EngineStatus s = rc == SQLITE_OK ? esOk : Storage(rc);
     for (const ValidityCheck& check : checks) {
-        if (rc != SQLITE_OK)
+        if (s)
             break;
-        Statement* stmt = Cached(std::string("INSERT INTO ") + TableSchema::ChecksTable + " VALUES (?, ?)");
-        if (!stmt) {
-            m_Db.Exec("ROLLBACK");
-            return m_PrepareStatus;
-        }
-        stmt->Bind(1, static_cast<std::int64_t>(check.fieldNo));
-        stmt->Bind(2, check.picture);
-        rc = stmt->Step();
-        stmt->Reset();
-        rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        s = Execute(std::string("INSERT INTO ") + TableSchema::ChecksTable + " VALUES (?, ?)",
+                    {static_cast<std::int64_t>(check.fieldNo), check.picture});
     }
-    if (EngineStatus s = CommitWrite(rc == SQLITE_OK ? SQLITE_DONE : rc))
-        return s;
+    if (EngineStatus ended = EndWrite(s))
+        return ended;
     m_Schema.SetChecks(checks);
     return esOk;
 }

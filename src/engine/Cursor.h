@@ -190,13 +190,19 @@ private:
     // statement reset (Stopped), or stop with the statement left on the row (Held). Done: the
     // rows ran out.
     enum class RowsEnd { Next, Done, Stopped, Held };
-    // The one loop every read of this driver runs: steps the statement, hands each row to row()
+    // The one loop every statement of this driver runs: steps the statement, hands each row to row()
     // until it says otherwise, resets the statement (unless held) and maps a storage error.
     template <typename Row>
     EngineStatus EachRow(Statement& stmt, Row&& row, RowsEnd& end);
+    // The same loop through a statement prepared once (from cache) with its parameters bound.
+    template <typename Row>
+    EngineStatus EachRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row);
     // A statement read for its first row only: row() is called on it when there is one (found).
     template <typename Row>
     EngineStatus OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row, bool& found);
+    // A statement that gives no rows (a write), run to its end.
+    EngineStatus Execute(Statement& stmt);
+    EngineStatus Execute(const std::string& sql, const std::vector<SqlValue>& params);
     const std::string& SelectList() const;
     std::string KeyColumn(std::size_t i) const;
     std::string OrderBy(bool descending) const;
@@ -243,7 +249,9 @@ private:
     EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus RowIdAfterInsert(std::int64_t& rowId);
     EngineStatus BeginWrite();
-    EngineStatus CommitWrite(int rc);
+    // Commits the write transaction begun by BeginWrite, or rolls it back when the write failed (s):
+    // the write's failure, or the commit's, is the answer.
+    EngineStatus EndWrite(EngineStatus s);
     EngineStatus Storage(int rc);
 
     std::string m_TablePath;
