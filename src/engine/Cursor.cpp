@@ -882,43 +882,41 @@ EngineStatus Cursor::ReadFromList(Direction direction, std::int64_t& rowId, bool
         answered = true;
         return esRecordNotFound;
     }
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(m_OrderList.rowIds[place], found, passes, key)) {
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(m_OrderList.rowIds[place], row)) {
         answered = true;
         return s;
     }
-    if (!found || !passes || key != m_OrderList.keys[place]) {
+    if (!row.found || !row.passes || row.key != m_OrderList.keys[place]) {
         // Committed to since the list was checked: this read steps through the file itself.
         m_OrderList.valid = false;
         return esOk;
     }
     rowId = m_OrderList.rowIds[place];
-    m_Position = {Where::Row, std::move(key), rowId, true};
+    m_Position = {Where::Row, std::move(row.key), rowId, true};
     answered = true;
     return esOk;
 }
 
-EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+EngineStatus Cursor::FetchRow(std::int64_t rowId, FetchedRow& fetched) {
     // The filters said in SQL are tested by SQL here too, exactly as a scan would test them; the
     // others by their own code below.
     std::vector<SqlValue> params;
     const std::string conditions = FilterSql(params);
     const std::string test = conditions.empty() ? ", 1" : ", CASE WHEN 1" + conditions + " THEN 1 ELSE 0 END";
     params.emplace_back(rowId);
-    passes = false;
+    fetched.passes = false;
     return OneRow(
         "SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?", params,
         [&](Statement& row) {
             m_TestRow = &row;
             m_TestDecoded = false;
-            passes = row.Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
+            fetched.passes = row.Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
             TestRowData();
-            key = KeyOf(row);
+            fetched.key = KeyOf(row);
             m_TestRow = nullptr;
         },
-        found);
+        fetched.found);
 }
 
 EngineStatus Cursor::TakeLock(std::int64_t rowId) {
@@ -1067,16 +1065,14 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
             SetToEnd();
             return esOk;
         }
-        bool exists = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
+        FetchedRow row;
         const std::int64_t rowId = entry->rowId;
-        if (EngineStatus s = FetchRow(rowId, exists, passes, key))
+        if (EngineStatus s = FetchRow(rowId, row))
             return s;
-        if (exists && FieldText(*field, m_Scratch.data()) == text) {
+        if (row.found && FieldText(*field, m_Scratch.data()) == text) {
             answered = true;
             found = true;
-            m_Position = {Where::Row, key, rowId, true};
+            m_Position = {Where::Row, row.key, rowId, true};
             return FinishRead(LockType::None, record);
         }
         // Another program committed between the two reads: build the map again.
@@ -1234,19 +1230,17 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
     };
     if (!insert) {
         // The row as it is inside the write transaction: nobody can change it before we commit.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
+        FetchedRow row;
+        if (EngineStatus s = FetchRow(target, row))
             return rollback(s);
-        if (!found)
+        if (!row.found)
             return rollback(Errors::Fail(esRecordDeleted));
         if (!reference) {
             const std::vector<std::uint8_t> stored = m_Scratch;
             if (EngineStatus s = collect(stored.data(), columns, values, usedMemos))
                 return rollback(s);
             if (columns.empty()) {
-                m_Position = {Where::Row, key, target, passes};
+                m_Position = {Where::Row, row.key, target, row.passes};
                 std::memcpy(record, stored.data(), stored.size());
                 return rollback(esOk);
             }
@@ -1287,17 +1281,15 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
             return rollback(s);
     }
     // The row as written, read before the commit so that it is exactly what this write stored.
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(rowId, row))
         return rollback(s);
     if (EngineStatus s = EndWrite(esOk))
         return s;
     for (std::uint64_t id : usedMemos)
         m_PendingMemos.erase(id);
-    if (found) {
-        m_Position = {Where::Row, key, rowId, passes};
+    if (row.found) {
+        m_Position = {Where::Row, row.key, rowId, row.passes};
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
     } else {
         for (const FieldDesc& field : m_Schema.Fields()) {

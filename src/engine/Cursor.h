@@ -236,7 +236,7 @@ private:
     bool ProbeVersion(std::int64_t& version);
     // Reads one row by id into m_Scratch; passes says whether it passes every active filter,
     // those said in SQL included.
-    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) override;
+    EngineStatus FetchRow(std::int64_t rowId, FetchedRow& fetched) override;
     void Unlock(std::int64_t rowId, bool dropped) override;
     EngineStatus DataVersion(std::int64_t& version);
     EngineStatus BuildKeyMap(std::uint16_t fieldNo, KeyMap& map);

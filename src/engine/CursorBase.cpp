@@ -67,13 +67,11 @@ EngineStatus CursorBase::SwitchToIndex(const std::string& indexName) {
     if (EngineStatus s = Live())
         return s;
     // Stay on the same row; its key is now the new index's key.
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(m_Position.rowId, row))
         return s;
-    if (found)
-        m_Position = {Where::Row, key, m_Position.rowId, m_Position.onRow && passes};
+    if (row.found)
+        m_Position = {Where::Row, row.key, m_Position.rowId, m_Position.onRow && row.passes};
     else
         SetToBegin();
     return esOk;
@@ -157,18 +155,16 @@ EngineStatus CursorBase::FinishRead(LockType lock, std::uint8_t* record) {
         if (EngineStatus s = TakeLock(rowId))
             return s;
         // Read again once the lock is ours: a writer that held it may have committed meanwhile.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        EngineStatus s = FetchRow(rowId, found, passes, key);
-        if (s || !found || !passes) {
+        FetchedRow row;
+        EngineStatus s = FetchRow(rowId, row);
+        if (s || !row.found || !row.passes) {
             if (!wasLocked || !s)
                 Unlock(rowId, wasLocked);
             if (!s)
                 m_Position.onRow = false;
             return s ? s : Errors::Fail(esRecordDeleted);
         }
-        m_Position.key = key;
+        m_Position.key = row.key;
         m_LockImages[rowId] = m_Scratch;
     } else {
         m_LastRead = m_Scratch;
@@ -188,16 +184,14 @@ EngineStatus CursorBase::Read(Direction direction, LockType lock, std::uint8_t* 
             return Errors::Fail(esEOF);
         if (!m_Position.onRow)
             return Errors::Fail(esRecordDeleted);
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
+        FetchedRow row;
+        if (EngineStatus s = FetchRow(m_Position.rowId, row))
             return s;
-        if (!found || !passes) {
+        if (!row.found || !row.passes) {
             m_Position.onRow = false;
             return Errors::Fail(esRecordDeleted);
         }
-        m_Position.key = key;
+        m_Position.key = row.key;
         return FinishRead(lock, record);
     }
     const bool next = direction == Direction::Next;
@@ -218,14 +212,12 @@ EngineStatus CursorBase::FollowPosition(const Position& source) {
     }
     if (EngineStatus s = Live())
         return s;
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(source.rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(source.rowId, row))
         return s;
-    if (!found || !passes)
+    if (!row.found || !row.passes)
         return Errors::Fail(esRecordDeleted);
-    m_Position = {Where::Row, key, source.rowId, true};
+    m_Position = {Where::Row, row.key, source.rowId, true};
     return esOk;
 }
 
@@ -268,13 +260,11 @@ EngineStatus CursorBase::SetToBookmark(const std::uint8_t* bookmark) {
     if (EngineStatus s = Live())
         return s;
     const std::int64_t rowId = Load<std::int64_t>(bookmark);
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(rowId, row))
         return s;
-    if (found && passes) {
-        m_Position = {Where::Row, key, rowId, true};
+    if (row.found && row.passes) {
+        m_Position = {Where::Row, row.key, rowId, true};
         return esOk;
     }
     // Gone, or no longer passing the filters: the cursor rests where the row was in this order.
@@ -492,13 +482,11 @@ bool CursorBase::FieldChanged(const FieldDesc& field, const std::uint8_t* record
 }
 
 EngineStatus CursorBase::ShowStoredRow(std::int64_t rowId, std::uint8_t* record) {
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(rowId, row))
         return s;
-    if (found) {
-        m_Position = {Where::Row, key, rowId, passes};
+    if (row.found) {
+        m_Position = {Where::Row, row.key, rowId, row.passes};
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
     } else {
         m_Position.onRow = false;

@@ -71,6 +71,13 @@ protected:
         std::int64_t rowId = 0;
         bool onRow = false;
     };
+    // A row read by id: whether the table has it, whether it passes every active filter, and its
+    // key in the active index.
+    struct FetchedRow {
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+    };
     struct Filter {
         hFilter handle = 0;
         std::uint16_t priority = 0;
@@ -86,9 +93,8 @@ protected:
     virtual EngineStatus Live() { return esOk; }
     // The index in force changed: whatever the driver kept for the old order goes.
     virtual void IndexChanged() {}
-    // Reads one row by id into m_Scratch; passes says whether it passes every active filter.
-    virtual EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes,
-                                  std::vector<SqlValue>& key) = 0;
+    // Reads one row by id into m_Scratch.
+    virtual EngineStatus FetchRow(std::int64_t rowId, FetchedRow& row) = 0;
     // Moves to the next (or prior) row passing the filters, read into m_Scratch:
     // esRecordNotFound when there is none.
     virtual EngineStatus ReadAdjacent(Direction direction) = 0;

@@ -587,18 +587,18 @@ EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& ext
     }
 }
 
-EngineStatus PgCursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+EngineStatus PgCursor::FetchRow(std::int64_t rowId, FetchedRow& fetched) {
     PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " +
                              Quote(m_RowIdColumn) + " = $1::bigint",
                          {std::to_string(rowId)});
     if (!rows.Ok())
         return Failed(rows);
-    found = rows.Rows() > 0;
-    passes = false;
-    if (found) {
+    fetched.found = rows.Rows() > 0;
+    fetched.passes = false;
+    if (fetched.found) {
         DecodeRow(rows, 0, m_Scratch.data());
-        passes = PassesFilters();
-        key = KeyOfRow(rows, 0);
+        fetched.passes = PassesFilters();
+        fetched.key = KeyOfRow(rows, 0);
     }
     return esOk;
 }
@@ -713,12 +713,10 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
     const std::int64_t target = m_Position.rowId;
     std::vector<std::uint8_t> stored;
     if (!insert && !reference) {
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
+        FetchedRow row;
+        if (EngineStatus s = FetchRow(target, row))
             return s;
-        if (!found)
+        if (!row.found)
             return Errors::Fail(esRecordDeleted);
         stored = m_Scratch;
         reference = stored.data();

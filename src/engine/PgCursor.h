@@ -70,7 +70,7 @@ private:
     // Scans from the position (rows matching extra, in order) for the first row passing the
     // filters; esRecordNotFound when there is none.
     EngineStatus Scan(bool next, bool fromPosition, const std::string& extra, std::vector<PgParam> params);
-    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) override;
+    EngineStatus FetchRow(std::int64_t rowId, FetchedRow& fetched) override;
     EngineStatus ReadAdjacent(Direction direction) override;
     EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus DeleteRow(std::int64_t rowId) override;
