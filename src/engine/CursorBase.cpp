@@ -53,6 +53,12 @@ std::uint16_t CursorBase::IndexTag() const {
     return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
 }
 
+EngineStatus CursorBase::FetchLive(std::int64_t rowId, FetchedRow& row) {
+    if (EngineStatus s = Live())
+        return s;
+    return FetchRow(rowId, row);
+}
+
 EngineStatus CursorBase::SwitchToIndex(const std::string& indexName) {
     const IndexDesc* index = nullptr;
     if (!indexName.empty()) {
@@ -64,11 +70,9 @@ EngineStatus CursorBase::SwitchToIndex(const std::string& indexName) {
     IndexChanged();
     if (m_Position.where != Where::Row)
         return esOk;
-    if (EngineStatus s = Live())
-        return s;
     // Stay on the same row; its key is now the new index's key.
     FetchedRow row;
-    if (EngineStatus s = FetchRow(m_Position.rowId, row))
+    if (EngineStatus s = FetchLive(m_Position.rowId, row))
         return s;
     if (row.found)
         m_Position = {Where::Row, row.key, m_Position.rowId, m_Position.onRow && row.passes};
@@ -210,10 +214,8 @@ EngineStatus CursorBase::FollowPosition(const Position& source) {
         m_Position = source;
         return esOk;
     }
-    if (EngineStatus s = Live())
-        return s;
     FetchedRow row;
-    if (EngineStatus s = FetchRow(source.rowId, row))
+    if (EngineStatus s = FetchLive(source.rowId, row))
         return s;
     if (!row.found || !row.passes)
         return Errors::Fail(esRecordDeleted);
@@ -257,11 +259,9 @@ EngineStatus CursorBase::SetToBookmark(const std::uint8_t* bookmark) {
     }
     if (where != static_cast<std::uint8_t>(Where::Row))
         return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
-    if (EngineStatus s = Live())
-        return s;
     const std::int64_t rowId = Load<std::int64_t>(bookmark);
     FetchedRow row;
-    if (EngineStatus s = FetchRow(rowId, row))
+    if (EngineStatus s = FetchLive(rowId, row))
         return s;
     if (row.found && row.passes) {
         m_Position = {Where::Row, row.key, rowId, true};

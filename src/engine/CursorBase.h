@@ -114,6 +114,8 @@ protected:
     virtual std::optional<SqlCondition> PushDownOf(const CompiledFilter&) const { return std::nullopt; }
 
     // ---- shared by the drivers ----
+    // Reads one row by id, the table checked (Live) first.
+    EngineStatus FetchLive(std::int64_t rowId, FetchedRow& row);
     EngineStatus CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
     // Read-only, or a check on a field the table does not have: why validity checks cannot be set.
     EngineStatus CheckValidityChecks(const std::vector<ValidityCheck>& checks) const;
