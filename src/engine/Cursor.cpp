@@ -1081,26 +1081,15 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
     return esOk;
 }
 
-EngineStatus Cursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                     const std::uint8_t* key, std::uint8_t* record) {
-    if (!m_Index)
-        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
-    const std::size_t n = m_Index->fields.size();
-    const std::size_t count = fieldCount == 0 ? n : fieldCount;
-    if (count > n)
-        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+EngineStatus Cursor::SeekKey(const std::vector<KeyTerm>& terms) {
     Segment segment{"1", {}, false, {}};
-    for (std::size_t i = 0; i < count; ++i) {
-        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        SqlValue value = codec::SqlOf(field, key);
-        const bool last = i + 1 == count;
-        if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
-            const std::string& whole = std::get<std::string>(value);
-            std::string prefix(Utf8Left(whole, partialLength));
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (terms[i].prefix) {
+            const std::string prefix = std::get<std::string>(terms[i].value);
             segment.where += " AND " + KeyColumn(i) + " >= ?";
             segment.params.emplace_back(prefix);
             const bool noCase = m_Index->caseInsensitive;
-            const int column = m_Columns[field.number - 1u];
+            const int column = m_Columns[m_Index->fields[i] - 1u];
             segment.within = [prefix, noCase, column](Statement& stmt) {
                 const std::string text = stmt.Text(column);
                 return text.size() >= prefix.size() &&
@@ -1109,16 +1098,11 @@ EngineStatus Cursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t par
             };
         } else {
             segment.where += " AND " + KeyColumn(i) + " IS ?";
-            segment.params.push_back(std::move(value));
+            segment.params.push_back(terms[i].value);
         }
     }
-    if (EngineStatus s = Live())
-        return s;
     std::int64_t rowId = 0;
-    const EngineStatus s = RunSegments({segment}, rowId);
-    if (s == esRecordNotFound)
-        return Errors::Fail(esRecordNotFound);
-    return s ? s : FinishRead(LockType::None, record);
+    return RunSegments({segment}, rowId);
 }
 
 // ---- values -------------------------------------------------------------------------------------

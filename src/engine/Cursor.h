@@ -39,8 +39,6 @@ public:
 
     const std::string& TablePath() const override { return m_TablePath; }
     EngineStatus SetToCursor(const Cursor& source);
-    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                 const std::uint8_t* key, std::uint8_t* record) override;
     // The first row, in the order of the active index, whose string field equals text exactly
     // (case-sensitive, a blank field never equals): what a scan through an equality filter would
     // find, answered from a map of the field's values the cursor keeps for itself and builds again
@@ -210,6 +208,7 @@ private:
     std::string FilterSql(std::vector<SqlValue>& params) const;
     std::vector<Segment> SegmentsFrom(Direction direction) const;
     EngineStatus RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
+    EngineStatus SeekKey(const std::vector<KeyTerm>& terms) override;
     // Prepares a segment's statement (from cache) and binds its parameters and the filters'.
     Statement* SegmentStatement(const Segment& segment, std::map<std::string, Statement>& cache);
     // Steps a segment's statement to its next row passing every filter: esOk on one (the cursor

@@ -293,6 +293,33 @@ EngineStatus CursorBase::CompareBookmarks(const std::uint8_t* a, const std::uint
     return esOk;
 }
 
+// ---- keyed reads --------------------------------------------------------------------------------
+
+EngineStatus CursorBase::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                         const std::uint8_t* key, std::uint8_t* record) {
+    if (!m_Index)
+        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
+    const std::size_t n = m_Index->fields.size();
+    const std::size_t count = fieldCount == 0 ? n : fieldCount;
+    if (count > n)
+        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+    std::vector<KeyTerm> terms;
+    for (std::size_t i = 0; i < count; ++i) {
+        SqlValue value = codec::SqlOf(*m_Schema.Field(m_Index->fields[i]), key);
+        const bool last = i + 1 == count;
+        if (last && partialLength > 0 && std::holds_alternative<std::string>(value))
+            terms.push_back({std::string(Utf8Left(std::get<std::string>(value), partialLength)), true});
+        else
+            terms.push_back({std::move(value), false});
+    }
+    if (EngineStatus s = Live())
+        return s;
+    const EngineStatus s = SeekKey(terms);
+    if (s == esRecordNotFound)
+        return Errors::Fail(esRecordNotFound);
+    return s ? s : FinishRead(LockType::None, record);
+}
+
 // ---- values -------------------------------------------------------------------------------------
 
 EngineStatus CursorBase::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {

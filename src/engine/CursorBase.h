@@ -39,6 +39,8 @@ public:
     EngineStatus GetBookmark(std::uint8_t* bookmark) const override;
     EngineStatus SetToBookmark(const std::uint8_t* bookmark) override;
     EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const override;
+    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                 const std::uint8_t* key, std::uint8_t* record) override;
 
     EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
                           bool& isBlank) const override;
@@ -78,6 +80,13 @@ protected:
         bool passes = false;
         std::vector<SqlValue> key;
     };
+    // What a keyed read asks of one field of the active index, in key order: that it equals the
+    // value (a blank value: that it is blank), or for the last one perhaps only that it begins
+    // with it (prefix: a text of whole characters).
+    struct KeyTerm {
+        SqlValue value;
+        bool prefix = false;
+    };
     struct Filter {
         hFilter handle = 0;
         std::uint16_t priority = 0;
@@ -101,6 +110,9 @@ protected:
     // Writes the record (an insert, or a modify of the row at the position relative to the
     // reference image), reading the row as written back into it.
     virtual EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) = 0;
+    // Moves to the first row, in the order of the active index, that meets every term and passes
+    // the filters, read into m_Scratch: esRecordNotFound when there is none.
+    virtual EngineStatus SeekKey(const std::vector<KeyTerm>& terms) = 0;
     // Deletes the row; esRecordDeleted when it was gone already.
     virtual EngineStatus DeleteRow(std::int64_t rowId) = 0;
     // The stored memo text of a row.

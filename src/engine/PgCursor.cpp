@@ -650,25 +650,17 @@ EngineStatus PgCursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string&,
     return CheckField(fieldNo, field);
 }
 
-EngineStatus PgCursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                       const std::uint8_t* key, std::uint8_t* record) {
-    if (!m_Index)
-        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
-    const std::size_t n = m_Index->fields.size();
-    const std::size_t count = fieldCount == 0 ? n : fieldCount;
-    if (count > n)
-        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+EngineStatus PgCursor::SeekKey(const std::vector<KeyTerm>& terms) {
     std::string where = "TRUE";
     std::vector<PgParam> params;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < terms.size(); ++i) {
         const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        const SqlValue value = codec::SqlOf(field, key);
-        const bool last = i + 1 == count;
+        const SqlValue& value = terms[i].value;
         if (std::holds_alternative<std::monostate>(value)) {
             where += " AND " + KeyExpr(i) + " IS NULL";
-        } else if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
-            // The first partialLength characters; substr counts characters as the field's size does.
-            const std::string prefix(Utf8Left(std::get<std::string>(value), partialLength));
+        } else if (terms[i].prefix) {
+            // The prefix's characters; substr counts characters as the field's size does.
+            const std::string& prefix = std::get<std::string>(value);
             params.push_back(prefix);
             const std::string cut =
                 "substr(" + Column(field) + ", 1, " + std::to_string(Utf8Length(prefix)) + ") COLLATE \"C\"";
@@ -679,10 +671,7 @@ EngineStatus PgCursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t p
             where += " AND " + KeyExpr(i) + " = " + ParamExpr(i, params.size());
         }
     }
-    const EngineStatus s = Scan(true, false, where, params);
-    if (s == esRecordNotFound)
-        return Errors::Fail(esRecordNotFound);
-    return s ? s : FinishRead(LockType::None, record);
+    return Scan(true, false, where, params);
 }
 
 // ---- values -------------------------------------------------------------------------------------

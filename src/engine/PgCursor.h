@@ -39,8 +39,6 @@ public:
     const std::string& ConnInfo() const { return m_ConnInfo; }
 
     const std::string& TablePath() const override { return m_TableName; }
-    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                 const std::uint8_t* key, std::uint8_t* record) override;
     EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
                                 bool& answered, bool& found) override;
 
@@ -72,6 +70,7 @@ private:
     EngineStatus Scan(bool next, bool fromPosition, const std::string& extra, std::vector<PgParam> params);
     EngineStatus FetchRow(std::int64_t rowId, FetchedRow& fetched) override;
     EngineStatus ReadAdjacent(Direction direction) override;
+    EngineStatus SeekKey(const std::vector<KeyTerm>& terms) override;
     EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus DeleteRow(std::int64_t rowId) override;
     EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
