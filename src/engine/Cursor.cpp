@@ -1166,43 +1166,12 @@ EngineStatus Cursor::RowIdAfterInsert(std::int64_t& rowId) {
 // they keep what is stored, also a value of another type than the column's.
 EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) {
     const std::int64_t target = m_Position.rowId;
-    const auto collect = [&](const std::uint8_t* ref, std::vector<std::string>& columns,
-                             std::vector<SqlValue>& values,
-                             std::vector<std::uint64_t>& usedMemos) -> EngineStatus {
-        for (const FieldDesc& field : m_Schema.Fields()) {
-            if (field.subtype == FieldSubtype::AutoInc)
-                continue;
-            if (!insert && !FieldChanged(field, record, ref))
-                continue;
-            const std::uint8_t flag = record[field.offset];
-            if (field.required && flag == TableSchema::FieldBlank)
-                return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
-            if (field.type == FieldType::Blob) {
-                const auto id = Load<std::uint64_t>(record + field.offset + 1);
-                std::string text;
-                bool blank = true;
-                if (EngineStatus s = ReadMemo(field.number, record, text, blank))
-                    return s;
-                if (id != 0)
-                    usedMemos.push_back(id);
-                columns.push_back(TableSchema::Quote(field.name));
-                values.push_back(blank ? SqlValue{} : SqlValue{text});
-                continue;
-            }
-            columns.push_back(TableSchema::Quote(field.name));
-            values.push_back(codec::SqlOf(field, record));
-        }
-        return esOk;
-    };
-
-    std::vector<std::string> columns;
-    std::vector<SqlValue> values;
-    std::vector<std::uint64_t> usedMemos;
+    RowWrite write;
     if (insert || reference) {
-        if (EngineStatus s = collect(reference, columns, values, usedMemos))
+        if (EngineStatus s = CollectWrite(record, insert, reference, write))
             return s;
     }
-    if (!insert && reference && columns.empty())
+    if (!insert && reference && write.fields.empty())
         return ShowStoredRow(target, record); // nothing changed: nothing is written
 
     if (EngineStatus s = BeginWrite())
@@ -1221,9 +1190,9 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
             return rollback(Errors::Fail(esRecordDeleted));
         if (!reference) {
             const std::vector<std::uint8_t> stored = m_Scratch;
-            if (EngineStatus s = collect(stored.data(), columns, values, usedMemos))
+            if (EngineStatus s = CollectWrite(record, insert, stored.data(), write))
                 return rollback(s);
-            if (columns.empty()) {
+            if (write.fields.empty()) {
                 m_Position = {Where::Row, row.key, target, row.passes};
                 std::memcpy(record, stored.data(), stored.size());
                 return rollback(esOk);
@@ -1238,24 +1207,24 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
     if (insert) {
         std::string names;
         std::string marks;
-        for (const std::string& column : columns) {
+        for (const FieldDesc* field : write.fields) {
             names += names.empty() ? "" : ", ";
-            names += column;
+            names += TableSchema::Quote(field->name);
             marks += marks.empty() ? "?" : ", ?";
         }
-        sql = columns.empty() ? std::string("INSERT INTO ") + TableSchema::DataTable + " DEFAULT VALUES"
-                              : std::string("INSERT INTO ") + TableSchema::DataTable + " (" + names +
-                                    ") VALUES (" + marks + ")";
+        sql = write.fields.empty() ? std::string("INSERT INTO ") + TableSchema::DataTable + " DEFAULT VALUES"
+                                   : std::string("INSERT INTO ") + TableSchema::DataTable + " (" + names +
+                                         ") VALUES (" + marks + ")";
     } else {
         std::string sets;
-        for (const std::string& column : columns) {
+        for (const FieldDesc* field : write.fields) {
             sets += sets.empty() ? "" : ", ";
-            sets += column + " = ?";
+            sets += TableSchema::Quote(field->name) + " = ?";
         }
         sql = std::string("UPDATE ") + TableSchema::DataTable + " SET " + sets + " WHERE rowid = ?";
-        values.emplace_back(target);
+        write.values.emplace_back(target);
     }
-    if (EngineStatus s = Execute(sql, values))
+    if (EngineStatus s = Execute(sql, write.values))
         return rollback(s);
     if (!insert && sqlite3_changes(m_Db.Handle()) == 0)
         return rollback(Errors::Fail(esRecordDeleted));
@@ -1270,7 +1239,7 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
         return rollback(s);
     if (EngineStatus s = EndWrite(esOk))
         return s;
-    for (std::uint64_t id : usedMemos)
+    for (std::uint64_t id : write.usedMemos)
         m_PendingMemos.erase(id);
     if (row.found) {
         m_Position = {Where::Row, row.key, rowId, row.passes};

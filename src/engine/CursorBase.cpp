@@ -508,6 +508,35 @@ bool CursorBase::FieldChanged(const FieldDesc& field, const std::uint8_t* record
     return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
 }
 
+EngineStatus CursorBase::CollectWrite(const std::uint8_t* record, bool insert, const std::uint8_t* reference,
+                                      RowWrite& write) {
+    for (const FieldDesc& field : m_Schema.Fields()) {
+        if (field.subtype == FieldSubtype::AutoInc)
+            continue;
+        if (!insert && !FieldChanged(field, record, reference))
+            continue;
+        if (field.required && record[field.offset] == TableSchema::FieldBlank)
+            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
+        SqlValue value;
+        if (field.type == FieldType::Blob) {
+            const auto id = Load<std::uint64_t>(record + field.offset + 1);
+            std::string text;
+            bool blank = true;
+            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
+                return s;
+            if (id != 0)
+                write.usedMemos.push_back(id);
+            if (!blank)
+                value = std::move(text);
+        } else {
+            value = codec::SqlOf(field, record);
+        }
+        write.fields.push_back(&field);
+        write.values.push_back(std::move(value));
+    }
+    return esOk;
+}
+
 EngineStatus CursorBase::ShowStoredRow(std::int64_t rowId, std::uint8_t* record) {
     FetchedRow row;
     if (EngineStatus s = FetchRow(rowId, row))

@@ -87,6 +87,13 @@ protected:
         SqlValue value;
         bool prefix = false;
     };
+    // What a write stores, field by field with its value (a memo's text read), and the pending
+    // memo texts it takes.
+    struct RowWrite {
+        std::vector<const FieldDesc*> fields;
+        std::vector<SqlValue> values;
+        std::vector<std::uint64_t> usedMemos;
+    };
     struct Filter {
         hFilter handle = 0;
         std::uint16_t priority = 0;
@@ -140,6 +147,11 @@ protected:
     EngineStatus FinishRead(LockType lock, std::uint8_t* record);
     bool FieldChanged(const FieldDesc& field, const std::uint8_t* record,
                       const std::uint8_t* reference) const;
+    // The fields a write of record stores: for an insert every field but an auto-increment one,
+    // for a modify those changed relative to the reference image. A required field left blank
+    // refuses the write.
+    EngineStatus CollectWrite(const std::uint8_t* record, bool insert, const std::uint8_t* reference,
+                              RowWrite& write);
     bool HasActiveFilters() const;
     bool HasCallbackFilters() const;
     // Tests the row under test against every active filter the storage does not test itself.

@@ -710,30 +710,14 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
         stored = m_Scratch;
         reference = stored.data();
     }
+    RowWrite write;
+    if (EngineStatus s = CollectWrite(record, insert, reference, write))
+        return s;
     std::vector<std::string> columns;
     std::vector<PgParam> values;
-    std::vector<std::uint64_t> usedMemos;
-    for (const FieldDesc& field : m_Schema.Fields()) {
-        if (field.subtype == FieldSubtype::AutoInc)
-            continue;
-        if (!insert && !FieldChanged(field, record, reference))
-            continue;
-        const std::uint8_t flag = record[field.offset];
-        if (field.required && flag == TableSchema::FieldBlank)
-            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
-        columns.push_back(Column(field));
-        if (field.type == FieldType::Blob) {
-            const auto id = Load<std::uint64_t>(record + field.offset + 1);
-            std::string text;
-            bool blank = true;
-            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
-                return s;
-            if (id != 0)
-                usedMemos.push_back(id);
-            values.push_back(blank ? PgParam{} : PgParam{text});
-            continue;
-        }
-        values.push_back(ToParam(field, codec::SqlOf(field, record)));
+    for (std::size_t i = 0; i < write.fields.size(); ++i) {
+        columns.push_back(Column(*write.fields[i]));
+        values.push_back(ToParam(*write.fields[i], write.values[i]));
     }
     if (!insert && columns.empty())
         return ShowStoredRow(target, record); // nothing changed: nothing is written
@@ -760,7 +744,7 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
         return Failed(rows);
     if (rows.Rows() == 0)
         return Errors::Fail(esRecordDeleted);
-    for (std::uint64_t id : usedMemos)
+    for (std::uint64_t id : write.usedMemos)
         m_PendingMemos.erase(id);
     DecodeRow(rows, 0, m_Scratch.data());
     m_Position = {Where::Row, KeyOfRow(rows, 0), RowIdOf(m_Scratch.data()), PassesFilters()};
