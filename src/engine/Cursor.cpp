@@ -1356,11 +1356,7 @@ EngineStatus Cursor::ForceReread() {
     return Live();
 }
 
-EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
-    if (EngineStatus s = CheckValidityChecks(checks))
-        return s;
-    if (EngineStatus s = Live())
-        return s;
+EngineStatus Cursor::StoreChecks(const std::vector<ValidityCheck>& checks) {
     if (EngineStatus s = BeginWrite())
         return s;
     const int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
@@ -1371,10 +1367,7 @@ EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks)
         s = Execute(std::string("INSERT INTO ") + TableSchema::ChecksTable + " VALUES (?, ?)",
                     {static_cast<std::int64_t>(check.fieldNo), check.picture});
     }
-    if (EngineStatus ended = EndWrite(s))
-        return ended;
-    m_Schema.SetChecks(checks);
-    return esOk;
+    return EndWrite(s);
 }
 
 } // namespace ws::engine

@@ -52,7 +52,6 @@ public:
     EngineStatus RowCount(std::uint32_t& count) override;
 
     EngineStatus ForceReread() override;
-    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
 
     // For RecordBuffer: the row under test.
     const std::uint8_t* TestRowData() override;
@@ -171,6 +170,7 @@ private:
     void IndexChanged() override;
     EngineStatus ReadAdjacent(Direction direction) override;
     EngineStatus DeleteRow(std::int64_t rowId) override;
+    EngineStatus StoreChecks(const std::vector<ValidityCheck>& checks) override;
     EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
                                 bool& isBlank) override;
     void UnlockAll() override;

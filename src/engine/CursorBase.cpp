@@ -320,6 +320,14 @@ EngineStatus CursorBase::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t
     return s ? s : FinishRead(LockType::None, record);
 }
 
+EngineStatus CursorBase::ReadFirstEqual(std::uint16_t fieldNo, const std::string&, std::uint8_t*,
+                                        bool& answered, bool& found) {
+    answered = false;
+    found = false;
+    const FieldDesc* field = nullptr;
+    return CheckField(fieldNo, field);
+}
+
 // ---- values -------------------------------------------------------------------------------------
 
 EngineStatus CursorBase::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
@@ -331,14 +339,27 @@ EngineStatus CursorBase::CheckField(std::uint16_t fieldNo, const FieldDesc*& fie
     return esOk;
 }
 
-EngineStatus CursorBase::CheckValidityChecks(const std::vector<ValidityCheck>& checks) const {
+EngineStatus CursorBase::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
     if (m_ReadOnly)
         return Errors::Fail(esTableReadOnly, "Table: " + TablePath());
     for (const ValidityCheck& check : checks) {
         if (!m_Schema.Field(check.fieldNo))
             return Errors::Fail(esInvalidField);
     }
+    if (EngineStatus s = Live())
+        return s;
+    if (EngineStatus s = StoreChecks(checks))
+        return s;
+    m_Schema.SetChecks(checks);
     return esOk;
+}
+
+const std::uint8_t* CursorBase::TestRowData() {
+    return m_Scratch.data();
+}
+
+EngineStatus CursorBase::TestRowValue(std::uint16_t fieldNo, Value& value) {
+    return GetValue(fieldNo, m_Scratch.data(), value);
 }
 
 EngineStatus CursorBase::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,

@@ -41,6 +41,9 @@ public:
     EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const override;
     EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
                                  const std::uint8_t* key, std::uint8_t* record) override;
+    // Answers nothing (the caller scans) unless the driver keeps a faster way of its own.
+    EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
+                                bool& answered, bool& found) override;
 
     EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
                           bool& isBlank) const override;
@@ -62,6 +65,12 @@ public:
                            RowCallback callback, hFilter& filter) override;
     EngineStatus ActivateFilter(hFilter filter, bool active) override;
     EngineStatus DropFilter(hFilter filter) override;
+
+    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
+
+    // For RecordBuffer: the row under test, as read into m_Scratch.
+    const std::uint8_t* TestRowData() override;
+    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value) override;
 
 protected:
     explicit CursorBase(hCursor handle) : m_Handle(handle) {}
@@ -122,6 +131,8 @@ protected:
     virtual EngineStatus SeekKey(const std::vector<KeyTerm>& terms) = 0;
     // Deletes the row; esRecordDeleted when it was gone already.
     virtual EngineStatus DeleteRow(std::int64_t rowId) = 0;
+    // Replaces the validity checks the table keeps with these (checked by the caller).
+    virtual EngineStatus StoreChecks(const std::vector<ValidityCheck>& checks) = 0;
     // The stored memo text of a row.
     virtual EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
                                         bool& isBlank) = 0;
@@ -136,8 +147,6 @@ protected:
     // Reads one row by id, the table checked (Live) first.
     EngineStatus FetchLive(std::int64_t rowId, FetchedRow& row);
     EngineStatus CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
-    // Read-only, or a check on a field the table does not have: why validity checks cannot be set.
-    EngineStatus CheckValidityChecks(const std::vector<ValidityCheck>& checks) const;
     // A modify that writes nothing: the cursor stays on the row, the buffer gets it as stored now.
     EngineStatus ShowStoredRow(std::int64_t rowId, std::uint8_t* record);
     // Takes the position of another cursor on the same table (checked by the caller).

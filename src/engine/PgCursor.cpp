@@ -546,14 +546,6 @@ std::vector<SqlValue> PgCursor::KeyOfRow(const PgResult& rows, int row) const {
     return key;
 }
 
-const std::uint8_t* PgCursor::TestRowData() {
-    return m_Scratch.data();
-}
-
-EngineStatus PgCursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
-    return GetValue(fieldNo, m_Scratch.data(), value);
-}
-
 // ---- moving -------------------------------------------------------------------------------------
 
 EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& extra,
@@ -640,15 +632,6 @@ EngineStatus PgCursor::SetToCursor(const PgCursor& source) {
 }
 
 // ---- keyed reads --------------------------------------------------------------------------------
-
-EngineStatus PgCursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string&, std::uint8_t*,
-                                      bool& answered, bool& found) {
-    // The server answers a scan through an equality filter well enough: the caller scans.
-    answered = false;
-    found = false;
-    const FieldDesc* field = nullptr;
-    return CheckField(fieldNo, field);
-}
 
 EngineStatus PgCursor::SeekKey(const std::vector<KeyTerm>& terms) {
     std::string where = "TRUE";
@@ -798,9 +781,7 @@ EngineStatus PgCursor::ForceReread() {
     return ping.Ok() ? esOk : Failed(ping);
 }
 
-EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
-    if (EngineStatus s = CheckValidityChecks(checks))
-        return s;
+EngineStatus PgCursor::StoreChecks(const std::vector<ValidityCheck>& checks) {
     const std::string id = m_TableId;
     std::vector<std::pair<std::string, std::vector<PgParam>>> statements = {
         {"BEGIN", {}}, {"DELETE FROM yard_checks WHERE table_id = $1", {id}}};
@@ -816,7 +797,6 @@ EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& check
             return s;
         }
     }
-    m_Schema.SetChecks(checks);
     return esOk;
 }
 

@@ -19,7 +19,9 @@ namespace ws::engine {
 // an advisory lock of the cursor's session, seen by every other session at once and dropped by
 // the server when the session ends.
 //
-// Filters are tested here, on each row as read; nothing of them is said in SQL.
+// Filters are tested here, on each row as read; nothing of them is said in SQL. A look-up of the
+// first row holding a text (ReadFirstEqual) is left to the caller's scan through an equality
+// filter, which the server answers well enough.
 class PgCursor : public CursorBase {
 public:
     PgCursor(hCursor handle, std::string conninfo, std::string tableName);
@@ -39,17 +41,10 @@ public:
     const std::string& ConnInfo() const { return m_ConnInfo; }
 
     const std::string& TablePath() const override { return m_TableName; }
-    EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
-                                bool& answered, bool& found) override;
-
     EngineStatus ExactCount(std::uint32_t& count) override;
     EngineStatus RowCount(std::uint32_t& count) override;
 
     EngineStatus ForceReread() override;
-    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
-
-    const std::uint8_t* TestRowData() override;
-    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value) override;
 
 private:
     EngineStatus Connect(bool readOnly);
@@ -73,6 +68,7 @@ private:
     EngineStatus SeekKey(const std::vector<KeyTerm>& terms) override;
     EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus DeleteRow(std::int64_t rowId) override;
+    EngineStatus StoreChecks(const std::vector<ValidityCheck>& checks) override;
     EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
                                 bool& isBlank) override;
     EngineStatus TakeLock(std::int64_t rowId) override;
