@@ -1,7 +1,6 @@
 #include "engine/Cursor.h"
 
 #include "base/Strings.h"
-#include "base/Utf8.h"
 #include "engine/Errors.h"
 #include "engine/RecordCodec.h"
 
