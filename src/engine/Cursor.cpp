@@ -1,7 +1,6 @@
 #include "engine/Cursor.h"
 
 #include "base/Strings.h"
-#include "base/Utf8.h"
 #include "engine/Errors.h"
 #include "engine/RecordCodec.h"
 
@@ -210,20 +209,16 @@ EngineStatus Cursor::Connect() {
 }
 
 EngineStatus Cursor::InstallRowGuard() {
-    int rc = 0;
     bool sequence = false;
-    {
-        Statement stmt = m_Db.Prepare(
-            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", &rc);
-        if (rc != SQLITE_OK)
-            return Storage(rc);
-        rc = stmt.Step();
-        if (rc != SQLITE_ROW)
-            return Storage(rc);
-        sequence = stmt.Int(0) > 0;
-    }
+    bool found = false;
+    if (EngineStatus s = OneRow(
+            "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = 'sqlite_sequence'", {},
+            [&](Statement& row) { sequence = row.Int(0) > 0; }, found))
+        return s;
+    if (!found)
+        return Storage(SQLITE_DONE);
     for (const std::string& sql : TableSchema::RowGuardSql(sequence)) {
-        rc = m_Db.Exec(sql);
+        const int rc = m_Db.Exec(sql);
         if (rc != SQLITE_OK)
             return Storage(rc);
     }
@@ -380,21 +375,34 @@ EngineStatus Cursor::EachRow(Statement& stmt, Row&& row, RowsEnd& end) {
 }
 
 template <typename Row>
-EngineStatus Cursor::OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row,
-                            bool& found) {
-    found = false;
+EngineStatus Cursor::EachRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row) {
     Statement* stmt = Bound(sql, params, m_Statements);
     if (!stmt)
         return m_PrepareStatus;
     RowsEnd end = RowsEnd::Done;
+    return EachRow(*stmt, row, end);
+}
+
+template <typename Row>
+EngineStatus Cursor::OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row,
+                            bool& found) {
+    found = false;
+    return EachRow(sql, params, [&](Statement& at) {
+        found = true;
+        row(at);
+        return RowsEnd::Stopped;
+    });
+}
+
+EngineStatus Cursor::Execute(Statement& stmt) {
+    RowsEnd end = RowsEnd::Done;
     return EachRow(
-        *stmt,
-        [&](Statement& at) {
-            found = true;
-            row(at);
-            return RowsEnd::Stopped;
-        },
-        end);
+        stmt, [](Statement&) { return RowsEnd::Next; }, end);
+}
+
+EngineStatus Cursor::Execute(const std::string& sql, const std::vector<SqlValue>& params) {
+    Statement* stmt = Bound(sql, params, m_Statements);
+    return stmt ? Execute(*stmt) : m_PrepareStatus;
 }
 
 EngineStatus Cursor::Storage(int rc) {
@@ -758,27 +766,20 @@ EngineStatus Cursor::BuildOrderList(OrderList& list) {
     }
     const std::string sql = "SELECT " + columns + " FROM " + TableSchema::DataTable + " WHERE 1" + filters +
                             " ORDER BY " + order + "rowid LIMIT " + std::to_string(kOrderListRows + 1);
-    Statement* stmt = Bound(sql, params, m_Statements);
-    if (!stmt)
-        return m_PrepareStatus;
-    RowsEnd end = RowsEnd::Done;
-    const EngineStatus s = EachRow(
-        *stmt,
-        [&](Statement& row) {
-            if (list.rowIds.size() == kOrderListRows) {
-                list.overLong = true;
-                return RowsEnd::Stopped;
-            }
-            std::vector<SqlValue> key;
-            key.reserve(n);
-            for (std::size_t i = 0; i < n; ++i)
-                key.push_back(row.Column(static_cast<int>(i + 1)));
-            list.at.emplace(row.Int(0), list.rowIds.size());
-            list.rowIds.push_back(row.Int(0));
-            list.keys.push_back(std::move(key));
-            return RowsEnd::Next;
-        },
-        end);
+    const EngineStatus s = EachRow(sql, params, [&](Statement& row) {
+        if (list.rowIds.size() == kOrderListRows) {
+            list.overLong = true;
+            return RowsEnd::Stopped;
+        }
+        std::vector<SqlValue> key;
+        key.reserve(n);
+        for (std::size_t i = 0; i < n; ++i)
+            key.push_back(row.Column(static_cast<int>(i + 1)));
+        list.at.emplace(row.Int(0), list.rowIds.size());
+        list.rowIds.push_back(row.Int(0));
+        list.keys.push_back(std::move(key));
+        return RowsEnd::Next;
+    });
     // The scan filled the connection's page cache with pages the reads by row id seldom need
     // again; it is given back, so that the caches of several such scans are not all resident at
     // once.
@@ -880,43 +881,41 @@ EngineStatus Cursor::ReadFromList(Direction direction, std::int64_t& rowId, bool
         answered = true;
         return esRecordNotFound;
     }
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(m_OrderList.rowIds[place], found, passes, key)) {
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(m_OrderList.rowIds[place], row)) {
         answered = true;
         return s;
     }
-    if (!found || !passes || key != m_OrderList.keys[place]) {
+    if (!row.found || !row.passes || row.key != m_OrderList.keys[place]) {
         // Committed to since the list was checked: this read steps through the file itself.
         m_OrderList.valid = false;
         return esOk;
     }
     rowId = m_OrderList.rowIds[place];
-    m_Position = {Where::Row, std::move(key), rowId, true};
+    m_Position = {Where::Row, std::move(row.key), rowId, true};
     answered = true;
     return esOk;
 }
 
-EngineStatus Cursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+EngineStatus Cursor::FetchRow(std::int64_t rowId, FetchedRow& fetched) {
     // The filters said in SQL are tested by SQL here too, exactly as a scan would test them; the
     // others by their own code below.
     std::vector<SqlValue> params;
     const std::string conditions = FilterSql(params);
     const std::string test = conditions.empty() ? ", 1" : ", CASE WHEN 1" + conditions + " THEN 1 ELSE 0 END";
     params.emplace_back(rowId);
-    passes = false;
+    fetched.passes = false;
     return OneRow(
         "SELECT " + SelectList() + test + " FROM " + TableSchema::DataTable + " WHERE rowid = ?", params,
         [&](Statement& row) {
             m_TestRow = &row;
             m_TestDecoded = false;
-            passes = row.Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
+            fetched.passes = row.Int(static_cast<int>(m_Schema.Fields().size()) + 1) != 0 && PassesFilters();
             TestRowData();
-            key = KeyOf(row);
+            fetched.key = KeyOf(row);
             m_TestRow = nullptr;
         },
-        found);
+        fetched.found);
 }
 
 EngineStatus Cursor::TakeLock(std::int64_t rowId) {
@@ -987,24 +986,30 @@ EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
     if (!stmt)
         return m_PrepareStatus;
     std::vector<std::uint8_t> record(m_Schema.RecordSize());
-    int rc = 0;
-    while ((rc = stmt->Step()) == SQLITE_ROW) {
-        if (stmt->IsNull(m_Columns[fieldNo - 1u]))
-            continue;
-        DecodeField(*stmt, fieldNo - 1u, record.data());
-        const std::string text = FieldText(field, record.data());
-        if (map.texts.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
-            rc = SQLITE_NOMEM;
-            break;
-        }
-        map.entries.push_back({static_cast<std::uint32_t>(map.texts.size()),
-                               static_cast<std::uint32_t>(text.size()), stmt->Int(0)});
-        map.texts += text;
-    }
-    stmt->Reset();
+    bool tooMuch = false; // more text than the map's offsets reach
+    RowsEnd end = RowsEnd::Done;
+    EngineStatus s = EachRow(
+        *stmt,
+        [&](Statement& row) {
+            if (row.IsNull(m_Columns[fieldNo - 1u]))
+                return RowsEnd::Next;
+            DecodeField(row, fieldNo - 1u, record.data());
+            const std::string text = FieldText(field, record.data());
+            if (map.texts.size() + text.size() > std::numeric_limits<std::uint32_t>::max()) {
+                tooMuch = true;
+                return RowsEnd::Stopped;
+            }
+            map.entries.push_back({static_cast<std::uint32_t>(map.texts.size()),
+                                   static_cast<std::uint32_t>(text.size()), row.Int(0)});
+            map.texts += text;
+            return RowsEnd::Next;
+        },
+        end);
+    if (!s && tooMuch)
+        s = Storage(SQLITE_NOMEM);
     // As after the scan for an order list: the pages of the whole table are not kept.
     sqlite3_db_release_memory(m_Db.Handle());
-    if (rc == SQLITE_DONE) {
+    if (!s) {
         // A stable sort keeps the rows of one text in scan order, so the first is kept.
         std::stable_sort(
             map.entries.begin(), map.entries.end(),
@@ -1016,13 +1021,11 @@ EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
                           map.entries.end());
         map.entries.shrink_to_fit();
         map.texts.shrink_to_fit();
+        return esOk;
     }
-    if (rc != SQLITE_DONE) {
-        map.Clear();
-        map.dataVersion = -1;
-        return Storage(rc);
-    }
-    return esOk;
+    map.Clear();
+    map.dataVersion = -1;
+    return s;
 }
 
 EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
@@ -1061,16 +1064,14 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
             SetToEnd();
             return esOk;
         }
-        bool exists = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
+        FetchedRow row;
         const std::int64_t rowId = entry->rowId;
-        if (EngineStatus s = FetchRow(rowId, exists, passes, key))
+        if (EngineStatus s = FetchRow(rowId, row))
             return s;
-        if (exists && FieldText(*field, m_Scratch.data()) == text) {
+        if (row.found && FieldText(*field, m_Scratch.data()) == text) {
             answered = true;
             found = true;
-            m_Position = {Where::Row, key, rowId, true};
+            m_Position = {Where::Row, row.key, rowId, true};
             return FinishRead(LockType::None, record);
         }
         // Another program committed between the two reads: build the map again.
@@ -1079,26 +1080,15 @@ EngineStatus Cursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string& te
     return esOk;
 }
 
-EngineStatus Cursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                     const std::uint8_t* key, std::uint8_t* record) {
-    if (!m_Index)
-        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
-    const std::size_t n = m_Index->fields.size();
-    const std::size_t count = fieldCount == 0 ? n : fieldCount;
-    if (count > n)
-        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+EngineStatus Cursor::SeekKey(const std::vector<KeyTerm>& terms) {
     Segment segment{"1", {}, false, {}};
-    for (std::size_t i = 0; i < count; ++i) {
-        const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        SqlValue value = codec::SqlOf(field, key);
-        const bool last = i + 1 == count;
-        if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
-            const std::string& whole = std::get<std::string>(value);
-            std::string prefix(Utf8Left(whole, partialLength));
+    for (std::size_t i = 0; i < terms.size(); ++i) {
+        if (terms[i].prefix) {
+            const std::string prefix = std::get<std::string>(terms[i].value);
             segment.where += " AND " + KeyColumn(i) + " >= ?";
             segment.params.emplace_back(prefix);
             const bool noCase = m_Index->caseInsensitive;
-            const int column = m_Columns[field.number - 1u];
+            const int column = m_Columns[m_Index->fields[i] - 1u];
             segment.within = [prefix, noCase, column](Statement& stmt) {
                 const std::string text = stmt.Text(column);
                 return text.size() >= prefix.size() &&
@@ -1107,16 +1097,11 @@ EngineStatus Cursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t par
             };
         } else {
             segment.where += " AND " + KeyColumn(i) + " IS ?";
-            segment.params.push_back(std::move(value));
+            segment.params.push_back(terms[i].value);
         }
     }
-    if (EngineStatus s = Live())
-        return s;
     std::int64_t rowId = 0;
-    const EngineStatus s = RunSegments({segment}, rowId);
-    if (s == esRecordNotFound)
-        return Errors::Fail(esRecordNotFound);
-    return s ? s : FinishRead(LockType::None, record);
+    return RunSegments({segment}, rowId);
 }
 
 // ---- values -------------------------------------------------------------------------------------
@@ -1148,16 +1133,15 @@ EngineStatus Cursor::BeginWrite() {
     return rc == SQLITE_OK ? esOk : Storage(rc);
 }
 
-EngineStatus Cursor::CommitWrite(int rc) {
-    if (rc != SQLITE_DONE && rc != SQLITE_OK) {
-        const EngineStatus s = Storage(rc);
+EngineStatus Cursor::EndWrite(EngineStatus s) {
+    if (s) {
         m_Db.Exec("ROLLBACK");
         return s;
     }
-    rc = m_Db.Exec("COMMIT");
+    const int rc = m_Db.Exec("COMMIT");
     if (rc == SQLITE_OK)
         return esOk;
-    const EngineStatus s = Storage(rc);
+    s = Storage(rc);
     m_Db.Exec("ROLLBACK");
     return s;
 }
@@ -1181,43 +1165,12 @@ EngineStatus Cursor::RowIdAfterInsert(std::int64_t& rowId) {
 // they keep what is stored, also a value of another type than the column's.
 EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) {
     const std::int64_t target = m_Position.rowId;
-    const auto collect = [&](const std::uint8_t* ref, std::vector<std::string>& columns,
-                             std::vector<SqlValue>& values,
-                             std::vector<std::uint64_t>& usedMemos) -> EngineStatus {
-        for (const FieldDesc& field : m_Schema.Fields()) {
-            if (field.subtype == FieldSubtype::AutoInc)
-                continue;
-            if (!insert && !FieldChanged(field, record, ref))
-                continue;
-            const std::uint8_t flag = record[field.offset];
-            if (field.required && flag == TableSchema::FieldBlank)
-                return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
-            if (field.type == FieldType::Blob) {
-                const auto id = Load<std::uint64_t>(record + field.offset + 1);
-                std::string text;
-                bool blank = true;
-                if (EngineStatus s = ReadMemo(field.number, record, text, blank))
-                    return s;
-                if (id != 0)
-                    usedMemos.push_back(id);
-                columns.push_back(TableSchema::Quote(field.name));
-                values.push_back(blank ? SqlValue{} : SqlValue{text});
-                continue;
-            }
-            columns.push_back(TableSchema::Quote(field.name));
-            values.push_back(codec::SqlOf(field, record));
-        }
-        return esOk;
-    };
-
-    std::vector<std::string> columns;
-    std::vector<SqlValue> values;
-    std::vector<std::uint64_t> usedMemos;
+    RowWrite write;
     if (insert || reference) {
-        if (EngineStatus s = collect(reference, columns, values, usedMemos))
+        if (EngineStatus s = CollectWrite(record, insert, reference, write))
             return s;
     }
-    if (!insert && reference && columns.empty())
+    if (!insert && reference && write.fields.empty())
         return ShowStoredRow(target, record); // nothing changed: nothing is written
 
     if (EngineStatus s = BeginWrite())
@@ -1229,19 +1182,17 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
     };
     if (!insert) {
         // The row as it is inside the write transaction: nobody can change it before we commit.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
+        FetchedRow row;
+        if (EngineStatus s = FetchRow(target, row))
             return rollback(s);
-        if (!found)
+        if (!row.found)
             return rollback(Errors::Fail(esRecordDeleted));
         if (!reference) {
             const std::vector<std::uint8_t> stored = m_Scratch;
-            if (EngineStatus s = collect(stored.data(), columns, values, usedMemos))
+            if (EngineStatus s = CollectWrite(record, insert, stored.data(), write))
                 return rollback(s);
-            if (columns.empty()) {
-                m_Position = {Where::Row, key, target, passes};
+            if (write.fields.empty()) {
+                m_Position = {Where::Row, row.key, target, row.passes};
                 std::memcpy(record, stored.data(), stored.size());
                 return rollback(esOk);
             }
@@ -1255,32 +1206,25 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
     if (insert) {
         std::string names;
         std::string marks;
-        for (const std::string& column : columns) {
+        for (const FieldDesc* field : write.fields) {
             names += names.empty() ? "" : ", ";
-            names += column;
+            names += TableSchema::Quote(field->name);
             marks += marks.empty() ? "?" : ", ?";
         }
-        sql = columns.empty() ? std::string("INSERT INTO ") + TableSchema::DataTable + " DEFAULT VALUES"
-                              : std::string("INSERT INTO ") + TableSchema::DataTable + " (" + names +
-                                    ") VALUES (" + marks + ")";
+        sql = write.fields.empty() ? std::string("INSERT INTO ") + TableSchema::DataTable + " DEFAULT VALUES"
+                                   : std::string("INSERT INTO ") + TableSchema::DataTable + " (" + names +
+                                         ") VALUES (" + marks + ")";
     } else {
         std::string sets;
-        for (const std::string& column : columns) {
+        for (const FieldDesc* field : write.fields) {
             sets += sets.empty() ? "" : ", ";
-            sets += column + " = ?";
+            sets += TableSchema::Quote(field->name) + " = ?";
         }
         sql = std::string("UPDATE ") + TableSchema::DataTable + " SET " + sets + " WHERE rowid = ?";
-        values.emplace_back(target);
+        write.values.emplace_back(target);
     }
-    Statement* stmt = Cached(sql);
-    if (!stmt)
-        return rollback(m_PrepareStatus);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        stmt->Bind(static_cast<int>(i + 1), values[i]);
-    int rc = stmt->Step();
-    stmt->Reset();
-    if (rc != SQLITE_DONE)
-        return rollback(Storage(rc));
+    if (EngineStatus s = Execute(sql, write.values))
+        return rollback(s);
     if (!insert && sqlite3_changes(m_Db.Handle()) == 0)
         return rollback(Errors::Fail(esRecordDeleted));
     std::int64_t rowId = target;
@@ -1289,17 +1233,15 @@ EngineStatus Cursor::WriteRow(std::uint8_t* record, bool insert, const std::uint
             return rollback(s);
     }
     // The row as written, read before the commit so that it is exactly what this write stored.
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(rowId, row))
         return rollback(s);
-    if (EngineStatus s = CommitWrite(SQLITE_DONE))
+    if (EngineStatus s = EndWrite(esOk))
         return s;
-    for (std::uint64_t id : usedMemos)
+    for (std::uint64_t id : write.usedMemos)
         m_PendingMemos.erase(id);
-    if (found) {
-        m_Position = {Where::Row, key, rowId, passes};
+    if (row.found) {
+        m_Position = {Where::Row, row.key, rowId, row.passes};
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
     } else {
         for (const FieldDesc& field : m_Schema.Fields()) {
@@ -1319,20 +1261,16 @@ void Cursor::Unlock(std::int64_t rowId, bool dropped) {
 }
 
 EngineStatus Cursor::DeleteRow(std::int64_t rowId) {
-    EngineStatus s = BeginWrite();
-    if (!s) {
-        Statement* stmt = Cached(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?");
-        int rc = SQLITE_ERROR;
-        if (stmt) {
-            stmt->Bind(1, rowId);
-            rc = stmt->Step();
-            stmt->Reset();
-        }
-        const bool deleted = sqlite3_changes(m_Db.Handle()) > 0;
-        s = CommitWrite(rc);
-        if (!s && !deleted)
-            s = Errors::Fail(esRecordDeleted);
-    }
+    if (EngineStatus s = BeginWrite())
+        return s;
+    Statement* stmt = Bound(std::string("DELETE FROM ") + TableSchema::DataTable + " WHERE rowid = ?",
+                            {rowId}, m_Statements);
+    // A delete that cannot be prepared fails as a plain storage error.
+    EngineStatus s = stmt ? Execute(*stmt) : Storage(SQLITE_ERROR);
+    const bool deleted = sqlite3_changes(m_Db.Handle()) > 0;
+    s = EndWrite(s);
+    if (!s && !deleted)
+        s = Errors::Fail(esRecordDeleted);
     return s;
 }
 
@@ -1379,23 +1317,16 @@ EngineStatus Cursor::ExactCount(std::uint32_t& count) {
     const bool rowFilters = HasRowFilters();
     const std::string sql = std::string("SELECT ") + (rowFilters ? SelectList() : "count(*)") + " FROM " +
                             TableSchema::DataTable + " WHERE 1" + FilterSql(params);
-    Statement* stmt = Bound(sql, params, m_Statements);
-    if (!stmt)
-        return m_PrepareStatus;
-    RowsEnd end = RowsEnd::Done;
-    const EngineStatus s = EachRow(
-        *stmt,
-        [&](Statement& row) {
-            if (!rowFilters) {
-                count = static_cast<std::uint32_t>(row.Int(0));
-                return RowsEnd::Next;
-            }
-            m_TestRow = &row;
-            m_TestDecoded = false;
-            count += PassesFilters() ? 1 : 0;
+    const EngineStatus s = EachRow(sql, params, [&](Statement& row) {
+        if (!rowFilters) {
+            count = static_cast<std::uint32_t>(row.Int(0));
             return RowsEnd::Next;
-        },
-        end);
+        }
+        m_TestRow = &row;
+        m_TestDecoded = false;
+        count += PassesFilters() ? 1 : 0;
+        return RowsEnd::Next;
+    });
     m_TestRow = nullptr;
     if (s)
         return s;
@@ -1424,32 +1355,18 @@ EngineStatus Cursor::ForceReread() {
     return Live();
 }
 
-EngineStatus Cursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
-    if (EngineStatus s = CheckValidityChecks(checks))
-        return s;
-    if (EngineStatus s = Live())
-        return s;
+EngineStatus Cursor::StoreChecks(const std::vector<ValidityCheck>& checks) {
     if (EngineStatus s = BeginWrite())
         return s;
-    int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
+    const int rc = m_Db.Exec(std::string("DELETE FROM ") + TableSchema::ChecksTable);
+    EngineStatus s = rc == SQLITE_OK ? esOk : Storage(rc);
     for (const ValidityCheck& check : checks) {
-        if (rc != SQLITE_OK)
+        if (s)
             break;
-        Statement* stmt = Cached(std::string("INSERT INTO ") + TableSchema::ChecksTable + " VALUES (?, ?)");
-        if (!stmt) {
-            m_Db.Exec("ROLLBACK");
-            return m_PrepareStatus;
-        }
-        stmt->Bind(1, static_cast<std::int64_t>(check.fieldNo));
-        stmt->Bind(2, check.picture);
-        rc = stmt->Step();
-        stmt->Reset();
-        rc = rc == SQLITE_DONE ? SQLITE_OK : rc;
+        s = Execute(std::string("INSERT INTO ") + TableSchema::ChecksTable + " VALUES (?, ?)",
+                    {static_cast<std::int64_t>(check.fieldNo), check.picture});
     }
-    if (EngineStatus s = CommitWrite(rc == SQLITE_OK ? SQLITE_DONE : rc))
-        return s;
-    m_Schema.SetChecks(checks);
-    return esOk;
+    return EndWrite(s);
 }
 
 } // namespace ws::engine

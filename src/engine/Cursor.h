@@ -39,8 +39,6 @@ public:
 
     const std::string& TablePath() const override { return m_TablePath; }
     EngineStatus SetToCursor(const Cursor& source);
-    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                 const std::uint8_t* key, std::uint8_t* record) override;
     // The first row, in the order of the active index, whose string field equals text exactly
     // (case-sensitive, a blank field never equals): what a scan through an equality filter would
     // find, answered from a map of the field's values the cursor keeps for itself and builds again
@@ -54,7 +52,6 @@ public:
     EngineStatus RowCount(std::uint32_t& count) override;
 
     EngineStatus ForceReread() override;
-    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
 
     // For RecordBuffer: the row under test.
     const std::uint8_t* TestRowData() override;
@@ -173,6 +170,7 @@ private:
     void IndexChanged() override;
     EngineStatus ReadAdjacent(Direction direction) override;
     EngineStatus DeleteRow(std::int64_t rowId) override;
+    EngineStatus StoreChecks(const std::vector<ValidityCheck>& checks) override;
     EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
                                 bool& isBlank) override;
     void UnlockAll() override;
@@ -190,13 +188,19 @@ private:
     // statement reset (Stopped), or stop with the statement left on the row (Held). Done: the
     // rows ran out.
     enum class RowsEnd { Next, Done, Stopped, Held };
-    // The one loop every read of this driver runs: steps the statement, hands each row to row()
+    // The one loop every statement of this driver runs: steps the statement, hands each row to row()
     // until it says otherwise, resets the statement (unless held) and maps a storage error.
     template <typename Row>
     EngineStatus EachRow(Statement& stmt, Row&& row, RowsEnd& end);
+    // The same loop through a statement prepared once (from cache) with its parameters bound.
+    template <typename Row>
+    EngineStatus EachRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row);
     // A statement read for its first row only: row() is called on it when there is one (found).
     template <typename Row>
     EngineStatus OneRow(const std::string& sql, const std::vector<SqlValue>& params, Row&& row, bool& found);
+    // A statement that gives no rows (a write), run to its end.
+    EngineStatus Execute(Statement& stmt);
+    EngineStatus Execute(const std::string& sql, const std::vector<SqlValue>& params);
     const std::string& SelectList() const;
     std::string KeyColumn(std::size_t i) const;
     std::string OrderBy(bool descending) const;
@@ -204,6 +208,7 @@ private:
     std::string FilterSql(std::vector<SqlValue>& params) const;
     std::vector<Segment> SegmentsFrom(Direction direction) const;
     EngineStatus RunSegments(const std::vector<Segment>& segments, std::int64_t& rowId);
+    EngineStatus SeekKey(const std::vector<KeyTerm>& terms) override;
     // Prepares a segment's statement (from cache) and binds its parameters and the filters'.
     Statement* SegmentStatement(const Segment& segment, std::map<std::string, Statement>& cache);
     // Steps a segment's statement to its next row passing every filter: esOk on one (the cursor
@@ -230,7 +235,7 @@ private:
     bool ProbeVersion(std::int64_t& version);
     // Reads one row by id into m_Scratch; passes says whether it passes every active filter,
     // those said in SQL included.
-    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) override;
+    EngineStatus FetchRow(std::int64_t rowId, FetchedRow& fetched) override;
     void Unlock(std::int64_t rowId, bool dropped) override;
     EngineStatus DataVersion(std::int64_t& version);
     EngineStatus BuildKeyMap(std::uint16_t fieldNo, KeyMap& map);
@@ -243,7 +248,9 @@ private:
     EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus RowIdAfterInsert(std::int64_t& rowId);
     EngineStatus BeginWrite();
-    EngineStatus CommitWrite(int rc);
+    // Commits the write transaction begun by BeginWrite, or rolls it back when the write failed (s):
+    // the write's failure, or the commit's, is the answer.
+    EngineStatus EndWrite(EngineStatus s);
     EngineStatus Storage(int rc);
 
     std::string m_TablePath;

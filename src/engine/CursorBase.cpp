@@ -53,6 +53,12 @@ std::uint16_t CursorBase::IndexTag() const {
     return m_Index ? static_cast<std::uint16_t>(m_Index - m_Schema.Indexes().data() + 1) : 0;
 }
 
+EngineStatus CursorBase::FetchLive(std::int64_t rowId, FetchedRow& row) {
+    if (EngineStatus s = Live())
+        return s;
+    return FetchRow(rowId, row);
+}
+
 EngineStatus CursorBase::SwitchToIndex(const std::string& indexName) {
     const IndexDesc* index = nullptr;
     if (!indexName.empty()) {
@@ -64,16 +70,12 @@ EngineStatus CursorBase::SwitchToIndex(const std::string& indexName) {
     IndexChanged();
     if (m_Position.where != Where::Row)
         return esOk;
-    if (EngineStatus s = Live())
-        return s;
     // Stay on the same row; its key is now the new index's key.
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchLive(m_Position.rowId, row))
         return s;
-    if (found)
-        m_Position = {Where::Row, key, m_Position.rowId, m_Position.onRow && passes};
+    if (row.found)
+        m_Position = {Where::Row, row.key, m_Position.rowId, m_Position.onRow && row.passes};
     else
         SetToBegin();
     return esOk;
@@ -157,18 +159,16 @@ EngineStatus CursorBase::FinishRead(LockType lock, std::uint8_t* record) {
         if (EngineStatus s = TakeLock(rowId))
             return s;
         // Read again once the lock is ours: a writer that held it may have committed meanwhile.
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        EngineStatus s = FetchRow(rowId, found, passes, key);
-        if (s || !found || !passes) {
+        FetchedRow row;
+        EngineStatus s = FetchRow(rowId, row);
+        if (s || !row.found || !row.passes) {
             if (!wasLocked || !s)
                 Unlock(rowId, wasLocked);
             if (!s)
                 m_Position.onRow = false;
             return s ? s : Errors::Fail(esRecordDeleted);
         }
-        m_Position.key = key;
+        m_Position.key = row.key;
         m_LockImages[rowId] = m_Scratch;
     } else {
         m_LastRead = m_Scratch;
@@ -188,16 +188,14 @@ EngineStatus CursorBase::Read(Direction direction, LockType lock, std::uint8_t* 
             return Errors::Fail(esEOF);
         if (!m_Position.onRow)
             return Errors::Fail(esRecordDeleted);
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(m_Position.rowId, found, passes, key))
+        FetchedRow row;
+        if (EngineStatus s = FetchRow(m_Position.rowId, row))
             return s;
-        if (!found || !passes) {
+        if (!row.found || !row.passes) {
             m_Position.onRow = false;
             return Errors::Fail(esRecordDeleted);
         }
-        m_Position.key = key;
+        m_Position.key = row.key;
         return FinishRead(lock, record);
     }
     const bool next = direction == Direction::Next;
@@ -216,16 +214,12 @@ EngineStatus CursorBase::FollowPosition(const Position& source) {
         m_Position = source;
         return esOk;
     }
-    if (EngineStatus s = Live())
+    FetchedRow row;
+    if (EngineStatus s = FetchLive(source.rowId, row))
         return s;
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(source.rowId, found, passes, key))
-        return s;
-    if (!found || !passes)
+    if (!row.found || !row.passes)
         return Errors::Fail(esRecordDeleted);
-    m_Position = {Where::Row, key, source.rowId, true};
+    m_Position = {Where::Row, row.key, source.rowId, true};
     return esOk;
 }
 
@@ -265,16 +259,12 @@ EngineStatus CursorBase::SetToBookmark(const std::uint8_t* bookmark) {
     }
     if (where != static_cast<std::uint8_t>(Where::Row))
         return Errors::Fail(esInvalidParameter, "not a bookmark of this cursor");
-    if (EngineStatus s = Live())
-        return s;
     const std::int64_t rowId = Load<std::int64_t>(bookmark);
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchLive(rowId, row))
         return s;
-    if (found && passes) {
-        m_Position = {Where::Row, key, rowId, true};
+    if (row.found && row.passes) {
+        m_Position = {Where::Row, row.key, rowId, true};
         return esOk;
     }
     // Gone, or no longer passing the filters: the cursor rests where the row was in this order.
@@ -303,6 +293,41 @@ EngineStatus CursorBase::CompareBookmarks(const std::uint8_t* a, const std::uint
     return esOk;
 }
 
+// ---- keyed reads --------------------------------------------------------------------------------
+
+EngineStatus CursorBase::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                         const std::uint8_t* key, std::uint8_t* record) {
+    if (!m_Index)
+        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
+    const std::size_t n = m_Index->fields.size();
+    const std::size_t count = fieldCount == 0 ? n : fieldCount;
+    if (count > n)
+        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+    std::vector<KeyTerm> terms;
+    for (std::size_t i = 0; i < count; ++i) {
+        SqlValue value = codec::SqlOf(*m_Schema.Field(m_Index->fields[i]), key);
+        const bool last = i + 1 == count;
+        if (last && partialLength > 0 && std::holds_alternative<std::string>(value))
+            terms.push_back({std::string(Utf8Left(std::get<std::string>(value), partialLength)), true});
+        else
+            terms.push_back({std::move(value), false});
+    }
+    if (EngineStatus s = Live())
+        return s;
+    const EngineStatus s = SeekKey(terms);
+    if (s == esRecordNotFound)
+        return Errors::Fail(esRecordNotFound);
+    return s ? s : FinishRead(LockType::None, record);
+}
+
+EngineStatus CursorBase::ReadFirstEqual(std::uint16_t fieldNo, const std::string&, std::uint8_t*,
+                                        bool& answered, bool& found) {
+    answered = false;
+    found = false;
+    const FieldDesc* field = nullptr;
+    return CheckField(fieldNo, field);
+}
+
 // ---- values -------------------------------------------------------------------------------------
 
 EngineStatus CursorBase::CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const {
@@ -314,14 +339,27 @@ EngineStatus CursorBase::CheckField(std::uint16_t fieldNo, const FieldDesc*& fie
     return esOk;
 }
 
-EngineStatus CursorBase::CheckValidityChecks(const std::vector<ValidityCheck>& checks) const {
+EngineStatus CursorBase::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
     if (m_ReadOnly)
         return Errors::Fail(esTableReadOnly, "Table: " + TablePath());
     for (const ValidityCheck& check : checks) {
         if (!m_Schema.Field(check.fieldNo))
             return Errors::Fail(esInvalidField);
     }
+    if (EngineStatus s = Live())
+        return s;
+    if (EngineStatus s = StoreChecks(checks))
+        return s;
+    m_Schema.SetChecks(checks);
     return esOk;
+}
+
+const std::uint8_t* CursorBase::TestRowData() {
+    return m_Scratch.data();
+}
+
+EngineStatus CursorBase::TestRowValue(std::uint16_t fieldNo, Value& value) {
+    return GetValue(fieldNo, m_Scratch.data(), value);
 }
 
 EngineStatus CursorBase::GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
@@ -491,14 +529,41 @@ bool CursorBase::FieldChanged(const FieldDesc& field, const std::uint8_t* record
     return std::memcmp(record + field.offset, reference + field.offset, 1u + field.length) != 0;
 }
 
+EngineStatus CursorBase::CollectWrite(const std::uint8_t* record, bool insert, const std::uint8_t* reference,
+                                      RowWrite& write) {
+    for (const FieldDesc& field : m_Schema.Fields()) {
+        if (field.subtype == FieldSubtype::AutoInc)
+            continue;
+        if (!insert && !FieldChanged(field, record, reference))
+            continue;
+        if (field.required && record[field.offset] == TableSchema::FieldBlank)
+            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
+        SqlValue value;
+        if (field.type == FieldType::Blob) {
+            const auto id = Load<std::uint64_t>(record + field.offset + 1);
+            std::string text;
+            bool blank = true;
+            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
+                return s;
+            if (id != 0)
+                write.usedMemos.push_back(id);
+            if (!blank)
+                value = std::move(text);
+        } else {
+            value = codec::SqlOf(field, record);
+        }
+        write.fields.push_back(&field);
+        write.values.push_back(std::move(value));
+    }
+    return esOk;
+}
+
 EngineStatus CursorBase::ShowStoredRow(std::int64_t rowId, std::uint8_t* record) {
-    bool found = false;
-    bool passes = false;
-    std::vector<SqlValue> key;
-    if (EngineStatus s = FetchRow(rowId, found, passes, key))
+    FetchedRow row;
+    if (EngineStatus s = FetchRow(rowId, row))
         return s;
-    if (found) {
-        m_Position = {Where::Row, key, rowId, passes};
+    if (row.found) {
+        m_Position = {Where::Row, row.key, rowId, row.passes};
         std::memcpy(record, m_Scratch.data(), m_Scratch.size());
     } else {
         m_Position.onRow = false;

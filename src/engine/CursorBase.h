@@ -39,6 +39,11 @@ public:
     EngineStatus GetBookmark(std::uint8_t* bookmark) const override;
     EngineStatus SetToBookmark(const std::uint8_t* bookmark) override;
     EngineStatus CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b, int& result) const override;
+    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
+                                 const std::uint8_t* key, std::uint8_t* record) override;
+    // Answers nothing (the caller scans) unless the driver keeps a faster way of its own.
+    EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
+                                bool& answered, bool& found) override;
 
     EngineStatus GetField(std::uint16_t fieldNo, const std::uint8_t* record, void* dest,
                           bool& isBlank) const override;
@@ -61,6 +66,12 @@ public:
     EngineStatus ActivateFilter(hFilter filter, bool active) override;
     EngineStatus DropFilter(hFilter filter) override;
 
+    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
+
+    // For RecordBuffer: the row under test, as read into m_Scratch.
+    const std::uint8_t* TestRowData() override;
+    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value) override;
+
 protected:
     explicit CursorBase(hCursor handle) : m_Handle(handle) {}
 
@@ -70,6 +81,27 @@ protected:
         std::vector<SqlValue> key;
         std::int64_t rowId = 0;
         bool onRow = false;
+    };
+    // A row read by id: whether the table has it, whether it passes every active filter, and its
+    // key in the active index.
+    struct FetchedRow {
+        bool found = false;
+        bool passes = false;
+        std::vector<SqlValue> key;
+    };
+    // What a keyed read asks of one field of the active index, in key order: that it equals the
+    // value (a blank value: that it is blank), or for the last one perhaps only that it begins
+    // with it (prefix: a text of whole characters).
+    struct KeyTerm {
+        SqlValue value;
+        bool prefix = false;
+    };
+    // What a write stores, field by field with its value (a memo's text read), and the pending
+    // memo texts it takes.
+    struct RowWrite {
+        std::vector<const FieldDesc*> fields;
+        std::vector<SqlValue> values;
+        std::vector<std::uint64_t> usedMemos;
     };
     struct Filter {
         hFilter handle = 0;
@@ -86,17 +118,21 @@ protected:
     virtual EngineStatus Live() { return esOk; }
     // The index in force changed: whatever the driver kept for the old order goes.
     virtual void IndexChanged() {}
-    // Reads one row by id into m_Scratch; passes says whether it passes every active filter.
-    virtual EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes,
-                                  std::vector<SqlValue>& key) = 0;
+    // Reads one row by id into m_Scratch.
+    virtual EngineStatus FetchRow(std::int64_t rowId, FetchedRow& row) = 0;
     // Moves to the next (or prior) row passing the filters, read into m_Scratch:
     // esRecordNotFound when there is none.
     virtual EngineStatus ReadAdjacent(Direction direction) = 0;
     // Writes the record (an insert, or a modify of the row at the position relative to the
     // reference image), reading the row as written back into it.
     virtual EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) = 0;
+    // Moves to the first row, in the order of the active index, that meets every term and passes
+    // the filters, read into m_Scratch: esRecordNotFound when there is none.
+    virtual EngineStatus SeekKey(const std::vector<KeyTerm>& terms) = 0;
     // Deletes the row; esRecordDeleted when it was gone already.
     virtual EngineStatus DeleteRow(std::int64_t rowId) = 0;
+    // Replaces the validity checks the table keeps with these (checked by the caller).
+    virtual EngineStatus StoreChecks(const std::vector<ValidityCheck>& checks) = 0;
     // The stored memo text of a row.
     virtual EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
                                         bool& isBlank) = 0;
@@ -108,9 +144,9 @@ protected:
     virtual std::optional<SqlCondition> PushDownOf(const CompiledFilter&) const { return std::nullopt; }
 
     // ---- shared by the drivers ----
+    // Reads one row by id, the table checked (Live) first.
+    EngineStatus FetchLive(std::int64_t rowId, FetchedRow& row);
     EngineStatus CheckField(std::uint16_t fieldNo, const FieldDesc*& field) const;
-    // Read-only, or a check on a field the table does not have: why validity checks cannot be set.
-    EngineStatus CheckValidityChecks(const std::vector<ValidityCheck>& checks) const;
     // A modify that writes nothing: the cursor stays on the row, the buffer gets it as stored now.
     EngineStatus ShowStoredRow(std::int64_t rowId, std::uint8_t* record);
     // Takes the position of another cursor on the same table (checked by the caller).
@@ -120,6 +156,11 @@ protected:
     EngineStatus FinishRead(LockType lock, std::uint8_t* record);
     bool FieldChanged(const FieldDesc& field, const std::uint8_t* record,
                       const std::uint8_t* reference) const;
+    // The fields a write of record stores: for an insert every field but an auto-increment one,
+    // for a modify those changed relative to the reference image. A required field left blank
+    // refuses the write.
+    EngineStatus CollectWrite(const std::uint8_t* record, bool insert, const std::uint8_t* reference,
+                              RowWrite& write);
     bool HasActiveFilters() const;
     bool HasCallbackFilters() const;
     // Tests the row under test against every active filter the storage does not test itself.

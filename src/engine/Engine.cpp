@@ -395,6 +395,30 @@ EngineStatus CreateTable(hDatabase db, const TableSpec& tableSpec) {
 
 // ---- tables --------------------------------------------------------------------------------------
 
+namespace {
+
+// Opens a cursor of the driver (constructed from its handle and args) and keeps it under its
+// handle. A failure on the way out closes the new cursor again: the caller never learns its handle.
+template <typename Driver, typename... Args>
+EngineStatus OpenCursor(const Database& db, const std::string& indexName, OpenMode mode, ShareMode share,
+                        hCursor& cursor, const Args&... args) {
+    if (db.readOnly && mode == OpenMode::ReadWrite)
+        return Errors::Fail(esTableReadOnly, "Database '" + db.name + "' is open read-only");
+    const hCursor handle = State().nextHandle++;
+    auto opened = std::make_unique<Driver>(handle, args...);
+    if (EngineStatus s = opened->Open(indexName, mode, share))
+        return s;
+    State().cursors[handle] = std::move(opened);
+    if (EngineStatus s = Finish("OpenTable", esOk)) {
+        State().cursors.erase(handle);
+        return s;
+    }
+    cursor = handle;
+    return esOk;
+}
+
+} // namespace
+
 EngineStatus OpenTable(hDatabase db, const std::string& tableName, const std::string& driverType,
                        const std::string& indexName, OpenMode mode, ShareMode share, hCursor& cursor) {
     cursor = 0;
@@ -410,37 +434,13 @@ EngineStatus OpenTable(hDatabase db, const std::string& tableName, const std::st
     if (it->second.server) {
         if (tableName.empty() || tableName.find('\0') != std::string::npos)
             return Errors::Fail(esInvalidParameter, "Table name '" + tableName + "' is not a table name");
-        if (it->second.readOnly && mode == OpenMode::ReadWrite)
-            return Errors::Fail(esTableReadOnly, "Database '" + it->second.name + "' is open read-only");
-        const hCursor handle = State().nextHandle++;
-        auto opened = std::make_unique<PgCursor>(handle, it->second.conninfo, tableName);
-        if (EngineStatus s = opened->Open(indexName, mode, share))
-            return s;
-        State().cursors[handle] = std::move(opened);
-        if (EngineStatus s = Finish("OpenTable", esOk)) {
-            State().cursors.erase(handle);
-            return s;
-        }
-        cursor = handle;
-        return esOk;
+        return OpenCursor<PgCursor>(it->second, indexName, mode, share, cursor, it->second.conninfo,
+                                    tableName);
     }
     std::string path;
     if (EngineStatus s = TableFilePath(it->second, tableName, path))
         return s;
-    if (it->second.readOnly && mode == OpenMode::ReadWrite)
-        return Errors::Fail(esTableReadOnly, "Database '" + it->second.name + "' is open read-only");
-    const hCursor handle = State().nextHandle++;
-    auto opened = std::make_unique<Cursor>(handle, path);
-    if (EngineStatus s = opened->Open(indexName, mode, share))
-        return s;
-    State().cursors[handle] = std::move(opened);
-    // A failure on the way out closes the new cursor again: the caller never learns its handle.
-    if (EngineStatus s = Finish("OpenTable", esOk)) {
-        State().cursors.erase(handle);
-        return s;
-    }
-    cursor = handle;
-    return esOk;
+    return OpenCursor<Cursor>(it->second, indexName, mode, share, cursor, path);
 }
 
 EngineStatus SwitchToIndex(hCursor cursor, const std::string& indexName) {

@@ -31,6 +31,29 @@ bool Comparable(Kind a, Kind b) {
     return a == b || (Numeric(a) && Numeric(b));
 }
 
+// The comparison operators, each with its symbol in SQL.
+struct ComparisonOp {
+    FilterOp op;
+    const char* symbol;
+};
+constexpr ComparisonOp kComparisons[] = {
+    {FilterOp::Equal, "="}, {FilterOp::NotEqual, "<>"},     {FilterOp::Greater, ">"},
+    {FilterOp::Less, "<"},  {FilterOp::GreaterEqual, ">="}, {FilterOp::LessEqual, "<="},
+};
+
+// The SQL symbol of a comparison operator; none for another operator.
+const char* ComparisonSymbol(FilterOp op) {
+    for (const ComparisonOp& comparison : kComparisons) {
+        if (comparison.op == op)
+            return comparison.symbol;
+    }
+    return nullptr;
+}
+
+bool IsComparison(FilterOp op) {
+    return ComparisonSymbol(op) != nullptr;
+}
+
 struct Val {
     bool null = true;
     double number = 0;
@@ -177,19 +200,14 @@ std::unique_ptr<Node> Decoder::DecodeBinary(FilterOp op, const std::uint16_t* op
         return nullptr;
     const Kind l = node->left->kind;
     const Kind r = node->right->kind;
+    if (IsComparison(op))
+        return Comparable(l, r) ? std::move(node) : Refuse("a comparison of values of different kinds");
     switch (op) {
     case FilterOp::And:
     case FilterOp::Or:
         return Logical(*node->left) && Logical(*node->right)
                    ? std::move(node)
                    : Refuse("AND or OR of something that is not a condition");
-    case FilterOp::Equal:
-    case FilterOp::NotEqual:
-    case FilterOp::Greater:
-    case FilterOp::Less:
-    case FilterOp::GreaterEqual:
-    case FilterOp::LessEqual:
-        return Comparable(l, r) ? std::move(node) : Refuse("a comparison of values of different kinds");
     case FilterOp::Like:
         return l == Kind::Text && r == Kind::Text ? std::move(node)
                                                   : Refuse("LIKE on something that is not text");
@@ -546,6 +564,8 @@ private:
     bool Condition(const Node& n, std::string& sql) {
         std::string a;
         std::string b;
+        if (IsComparison(n.op))
+            return !n.compareNode && FieldLeft(n) && Comparison(n, sql);
         switch (n.op) {
         case FilterOp::And:
         case FilterOp::Or:
@@ -565,13 +585,6 @@ private:
             sql = "(" + TableSchema::Quote(n.left->field->name) +
                   (n.op == FilterOp::IsBlank ? " IS NULL)" : " IS NOT NULL)");
             return true;
-        case FilterOp::Equal:
-        case FilterOp::NotEqual:
-        case FilterOp::Greater:
-        case FilterOp::Less:
-        case FilterOp::GreaterEqual:
-        case FilterOp::LessEqual:
-            return !n.compareNode && FieldLeft(n) && Comparison(n, sql);
         default:
             return false;
         }
@@ -591,10 +604,8 @@ private:
         if (field.type != FieldType::Float || constant.constType != ConstType::Float ||
             !std::isfinite(constant.constant.number))
             return false;
-        static const std::map<FilterOp, const char*> symbols = {
-            {FilterOp::Equal, "="}, {FilterOp::NotEqual, "<>"},     {FilterOp::Greater, ">"},
-            {FilterOp::Less, "<"},  {FilterOp::GreaterEqual, ">="}, {FilterOp::LessEqual, "<="}};
-        sql = "(" + column + " IS NOT NULL AND CAST(" + column + " AS REAL) " + symbols.at(n.op) + " ?)";
+        sql =
+            "(" + column + " IS NOT NULL AND CAST(" + column + " AS REAL) " + ComparisonSymbol(n.op) + " ?)";
         m_Params.emplace_back(constant.constant.number);
         return true;
     }

@@ -546,14 +546,6 @@ std::vector<SqlValue> PgCursor::KeyOfRow(const PgResult& rows, int row) const {
     return key;
 }
 
-const std::uint8_t* PgCursor::TestRowData() {
-    return m_Scratch.data();
-}
-
-EngineStatus PgCursor::TestRowValue(std::uint16_t fieldNo, Value& value) {
-    return GetValue(fieldNo, m_Scratch.data(), value);
-}
-
 // ---- moving -------------------------------------------------------------------------------------
 
 EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& extra,
@@ -587,18 +579,18 @@ EngineStatus PgCursor::Scan(bool next, bool fromPosition, const std::string& ext
     }
 }
 
-EngineStatus PgCursor::FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) {
+EngineStatus PgCursor::FetchRow(std::int64_t rowId, FetchedRow& fetched) {
     PgResult rows = Exec("SELECT " + SelectList() + " FROM " + Quote(m_TableName) + " WHERE " +
                              Quote(m_RowIdColumn) + " = $1::bigint",
                          {std::to_string(rowId)});
     if (!rows.Ok())
         return Failed(rows);
-    found = rows.Rows() > 0;
-    passes = false;
-    if (found) {
+    fetched.found = rows.Rows() > 0;
+    fetched.passes = false;
+    if (fetched.found) {
         DecodeRow(rows, 0, m_Scratch.data());
-        passes = PassesFilters();
-        key = KeyOfRow(rows, 0);
+        fetched.passes = PassesFilters();
+        fetched.key = KeyOfRow(rows, 0);
     }
     return esOk;
 }
@@ -641,34 +633,17 @@ EngineStatus PgCursor::SetToCursor(const PgCursor& source) {
 
 // ---- keyed reads --------------------------------------------------------------------------------
 
-EngineStatus PgCursor::ReadFirstEqual(std::uint16_t fieldNo, const std::string&, std::uint8_t*,
-                                      bool& answered, bool& found) {
-    // The server answers a scan through an equality filter well enough: the caller scans.
-    answered = false;
-    found = false;
-    const FieldDesc* field = nullptr;
-    return CheckField(fieldNo, field);
-}
-
-EngineStatus PgCursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                       const std::uint8_t* key, std::uint8_t* record) {
-    if (!m_Index)
-        return Errors::Fail(esUnknownIndex, "a keyed read needs an active index");
-    const std::size_t n = m_Index->fields.size();
-    const std::size_t count = fieldCount == 0 ? n : fieldCount;
-    if (count > n)
-        return Errors::Fail(esInvalidParameter, "more key fields than the index has");
+EngineStatus PgCursor::SeekKey(const std::vector<KeyTerm>& terms) {
     std::string where = "TRUE";
     std::vector<PgParam> params;
-    for (std::size_t i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < terms.size(); ++i) {
         const FieldDesc& field = *m_Schema.Field(m_Index->fields[i]);
-        const SqlValue value = codec::SqlOf(field, key);
-        const bool last = i + 1 == count;
+        const SqlValue& value = terms[i].value;
         if (std::holds_alternative<std::monostate>(value)) {
             where += " AND " + KeyExpr(i) + " IS NULL";
-        } else if (last && partialLength > 0 && std::holds_alternative<std::string>(value)) {
-            // The first partialLength characters; substr counts characters as the field's size does.
-            const std::string prefix(Utf8Left(std::get<std::string>(value), partialLength));
+        } else if (terms[i].prefix) {
+            // The prefix's characters; substr counts characters as the field's size does.
+            const std::string& prefix = std::get<std::string>(value);
             params.push_back(prefix);
             const std::string cut =
                 "substr(" + Column(field) + ", 1, " + std::to_string(Utf8Length(prefix)) + ") COLLATE \"C\"";
@@ -679,10 +654,7 @@ EngineStatus PgCursor::GetRecordForKey(std::uint16_t fieldCount, std::uint16_t p
             where += " AND " + KeyExpr(i) + " = " + ParamExpr(i, params.size());
         }
     }
-    const EngineStatus s = Scan(true, false, where, params);
-    if (s == esRecordNotFound)
-        return Errors::Fail(esRecordNotFound);
-    return s ? s : FinishRead(LockType::None, record);
+    return Scan(true, false, where, params);
 }
 
 // ---- values -------------------------------------------------------------------------------------
@@ -713,40 +685,22 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
     const std::int64_t target = m_Position.rowId;
     std::vector<std::uint8_t> stored;
     if (!insert && !reference) {
-        bool found = false;
-        bool passes = false;
-        std::vector<SqlValue> key;
-        if (EngineStatus s = FetchRow(target, found, passes, key))
+        FetchedRow row;
+        if (EngineStatus s = FetchRow(target, row))
             return s;
-        if (!found)
+        if (!row.found)
             return Errors::Fail(esRecordDeleted);
         stored = m_Scratch;
         reference = stored.data();
     }
+    RowWrite write;
+    if (EngineStatus s = CollectWrite(record, insert, reference, write))
+        return s;
     std::vector<std::string> columns;
     std::vector<PgParam> values;
-    std::vector<std::uint64_t> usedMemos;
-    for (const FieldDesc& field : m_Schema.Fields()) {
-        if (field.subtype == FieldSubtype::AutoInc)
-            continue;
-        if (!insert && !FieldChanged(field, record, reference))
-            continue;
-        const std::uint8_t flag = record[field.offset];
-        if (field.required && flag == TableSchema::FieldBlank)
-            return Errors::Fail(esInvalidParameter, "Field " + field.name + " must have a value");
-        columns.push_back(Column(field));
-        if (field.type == FieldType::Blob) {
-            const auto id = Load<std::uint64_t>(record + field.offset + 1);
-            std::string text;
-            bool blank = true;
-            if (EngineStatus s = ReadMemo(field.number, record, text, blank))
-                return s;
-            if (id != 0)
-                usedMemos.push_back(id);
-            values.push_back(blank ? PgParam{} : PgParam{text});
-            continue;
-        }
-        values.push_back(ToParam(field, codec::SqlOf(field, record)));
+    for (std::size_t i = 0; i < write.fields.size(); ++i) {
+        columns.push_back(Column(*write.fields[i]));
+        values.push_back(ToParam(*write.fields[i], write.values[i]));
     }
     if (!insert && columns.empty())
         return ShowStoredRow(target, record); // nothing changed: nothing is written
@@ -773,7 +727,7 @@ EngineStatus PgCursor::WriteRow(std::uint8_t* record, bool insert, const std::ui
         return Failed(rows);
     if (rows.Rows() == 0)
         return Errors::Fail(esRecordDeleted);
-    for (std::uint64_t id : usedMemos)
+    for (std::uint64_t id : write.usedMemos)
         m_PendingMemos.erase(id);
     DecodeRow(rows, 0, m_Scratch.data());
     m_Position = {Where::Row, KeyOfRow(rows, 0), RowIdOf(m_Scratch.data()), PassesFilters()};
@@ -827,9 +781,7 @@ EngineStatus PgCursor::ForceReread() {
     return ping.Ok() ? esOk : Failed(ping);
 }
 
-EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& checks) {
-    if (EngineStatus s = CheckValidityChecks(checks))
-        return s;
+EngineStatus PgCursor::StoreChecks(const std::vector<ValidityCheck>& checks) {
     const std::string id = m_TableId;
     std::vector<std::pair<std::string, std::vector<PgParam>>> statements = {
         {"BEGIN", {}}, {"DELETE FROM yard_checks WHERE table_id = $1", {id}}};
@@ -845,7 +797,6 @@ EngineStatus PgCursor::SetValidityChecks(const std::vector<ValidityCheck>& check
             return s;
         }
     }
-    m_Schema.SetChecks(checks);
     return esOk;
 }
 

@@ -19,7 +19,9 @@ namespace ws::engine {
 // an advisory lock of the cursor's session, seen by every other session at once and dropped by
 // the server when the session ends.
 //
-// Filters are tested here, on each row as read; nothing of them is said in SQL.
+// Filters are tested here, on each row as read; nothing of them is said in SQL. A look-up of the
+// first row holding a text (ReadFirstEqual) is left to the caller's scan through an equality
+// filter, which the server answers well enough.
 class PgCursor : public CursorBase {
 public:
     PgCursor(hCursor handle, std::string conninfo, std::string tableName);
@@ -39,19 +41,10 @@ public:
     const std::string& ConnInfo() const { return m_ConnInfo; }
 
     const std::string& TablePath() const override { return m_TableName; }
-    EngineStatus GetRecordForKey(std::uint16_t fieldCount, std::uint16_t partialLength,
-                                 const std::uint8_t* key, std::uint8_t* record) override;
-    EngineStatus ReadFirstEqual(std::uint16_t fieldNo, const std::string& text, std::uint8_t* record,
-                                bool& answered, bool& found) override;
-
     EngineStatus ExactCount(std::uint32_t& count) override;
     EngineStatus RowCount(std::uint32_t& count) override;
 
     EngineStatus ForceReread() override;
-    EngineStatus SetValidityChecks(const std::vector<ValidityCheck>& checks) override;
-
-    const std::uint8_t* TestRowData() override;
-    EngineStatus TestRowValue(std::uint16_t fieldNo, Value& value) override;
 
 private:
     EngineStatus Connect(bool readOnly);
@@ -70,10 +63,12 @@ private:
     // Scans from the position (rows matching extra, in order) for the first row passing the
     // filters; esRecordNotFound when there is none.
     EngineStatus Scan(bool next, bool fromPosition, const std::string& extra, std::vector<PgParam> params);
-    EngineStatus FetchRow(std::int64_t rowId, bool& found, bool& passes, std::vector<SqlValue>& key) override;
+    EngineStatus FetchRow(std::int64_t rowId, FetchedRow& fetched) override;
     EngineStatus ReadAdjacent(Direction direction) override;
+    EngineStatus SeekKey(const std::vector<KeyTerm>& terms) override;
     EngineStatus WriteRow(std::uint8_t* record, bool insert, const std::uint8_t* reference) override;
     EngineStatus DeleteRow(std::int64_t rowId) override;
+    EngineStatus StoreChecks(const std::vector<ValidityCheck>& checks) override;
     EngineStatus ReadStoredMemo(std::uint16_t fieldNo, std::int64_t rowId, std::string& text,
                                 bool& isBlank) override;
     EngineStatus TakeLock(std::int64_t rowId) override;

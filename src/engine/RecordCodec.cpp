@@ -106,25 +106,24 @@ SqlValue SqlOf(const FieldDesc& field, const std::uint8_t* record) {
 }
 
 Value ValueOf(const FieldDesc& field, const std::uint8_t* record) {
-    if (record[field.offset] == TableSchema::FieldBlank)
-        return std::monostate{};
-    const std::uint8_t* p = record + field.offset + 1;
-    switch (field.type) {
-    case FieldType::ZString:
-        return TextAt(field, p);
-    case FieldType::Date:
-        return DayNumber{Load<std::int32_t>(p)};
-    case FieldType::Bool:
-        return Load<std::int16_t>(p) != 0;
-    case FieldType::Int16:
-        return static_cast<std::int32_t>(Load<std::int16_t>(p));
-    case FieldType::Int32:
-        return Load<std::int32_t>(p);
-    case FieldType::Float:
-        return Load<double>(p);
-    default:
-        return std::monostate{};
+    // The stored value, in the type a caller sees for the field.
+    SqlValue stored = SqlOf(field, record);
+    if (const auto* number = std::get_if<std::int64_t>(&stored)) {
+        const auto word = static_cast<std::int32_t>(*number);
+        switch (field.type) {
+        case FieldType::Date:
+            return DayNumber{word};
+        case FieldType::Bool:
+            return word != 0;
+        default:
+            return word;
+        }
     }
+    if (auto* text = std::get_if<std::string>(&stored))
+        return std::move(*text);
+    if (const auto* real = std::get_if<double>(&stored))
+        return *real;
+    return std::monostate{};
 }
 
 void EncodeKey(const TableSchema& schema, const IndexDesc& index, const std::vector<SqlValue>& key,
