@@ -983,8 +983,11 @@ EngineStatus Cursor::BuildKeyMap(std::uint16_t fieldNo, KeyMap& map) {
         list += ", NULL";
     list += ", " + TableSchema::Quote(field.name);
     Statement* stmt = Cached("SELECT " + list + FromClause() + " WHERE 1" + OrderBy(false));
-    if (!stmt)
+    if (!stmt) {
+        // The emptied map must not pass for the table's keys at a later call.
+        map.dataVersion = -1;
         return m_PrepareStatus;
+    }
     std::vector<std::uint8_t> record(m_Schema.RecordSize());
     bool tooMuch = false; // more text than the map's offsets reach
     RowsEnd end = RowsEnd::Done;
