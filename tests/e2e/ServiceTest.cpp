@@ -57,8 +57,8 @@ protected:
 
 TEST_F(ServiceOnXvfb, TheBandWarningIsInTheJournalOnceWhileItWaitsForOk) {
     UseJobs("demo");
-    Jobsdb("demo");
-    Jobsdb("delete Options.DB 'OptionName=Band 5'");
+    Jobsdb({"demo"});
+    Jobsdb({"delete", "Options.DB", "OptionName=Band 5"});
     const std::string err = Path("wallscreen.err");
     Child board(ProgramLoggingTo(err));
     ASSERT_TRUE(board.Started());
@@ -78,8 +78,8 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     // The demo jobs around today with band 1 misspelt: the conversion error at the first paint
     // of a job due three days or more ahead.
     UseJobs("demo");
-    Jobsdb("demo");
-    Jobsdb("update Options.DB 'OptionName=Band 1' OptionValue=Redd");
+    Jobsdb({"demo"});
+    Jobsdb({"update", "Options.DB", "OptionName=Band 1", "OptionValue=Redd"});
     const std::string err = Path("wallscreen.err");
     Child board(ProgramLoggingTo(err));
     ASSERT_TRUE(board.Started());
@@ -91,9 +91,9 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     // The office program holds the Jewish.DB row of a job of the top list locked while the board
     // reads it.
     std::string jewish;
-    Jobsdb("dump Jewish.DB", &jewish);
+    Jobsdb({"dump", "Jewish.DB"}, &jewish);
     std::string active;
-    Jobsdb("dump OrderHead.DB --filter '(IsActive=True) AND (isJewish=True)'", &active);
+    Jobsdb({"dump", "OrderHead.DB", "--filter", "(IsActive=True) AND (isJewish=True)"}, &active);
     std::string orderNo;
     for (const std::string& row : Lines(active)) {
         const std::string number =
