@@ -10,11 +10,6 @@
 namespace ws::test {
 namespace {
 
-// The program with its standard error in 'errPath', as the unit's journal would get it.
-std::vector<std::string> ProgramLoggingTo(const std::string& errPath) {
-    return {"/bin/sh", "-c", std::string("exec '") + WALLSCREEN_PROGRAM + "' 2>'" + errPath + "'"};
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -60,7 +55,7 @@ TEST_F(ServiceOnXvfb, TheBandWarningIsInTheJournalOnceWhileItWaitsForOk) {
     Jobsdb({"demo"});
     Jobsdb({"delete", "Options.DB", "OptionName=Band 5"});
     const std::string err = Path("wallscreen.err");
-    Child board(ProgramLoggingTo(err));
+    Child board({WALLSCREEN_PROGRAM}, {}, err);
     ASSERT_TRUE(board.Started());
     const std::string warning = "Brellow Database Wall Screen: Only four colours have been configured\\n"
                                 "Please use the Custom Color utility\\n in the program to correct this error";
@@ -81,7 +76,7 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     Jobsdb({"demo"});
     Jobsdb({"update", "Options.DB", "OptionName=Band 1", "OptionValue=Redd"});
     const std::string err = Path("wallscreen.err");
-    Child board(ProgramLoggingTo(err));
+    Child board({WALLSCREEN_PROGRAM}, {}, err);
     ASSERT_TRUE(board.Started());
 
     const std::string badColor = "Brellow Database Wall Screen: 'Redd' is not a valid integer value.";
@@ -132,7 +127,7 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
 TEST_F(ServiceOnXvfb, TheStartUpErrorIsInTheJournalWithTheDirectoryItLookedFor) {
     UseJobs("empty"); // no tables at all
     const std::string err = Path("wallscreen.err");
-    Child board(ProgramLoggingTo(err));
+    Child board({WALLSCREEN_PROGRAM}, {}, err);
     ASSERT_TRUE(board.Started());
     const std::string prefix = "Application Error: Exception EDBEngineError in module wallscreen at ";
     ASSERT_TRUE(
@@ -151,13 +146,13 @@ TEST_F(ServiceOnXvfb, TheStartUpErrorIsInTheJournalWithTheDirectoryItLookedFor) 
 }
 
 TEST_F(ServiceOnXvfb, OneBoardPerDisplayWhateverTheRuntimeDirectory) {
-    Child first(ProgramLoggingTo(Path("first.err")), {"XDG_RUNTIME_DIR=" + RuntimeDir("session-a")});
+    Child first({WALLSCREEN_PROGRAM}, {"XDG_RUNTIME_DIR=" + RuntimeDir("session-a")}, Path("first.err"));
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitFor([&] { return MainWindows().size() == 1; }, std::chrono::seconds(15)));
     const unsigned long ours = MainWindows()[0];
 
     // Another session's runtime directory on the same display: it ends without a window.
-    Child second(ProgramLoggingTo(Path("second.err")), {"XDG_RUNTIME_DIR=" + RuntimeDir("session-b")});
+    Child second({WALLSCREEN_PROGRAM}, {"XDG_RUNTIME_DIR=" + RuntimeDir("session-b")}, Path("second.err"));
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.Wait(std::chrono::seconds(20)), 0) << ReadFile(Path("second.err"));
     EXPECT_TRUE(first.Running());
@@ -166,8 +161,9 @@ TEST_F(ServiceOnXvfb, OneBoardPerDisplayWhateverTheRuntimeDirectory) {
     // A copy on another display, with the first one's runtime directory, shows its own board.
     XvfbServer other(1200, 1920);
     ASSERT_TRUE(other.Running()) << other.Error();
-    Child third(ProgramLoggingTo(Path("third.err")),
-                {"DISPLAY=" + other.Display(), "XDG_RUNTIME_DIR=" + RuntimeDir("session-a")});
+    Child third({WALLSCREEN_PROGRAM},
+                {"DISPLAY=" + other.Display(), "XDG_RUNTIME_DIR=" + RuntimeDir("session-a")},
+                Path("third.err"));
     ASSERT_TRUE(third.Started());
     X11Probe otherScreen(other.Display());
     ASSERT_TRUE(otherScreen.Connected());
@@ -194,10 +190,9 @@ namespace {
 TEST_F(WallScreenProcesses, TheNightlyCloseIsInTheJournalAtItsTime) {
     // The board's own start-up and ticks, headless, from two minutes to midnight on.
     const std::string err = Path("snapshot.err");
-    Child board({"/bin/sh", "-c",
-                 std::string("exec '") + WALLSCREEN_SNAPSHOT +
-                     "' --at '2026-12-09 23:59:58.000' --ticks 40 --json '" + Path("night.json") + "' 2>'" +
-                     err + "'"});
+    Child board({WALLSCREEN_SNAPSHOT, "--at", "2026-12-09 23:59:58.000", "--ticks", "40", "--json",
+                 Path("night.json")},
+                {}, err);
     ASSERT_TRUE(board.Started());
     ASSERT_EQ(board.Wait(std::chrono::seconds(60)), 0) << ReadFile(err);
     // Ticks at 00:00:03, 00:00:08, ... 00:01:03: that one closes the board.

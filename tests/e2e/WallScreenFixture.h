@@ -20,7 +20,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -31,61 +30,6 @@
 namespace ws::test {
 
 inline constexpr const char* Title = "Brellow Database Wall Screen";
-
-// A child process, killed if it is still running when the object goes. 'environment' entries
-// ("NAME=VALUE") replace or add to the test's own environment.
-class Child {
-public:
-    explicit Child(std::vector<std::string> args, const std::vector<std::string>& environment = {}) {
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = EnvironmentWith(environment);
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (::posix_spawn(&m_Pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
-            m_Pid = -1;
-    }
-    ~Child() {
-        if (m_Pid > 0 && !m_Status) {
-            ::kill(m_Pid, SIGKILL);
-            ::waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return m_Pid > 0; }
-    bool Running() {
-        Poll();
-        return !m_Status.has_value();
-    }
-    // The exit code once it has ended within 'timeout'; -1 when it is still running, 128 + n
-    // when signal n ended it.
-    int Wait(std::chrono::milliseconds timeout) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        while (Running() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (!m_Status)
-            return -1;
-        return WIFEXITED(*m_Status) ? WEXITSTATUS(*m_Status) : 128 + WTERMSIG(*m_Status);
-    }
-
-private:
-    void Poll() {
-        if (m_Pid <= 0 || m_Status)
-            return;
-        int status = 0;
-        if (::waitpid(m_Pid, &status, WNOHANG) == m_Pid)
-            m_Status = status;
-    }
-
-    pid_t m_Pid = -1;
-    std::optional<int> m_Status;
-};
 
 inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto until = std::chrono::steady_clock::now() + timeout;

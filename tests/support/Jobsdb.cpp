@@ -1,11 +1,13 @@
 #include "support/Jobsdb.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -127,6 +129,44 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
         if (fd >= 0)
             ::close(fd);
     return run;
+}
+
+Child::Child(std::vector<std::string> args, const std::vector<std::string>& environment,
+             const std::string& errorsFile) {
+    std::vector<std::string> env = EnvironmentWith(environment);
+    const std::vector<char*> argv = Pointers(args);
+    const std::vector<char*> envp = Pointers(env);
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    if (!errorsFile.empty())
+        ::posix_spawn_file_actions_addopen(&actions, 2, errorsFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                           0644);
+    if (::posix_spawn(&m_Pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0)
+        m_Pid = -1;
+    ::posix_spawn_file_actions_destroy(&actions);
+}
+
+Child::~Child() {
+    if (m_Pid > 0 && !m_Status) {
+        ::kill(m_Pid, SIGKILL);
+        ::waitpid(m_Pid, nullptr, 0);
+    }
+}
+
+bool Child::Running() {
+    int status = 0;
+    if (m_Pid > 0 && !m_Status && ::waitpid(m_Pid, &status, WNOHANG) == m_Pid)
+        m_Status = status;
+    return !m_Status.has_value();
+}
+
+int Child::Wait(std::chrono::milliseconds timeout) {
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    while (Running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!m_Status)
+        return -1;
+    return WIFEXITED(*m_Status) ? WEXITSTATUS(*m_Status) : 128 + WTERMSIG(*m_Status);
 }
 
 ProgramRun RunJobsdb(const std::vector<std::string>& words, const ProgramOptions& options) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace ws::test {
@@ -40,5 +43,28 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
 
 // Runs the jobsdb built with the tests (the targets that call this depend on it).
 ProgramRun RunJobsdb(const std::vector<std::string>& words, const ProgramOptions& options = {});
+
+// A program started in the background, killed if it is still running when the object goes.
+// 'args' are the program's path and its words; 'environment' entries ("NAME=VALUE") replace or
+// add to the test's own environment; with 'errorsFile', standard error goes to that file, made
+// anew. Standard input and output are the test's own.
+class Child {
+public:
+    explicit Child(std::vector<std::string> args, const std::vector<std::string>& environment = {},
+                   const std::string& errorsFile = {});
+    ~Child();
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool Started() const { return m_Pid > 0; }
+    bool Running();
+    // The exit code once it has ended within 'timeout'; -1 when it is still running, 128 + n
+    // when signal n ended it.
+    int Wait(std::chrono::milliseconds timeout);
+
+private:
+    pid_t m_Pid = -1;
+    std::optional<int> m_Status;
+};
 
 } // namespace ws::test
