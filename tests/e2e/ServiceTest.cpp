@@ -98,9 +98,10 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
             orderNo = number;
     }
     ASSERT_FALSE(orderNo.empty()) << active;
+    // Its standard input stays open for 30 seconds; the lock lasts as long.
     Child locker({"/bin/sh", "-c",
-                  "sleep 30 | '" + std::string(JOBSDB_PATH) + "' --dir '" + JobsDir() +
-                      "' lock Jewish.DB OrderNo " + orderNo});
+                  "sleep 30 | " + ShellCommand(JOBSDB_PATH, {"--dir", JobsDir(), "lock", "Jewish.DB",
+                                                             "OrderNo", orderNo})});
     const std::string locked =
         "Brellow Database Wall Screen: Record locked by another user\\nTable: " + JobsDir() + "/Jewish.DB.";
     EXPECT_TRUE(
