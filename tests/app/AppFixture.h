@@ -7,6 +7,7 @@
 #include "app/frmJobs.h"
 #include "data/Session.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/Jobsdb.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDirectory.h"
 #include "ui/Application.h"
@@ -35,20 +36,23 @@ protected:
         Session().AddAlias("YardData", "DESKTOP", {{"PATH", m_Dir}});
         // A small board: the five bands and one job in each list, so the grids show and the
         // window keeps free area below them.
-        for (const std::string& args : std::vector<std::string>{
-                 "init", "put Options.DB 'OptionName=Band 1' OptionValue=clRed",
-                 "put Options.DB 'OptionName=Band 2' OptionValue=clMaroon",
-                 "put Options.DB 'OptionName=Band 3' OptionValue=clPurple",
-                 "put Options.DB 'OptionName=Band 4' OptionValue=clBlue",
-                 "put Options.DB 'OptionName=Band 5' OptionValue=clGreen",
-                 "put OrderHead.DB OrderNo=J1 'Name=A Jewish job' IsActive=True IsJewish=True "
-                 "DueDate=2026-12-20",
-                 "put OrderHead.DB OrderNo=S1 'Name=A special date' IsActive=True DateOffSet=3 "
-                 "DueDate=2026-12-21",
-                 "put OrderHead.DB OrderNo=R1 'Name=An interment' IsActive=True IsInterment=True "
-                 "Invoiced=False DueDate=2026-12-22"}) {
-            const std::string command = std::string(JOBSDB_PATH) + " --dir '" + m_Dir + "' " + args;
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+        const std::vector<std::vector<std::string>> office = {
+            {"init"},
+            {"put", "Options.DB", "OptionName=Band 1", "OptionValue=clRed"},
+            {"put", "Options.DB", "OptionName=Band 2", "OptionValue=clMaroon"},
+            {"put", "Options.DB", "OptionName=Band 3", "OptionValue=clPurple"},
+            {"put", "Options.DB", "OptionName=Band 4", "OptionValue=clBlue"},
+            {"put", "Options.DB", "OptionName=Band 5", "OptionValue=clGreen"},
+            {"put", "OrderHead.DB", "OrderNo=J1", "Name=A Jewish job", "IsActive=True", "IsJewish=True",
+             "DueDate=2026-12-20"},
+            {"put", "OrderHead.DB", "OrderNo=S1", "Name=A special date", "IsActive=True", "DateOffSet=3",
+             "DueDate=2026-12-21"},
+            {"put", "OrderHead.DB", "OrderNo=R1", "Name=An interment", "IsActive=True", "IsInterment=True",
+             "Invoiced=False", "DueDate=2026-12-22"}};
+        for (std::vector<std::string> words : office) {
+            words.insert(words.begin(), {"--dir", m_Dir});
+            const ProgramRun run = RunJobsdb(words);
+            ASSERT_TRUE(run.Succeeded()) << run.Report();
         }
         platform::HeadlessOptions options;
         options.registryDirectory = RegistryDir();

@@ -14,6 +14,7 @@
 #include "engine/PgServer.h"
 #include "jobs/JobsDM.h"
 #include "platform/HeadlessWindowSystem.h"
+#include "support/Jobsdb.h"
 #include "support/TempDirectory.h"
 #include "ui/Application.h"
 #include "ui/Timer.h"
@@ -27,14 +28,11 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <signal.h>
-#include <spawn.h>
+#include <optional>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
+#include <vector>
 
 namespace ws::test {
 namespace {
@@ -98,7 +96,7 @@ protected:
         m_PreviousRuntime = runtime ? runtime : "";
         ::setenv("XDG_RUNTIME_DIR", m_Dir.c_str(), 1);
         Session().AddAlias("YardData", "POSTGRES", {{"CONNINFO", ConnInfo()}});
-        Jobsdb("init");
+        Jobsdb({"init"});
         m_Office = std::make_unique<Psql>(ConnInfo());
         m_Reader = std::make_unique<ServerReader>(ConnInfo());
         std::filesystem::create_directory(m_Dir + "/copy");
@@ -126,10 +124,10 @@ protected:
 
     std::string ConnInfo() const { return PgServer::Instance().ConnInfo(m_Schema); }
 
-    void Jobsdb(const std::string& args) {
-        const std::string command =
-            std::string(JOBSDB_PATH) + " --alias YardData " + args + " >'" + m_Dir + "/jobsdb.txt' 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    void Jobsdb(std::vector<std::string> words) {
+        words.insert(words.begin(), {"--alias", "YardData"});
+        const ProgramRun run = RunJobsdb(words);
+        ASSERT_TRUE(run.Succeeded()) << run.Report();
     }
 
     // A job on all three lists, and its detail rows.
@@ -276,40 +274,17 @@ public:
         const std::string turn = "touch " + sync + "/ready-" + std::to_string(number) +
                                  "-$TICK; while [ ! -e " + sync + "/go-" + std::to_string(number) +
                                  "-$TICK ] && [ -d " + sync + " ]; do sleep 0.01; done";
-        const std::string command = "XDG_RUNTIME_DIR='" + m_Dir + "/run' exec " + SNAPSHOT_PATH + " --at '" +
-                                    at + "' --ticks " + std::to_string(ticks) + " --json-dir '" + m_Dir +
-                                    "/ticks' --json '" + m_Dir + "/final.json' --between-ticks '" + turn +
-                                    "' 2>'" + m_Dir + "/errors.txt'";
-        std::string shell = "/bin/sh";
-        std::string flag = "-c";
-        std::string text = command;
-        char* argv[] = {shell.data(), flag.data(), text.data(), nullptr};
-        if (::posix_spawn(&m_Pid, argv[0], nullptr, nullptr, argv, environ) != 0)
-            m_Pid = -1;
+        m_Process.emplace(std::vector<std::string>{SNAPSHOT_PATH, "--at", at, "--ticks",
+                                                   std::to_string(ticks), "--json-dir", m_Dir + "/ticks",
+                                                   "--json", m_Dir + "/final.json", "--between-ticks", turn},
+                          std::vector<std::string>{"XDG_RUNTIME_DIR=" + m_Dir + "/run"},
+                          m_Dir + "/errors.txt");
     }
-    ~BoardProcess() {
-        if (m_Pid > 0) {
-            ::kill(m_Pid, SIGKILL);
-            ::waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    BoardProcess(const BoardProcess&) = delete;
-    BoardProcess& operator=(const BoardProcess&) = delete;
 
-    bool Started() const { return m_Pid > 0; }
+    bool Started() const { return m_Process->Started(); }
     // Whether the process still runs; its exit status once it has ended.
-    bool Running() {
-        if (m_Pid <= 0)
-            return false;
-        int status = 0;
-        if (::waitpid(m_Pid, &status, WNOHANG) == m_Pid) {
-            m_Pid = -1;
-            m_Status = status;
-            return false;
-        }
-        return true;
-    }
-    int ExitStatus() const { return WIFEXITED(m_Status) ? WEXITSTATUS(m_Status) : -1; }
+    bool Running() { return m_Process->Started() && m_Process->Running(); }
+    int ExitStatus() { return m_Process->Wait(std::chrono::milliseconds(0)); }
     std::string Errors() const { return ReadAll(m_Dir + "/errors.txt"); }
     nlohmann::json Account(const std::string& file) const {
         return nlohmann::json::parse(ReadAll(m_Dir + "/" + file), nullptr, false);
@@ -331,8 +306,7 @@ public:
 private:
     std::string m_Dir;
     int m_Number;
-    pid_t m_Pid = -1;
-    int m_Status = 0;
+    std::optional<Child> m_Process;
 };
 
 std::uint32_t ColorOf(const nlohmann::json& value) {

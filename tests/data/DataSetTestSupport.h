@@ -108,16 +108,6 @@ protected:
         return {"--dir", m_Dir};
     }
 
-    // The jobsdb command line for this test's database, its arguments quoted.
-    std::string JobsdbCommand(const std::vector<std::string>& args) const {
-        std::string command = JOBSDB_PATH;
-        for (const std::vector<std::string>& part : {JobsdbDatabase(), args}) {
-            for (const std::string& arg : part)
-                command += " '" + arg + "'";
-        }
-        return command;
-    }
-
     // Runs a statement on a table's storage as another program would, with a connection of its
     // own: "%T" in it stands for the table (name columns in double quotes, which both take).
     void OtherProgram(const std::string& table, const std::string& sql) {

@@ -79,7 +79,7 @@ protected:
         if (IsSkipped() || HasFatalFailure())
             return;
         UseJobs("demo");
-        ASSERT_EQ(Jobsdb("demo"), 0);
+        ASSERT_EQ(Jobsdb({"demo"}), 0);
     }
 
     // The program's window once it shows the board; 0 when it never does.
@@ -118,7 +118,7 @@ protected:
         std::vector<int> counts;
         for (const char* filter : kListFilters) {
             std::string printed;
-            Jobsdb(std::string("dump OrderHead.DB --filter '") + filter + "'", &printed);
+            Jobsdb({"dump", "OrderHead.DB", "--filter", filter}, &printed);
             const auto at = printed.rfind("RecordCount: ");
             counts.push_back(at == std::string::npos ? -1 : std::stoi(printed.substr(at + 13)));
         }
@@ -281,8 +281,8 @@ TEST_F(DemoBoardOnXvfb, AJobTheOfficeAddsAppearsWithinOneTickAndItsLedTurnsGreen
     char dueText[16];
     std::strftime(dueText, sizeof dueText, "%Y-%m-%d", &due);
     const auto put = std::chrono::steady_clock::now();
-    ASSERT_EQ(Jobsdb("put OrderHead.DB OrderNo=E2E-1 'Name=" + name +
-                     "' IsActive=True IsJewish=True Invoiced=False DueDate=" + dueText),
+    ASSERT_EQ(Jobsdb({"put", "OrderHead.DB", "OrderNo=E2E-1", "Name=" + name, "IsActive=True",
+                      "IsJewish=True", "Invoiced=False", std::string("DueDate=") + dueText}),
               0);
     // One tick is five seconds; the rest allows for the refresh itself on a loaded machine.
     ASSERT_TRUE(WaitFor([&] { return Shown(window, HeaderArea(board.account)) != headerBefore; },
@@ -306,7 +306,7 @@ TEST_F(DemoBoardOnXvfb, AJobTheOfficeAddsAppearsWithinOneTickAndItsLedTurnsGreen
 
     // The office invoices it: its LED turns from red to green within a tick, nothing else on the
     // board changes.
-    ASSERT_EQ(Jobsdb("update OrderHead.DB OrderNo=E2E-1 Invoiced=True"), 0);
+    ASSERT_EQ(Jobsdb({"update", "OrderHead.DB", "OrderNo=E2E-1", "Invoiced=True"}), 0);
     const Board invoiced = Expected();
     const json* green = Cell(invoiced.account, "JobsGrid", name, "Invoiced");
     ASSERT_NE(green, nullptr);

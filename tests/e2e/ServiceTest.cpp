@@ -10,11 +10,6 @@
 namespace ws::test {
 namespace {
 
-// The program with its standard error in 'errPath', as the unit's journal would get it.
-std::vector<std::string> ProgramLoggingTo(const std::string& errPath) {
-    return {"/bin/sh", "-c", std::string("exec '") + WALLSCREEN_PROGRAM + "' 2>'" + errPath + "'"};
-}
-
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -57,10 +52,10 @@ protected:
 
 TEST_F(ServiceOnXvfb, TheBandWarningIsInTheJournalOnceWhileItWaitsForOk) {
     UseJobs("demo");
-    Jobsdb("demo");
-    Jobsdb("delete Options.DB 'OptionName=Band 5'");
+    Jobsdb({"demo"});
+    Jobsdb({"delete", "Options.DB", "OptionName=Band 5"});
     const std::string err = Path("wallscreen.err");
-    Child board(ProgramLoggingTo(err));
+    Child board({WALLSCREEN_PROGRAM}, {}, err);
     ASSERT_TRUE(board.Started());
     const std::string warning = "Brellow Database Wall Screen: Only four colours have been configured\\n"
                                 "Please use the Custom Color utility\\n in the program to correct this error";
@@ -78,10 +73,10 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     // The demo jobs around today with band 1 misspelt: the conversion error at the first paint
     // of a job due three days or more ahead.
     UseJobs("demo");
-    Jobsdb("demo");
-    Jobsdb("update Options.DB 'OptionName=Band 1' OptionValue=Redd");
+    Jobsdb({"demo"});
+    Jobsdb({"update", "Options.DB", "OptionName=Band 1", "OptionValue=Redd"});
     const std::string err = Path("wallscreen.err");
-    Child board(ProgramLoggingTo(err));
+    Child board({WALLSCREEN_PROGRAM}, {}, err);
     ASSERT_TRUE(board.Started());
 
     const std::string badColor = "Brellow Database Wall Screen: 'Redd' is not a valid integer value.";
@@ -91,9 +86,9 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
     // The office program holds the Jewish.DB row of a job of the top list locked while the board
     // reads it.
     std::string jewish;
-    Jobsdb("dump Jewish.DB", &jewish);
+    Jobsdb({"dump", "Jewish.DB"}, &jewish);
     std::string active;
-    Jobsdb("dump OrderHead.DB --filter '(IsActive=True) AND (isJewish=True)'", &active);
+    Jobsdb({"dump", "OrderHead.DB", "--filter", "(IsActive=True) AND (isJewish=True)"}, &active);
     std::string orderNo;
     for (const std::string& row : Lines(active)) {
         const std::string number =
@@ -103,9 +98,10 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
             orderNo = number;
     }
     ASSERT_FALSE(orderNo.empty()) << active;
+    // Its standard input stays open for 30 seconds; the lock lasts as long.
     Child locker({"/bin/sh", "-c",
-                  "sleep 30 | '" + std::string(JOBSDB_PATH) + "' --dir '" + JobsDir() +
-                      "' lock Jewish.DB OrderNo " + orderNo});
+                  "sleep 30 | " + ShellCommand(JOBSDB_PATH, {"--dir", JobsDir(), "lock", "Jewish.DB",
+                                                             "OrderNo", orderNo})});
     const std::string locked =
         "Brellow Database Wall Screen: Record locked by another user\\nTable: " + JobsDir() + "/Jewish.DB.";
     EXPECT_TRUE(
@@ -132,7 +128,7 @@ TEST_F(ServiceOnXvfb, TheJournalGetsTheStartAndEveryMessageOnceAsOneLine) {
 TEST_F(ServiceOnXvfb, TheStartUpErrorIsInTheJournalWithTheDirectoryItLookedFor) {
     UseJobs("empty"); // no tables at all
     const std::string err = Path("wallscreen.err");
-    Child board(ProgramLoggingTo(err));
+    Child board({WALLSCREEN_PROGRAM}, {}, err);
     ASSERT_TRUE(board.Started());
     const std::string prefix = "Application Error: Exception EDBEngineError in module wallscreen at ";
     ASSERT_TRUE(
@@ -151,13 +147,13 @@ TEST_F(ServiceOnXvfb, TheStartUpErrorIsInTheJournalWithTheDirectoryItLookedFor) 
 }
 
 TEST_F(ServiceOnXvfb, OneBoardPerDisplayWhateverTheRuntimeDirectory) {
-    Child first(ProgramLoggingTo(Path("first.err")), {"XDG_RUNTIME_DIR=" + RuntimeDir("session-a")});
+    Child first({WALLSCREEN_PROGRAM}, {"XDG_RUNTIME_DIR=" + RuntimeDir("session-a")}, Path("first.err"));
     ASSERT_TRUE(first.Started());
     ASSERT_TRUE(WaitFor([&] { return MainWindows().size() == 1; }, std::chrono::seconds(15)));
     const unsigned long ours = MainWindows()[0];
 
     // Another session's runtime directory on the same display: it ends without a window.
-    Child second(ProgramLoggingTo(Path("second.err")), {"XDG_RUNTIME_DIR=" + RuntimeDir("session-b")});
+    Child second({WALLSCREEN_PROGRAM}, {"XDG_RUNTIME_DIR=" + RuntimeDir("session-b")}, Path("second.err"));
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.Wait(std::chrono::seconds(20)), 0) << ReadFile(Path("second.err"));
     EXPECT_TRUE(first.Running());
@@ -166,8 +162,9 @@ TEST_F(ServiceOnXvfb, OneBoardPerDisplayWhateverTheRuntimeDirectory) {
     // A copy on another display, with the first one's runtime directory, shows its own board.
     XvfbServer other(1200, 1920);
     ASSERT_TRUE(other.Running()) << other.Error();
-    Child third(ProgramLoggingTo(Path("third.err")),
-                {"DISPLAY=" + other.Display(), "XDG_RUNTIME_DIR=" + RuntimeDir("session-a")});
+    Child third({WALLSCREEN_PROGRAM},
+                {"DISPLAY=" + other.Display(), "XDG_RUNTIME_DIR=" + RuntimeDir("session-a")},
+                Path("third.err"));
     ASSERT_TRUE(third.Started());
     X11Probe otherScreen(other.Display());
     ASSERT_TRUE(otherScreen.Connected());
@@ -194,10 +191,9 @@ namespace {
 TEST_F(WallScreenProcesses, TheNightlyCloseIsInTheJournalAtItsTime) {
     // The board's own start-up and ticks, headless, from two minutes to midnight on.
     const std::string err = Path("snapshot.err");
-    Child board({"/bin/sh", "-c",
-                 std::string("exec '") + WALLSCREEN_SNAPSHOT +
-                     "' --at '2026-12-09 23:59:58.000' --ticks 40 --json '" + Path("night.json") + "' 2>'" +
-                     err + "'"});
+    Child board({WALLSCREEN_SNAPSHOT, "--at", "2026-12-09 23:59:58.000", "--ticks", "40", "--json",
+                 Path("night.json")},
+                {}, err);
     ASSERT_TRUE(board.Started());
     ASSERT_EQ(board.Wait(std::chrono::seconds(60)), 0) << ReadFile(err);
     // Ticks at 00:00:03, 00:00:08, ... 00:01:03: that one closes the board.

@@ -7,6 +7,7 @@
 #include "e2e/X11Probe.h"
 #include "e2e/XvfbServer.h"
 #include "platform/WindowRegistry.h"
+#include "support/Jobsdb.h"
 #include "support/ScopedEnvironment.h"
 #include "support/TempDirectory.h"
 
@@ -19,7 +20,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <spawn.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -27,75 +27,9 @@
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace ws::test {
 
 inline constexpr const char* Title = "Brellow Database Wall Screen";
-
-// A child process, killed if it is still running when the object goes. 'environment' entries
-// ("NAME=VALUE") replace or add to the test's own environment.
-class Child {
-public:
-    explicit Child(std::vector<std::string> args, const std::vector<std::string>& environment = {}) {
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = environment;
-        for (char** e = environ; *e != nullptr; ++e) {
-            const std::string entry = *e;
-            const std::string name = entry.substr(0, entry.find('=') + 1);
-            bool replaced = false;
-            for (const std::string& own : environment)
-                replaced = replaced || own.rfind(name, 0) == 0;
-            if (!replaced)
-                env.push_back(entry);
-        }
-        std::vector<char*> envp;
-        for (std::string& e : env)
-            envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (::posix_spawn(&m_Pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0)
-            m_Pid = -1;
-    }
-    ~Child() {
-        if (m_Pid > 0 && !m_Status) {
-            ::kill(m_Pid, SIGKILL);
-            ::waitpid(m_Pid, nullptr, 0);
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return m_Pid > 0; }
-    bool Running() {
-        Poll();
-        return !m_Status.has_value();
-    }
-    // The exit code once it has ended within 'timeout'; -1 when it is still running, 128 + n
-    // when signal n ended it.
-    int Wait(std::chrono::milliseconds timeout) {
-        const auto until = std::chrono::steady_clock::now() + timeout;
-        while (Running() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (!m_Status)
-            return -1;
-        return WIFEXITED(*m_Status) ? WEXITSTATUS(*m_Status) : 128 + WTERMSIG(*m_Status);
-    }
-
-private:
-    void Poll() {
-        if (m_Pid <= 0 || m_Status)
-            return;
-        int status = 0;
-        if (::waitpid(m_Pid, &status, WNOHANG) == m_Pid)
-            m_Status = status;
-    }
-
-    pid_t m_Pid = -1;
-    std::optional<int> m_Status;
-};
 
 inline bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     const auto until = std::chrono::steady_clock::now() + timeout;
@@ -114,20 +48,6 @@ inline std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-// What a shell command printed on its standard output; 'status' gets its exit status.
-inline std::string CommandOutput(const std::string& command, int* status = nullptr) {
-    FILE* pipe = ::popen(command.c_str(), "r");
-    std::string output;
-    char chunk[4096];
-    std::size_t n = 0;
-    while (pipe != nullptr && (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        output.append(chunk, n);
-    const int result = pipe != nullptr ? ::pclose(pipe) : -1;
-    if (status != nullptr)
-        *status = result;
-    return output;
-}
-
 // Each test gets its own runtime directory, so the mutex and the window registry are private to
 // it and to the copies it starts, and its own job database behind YardData: an empty one with
 // its five bands (no band warning) unless the test names another.
@@ -137,10 +57,11 @@ protected:
         m_Runtime.emplace("XDG_RUNTIME_DIR", m_Dir);
         m_Config.emplace("YARD_ENGINE_CONFIG", Path("engine.ini"));
         UseJobs("jobs");
-        ASSERT_EQ(Jobsdb("init"), 0);
+        ASSERT_EQ(Jobsdb({"init"}), 0);
         for (int band = 1; band <= 5; ++band)
             ASSERT_EQ(
-                Jobsdb("put Options.DB 'OptionName=Band " + std::to_string(band) + "' OptionValue=clRed"), 0);
+                Jobsdb({"put", "Options.DB", "OptionName=Band " + std::to_string(band), "OptionValue=clRed"}),
+                0);
     }
     void TearDown() override {
         m_Config.reset();
@@ -156,16 +77,15 @@ protected:
     }
     const std::string& JobsDir() const { return m_Jobs; }
 
-    // jobsdb on the job database, as the office program would change it; 'arguments' are shell
-    // words. Returns the exit status; 'output' gets what it printed.
-    int Jobsdb(const std::string& arguments, std::string* output = nullptr) const {
-        int status = 0;
-        const std::string printed = CommandOutput(
-            std::string(JOBSDB_PATH) + " --dir '" + m_Jobs + "' " + arguments + " 2>&1", &status);
+    // jobsdb on the job database, as the office program would change it. Returns the exit status;
+    // 'output' gets what it printed.
+    int Jobsdb(std::vector<std::string> words, std::string* output = nullptr) const {
+        words.insert(words.begin(), {"--dir", m_Jobs});
+        const ProgramRun run = RunJobsdb(words);
         if (output != nullptr)
-            *output = printed;
-        EXPECT_EQ(status, 0) << arguments << "\n" << printed;
-        return status;
+            *output = run.output;
+        EXPECT_EQ(run.status, 0) << run.Report();
+        return run.status;
     }
 
     static bool TitleRegistered() {

@@ -78,15 +78,19 @@ nlohmann::json RowNamed(const nlohmann::json& account, const std::string& grid, 
 }
 
 TEST_F(WallScreenProcesses, DueDatesAtTheEndsOfTheStoredRangePaintAsOverdueAndFarAhead) {
-    ASSERT_EQ(Jobsdb("update Options.DB 'OptionName=Band 4' OptionValue=clBlue"), 0);
-    ASSERT_EQ(Jobsdb("update Options.DB 'OptionName=Band 5' OptionValue=clLime"), 0);
-    const std::string jewish = "IsActive=True IsJewish=True DueDate=2024-03-05";
-    ASSERT_EQ(Jobsdb("put OrderHead.DB OrderNo=J1 Name=Earliest " + jewish), 0);
-    ASSERT_EQ(Jobsdb("put OrderHead.DB OrderNo=J2 Name=Latest " + jewish), 0);
-    ASSERT_EQ(
-        Jobsdb("put OrderHead.DB OrderNo=S1 Name=Special IsActive=True DateOffSet=3 DueDate=2024-03-05"), 0);
-    ASSERT_EQ(Jobsdb("put OrderHead.DB OrderNo=R1 Name=Interment IsActive=True IsInterment=True "
-                     "Invoiced=False DueDate=2024-03-05"),
+    ASSERT_EQ(Jobsdb({"update", "Options.DB", "OptionName=Band 4", "OptionValue=clBlue"}), 0);
+    ASSERT_EQ(Jobsdb({"update", "Options.DB", "OptionName=Band 5", "OptionValue=clLime"}), 0);
+    ASSERT_EQ(Jobsdb({"put", "OrderHead.DB", "OrderNo=J1", "Name=Earliest", "IsActive=True", "IsJewish=True",
+                      "DueDate=2024-03-05"}),
+              0);
+    ASSERT_EQ(Jobsdb({"put", "OrderHead.DB", "OrderNo=J2", "Name=Latest", "IsActive=True", "IsJewish=True",
+                      "DueDate=2024-03-05"}),
+              0);
+    ASSERT_EQ(Jobsdb({"put", "OrderHead.DB", "OrderNo=S1", "Name=Special", "IsActive=True", "DateOffSet=3",
+                      "DueDate=2024-03-05"}),
+              0);
+    ASSERT_EQ(Jobsdb({"put", "OrderHead.DB", "OrderNo=R1", "Name=Interment", "IsActive=True",
+                      "IsInterment=True", "Invoiced=False", "DueDate=2024-03-05"}),
               0);
     // Day numbers no date has, at both ends of what the file's 32-bit field can hold.
     ExecSql(JobsDir() + "/OrderHead.DB",
@@ -94,12 +98,9 @@ TEST_F(WallScreenProcesses, DueDatesAtTheEndsOfTheStoredRangePaintAsOverdueAndFa
             "UPDATE records SET DueDate = 2147483647 WHERE OrderNo = 'J2';");
 
     // The sanitizer build of the snapshot ends at once on undefined behaviour in any conversion.
-    int status = 0;
-    const std::string output =
-        CommandOutput(std::string(WALLSCREEN_SNAPSHOT) + " --at '2024-03-01 10:00:00.000' --json " +
-                          Path("board.json") + " 2>&1",
-                      &status);
-    ASSERT_EQ(status, 0) << output;
+    const ProgramRun snapshot =
+        RunProgram(WALLSCREEN_SNAPSHOT, {"--at", "2024-03-01 10:00:00.000", "--json", Path("board.json")});
+    ASSERT_EQ(snapshot.status, 0) << snapshot.Report();
     const auto account = nlohmann::json::parse(ReadFile(Path("board.json")));
     EXPECT_EQ(account["messages"], nlohmann::json::array()) << account["messages"];
     // Long overdue is the fifth band's colour, far ahead the fourth's.

@@ -9,6 +9,7 @@
 // WALLSCREEN_STRESS_SECONDS sets how long the writers run: 180 by default, several minutes of
 // writing while the board ticks.
 
+#include "support/Jobsdb.h"
 #include "support/TempDirectory.h"
 
 #include <atomic>
@@ -25,7 +26,6 @@
 #include <sqlite3.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <vector>
 
@@ -34,18 +34,6 @@ namespace {
 int Seconds() {
     const char* text = std::getenv("WALLSCREEN_STRESS_SECONDS");
     return text != nullptr && std::atoi(text) > 0 ? std::atoi(text) : 180;
-}
-
-std::string Shell(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-int RunCommand(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A plain SQLite connection, as any office program may have.
@@ -98,7 +86,8 @@ struct Ledger {
 class BoardWriterStressTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(RunCommand(Jobsdb() + " demo --today 2026-12-09 >/dev/null"), 0);
+        const ws::test::ProgramRun demo = Jobsdb({"demo", "--today", "2026-12-09"});
+        ASSERT_TRUE(demo.Succeeded()) << demo.Report();
         // Every job is an active Jewish memorial with a Jewish.DB row, few enough that the top list
         // shows (and so rewrites) all of them on every tick.
         Raw orders(Path("OrderHead.DB"));
@@ -119,7 +108,10 @@ protected:
             out += c == '\'' ? std::string("''") : std::string(1, c);
         return out + "'";
     }
-    std::string Jobsdb() const { return std::string(JOBSDB_PATH) + " --dir " + Shell(m_Dir); }
+    ws::test::ProgramRun Jobsdb(std::vector<std::string> words) const {
+        words.insert(words.begin(), {"--dir", m_Dir});
+        return ws::test::RunJobsdb(words);
+    }
 
     ws::test::TempDirectory m_Temp{"ws-stress"};
     const std::string m_Dir = m_Temp.Path();
@@ -138,10 +130,9 @@ TEST_F(BoardWriterStressTest, NoWriteIsLostWhileTheBoardTicks) {
         int run = 0;
         while (!stop) {
             const std::string json = m_Dir + "/board-" + std::to_string(run % 2) + ".json";
-            const std::string command = std::string(WALLSCREEN_SNAPSHOT_PATH) +
-                                        " --at '2026-12-09 10:00:00.000' --dir " + Shell(m_Dir) +
-                                        " --ticks 150 --json " + Shell(json) + " >/dev/null 2>&1";
-            const int exit = RunCommand(command);
+            const ws::test::ProgramRun snapshot =
+                ws::test::RunProgram(WALLSCREEN_SNAPSHOT_PATH, {"--at", "2026-12-09 10:00:00.000", "--dir",
+                                                                m_Dir, "--ticks", "150", "--json", json});
             std::ifstream in(json);
             std::stringstream text;
             text << in.rdbuf();
@@ -158,9 +149,10 @@ TEST_F(BoardWriterStressTest, NoWriteIsLostWhileTheBoardTicks) {
                 ++at;
             }
             std::lock_guard lock(failures);
-            if (exit != 0 || account.empty() || others > 0)
-                boardFailures.push_back("run " + std::to_string(run) + ": exit " + std::to_string(exit) +
-                                        " " + messages.substr(0, 600));
+            if (!snapshot.Succeeded() || account.empty() || others > 0)
+                boardFailures.push_back("run " + std::to_string(run) + ": exit " +
+                                        std::to_string(snapshot.status) + " " + messages.substr(0, 600) +
+                                        "\n" + snapshot.Report().substr(0, 600));
             ++run;
             ++boards;
             ticks += 150;
@@ -242,8 +234,7 @@ TEST_F(BoardWriterStressTest, NoWriteIsLostWhileTheBoardTicks) {
             if (auto it = engine.last.find(cell); it != engine.last.end() && it->second != now)
                 engine.lost.push_back(cell + ": wrote " + it->second + ", found " + now);
             const std::string rabbi = "Rabbi " + std::to_string(round) + " \xD7\xA9";
-            const int exit = RunCommand(Jobsdb() + " update Jewish.DB " + Shell("OrderNo=" + order) + " " +
-                                        Shell("Rabbi=" + rabbi) + " >/dev/null 2>&1");
+            const int exit = Jobsdb({"update", "Jewish.DB", "OrderNo=" + order, "Rabbi=" + rabbi}).status;
             // A refused update (the board held the row's lock at that moment) changes nothing.
             if (exit == 0) {
                 engine.last[cell] = Quoted(rabbi);

@@ -3,17 +3,16 @@
 // kept in a directory. What init wrote is read back from the server with libpq directly.
 
 #include "engine/PgServer.h"
+#include "support/Jobsdb.h"
 #include "support/TempDirectory.h"
 
 #include <cctype>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -24,10 +23,7 @@ using ws::engine::test::PgServer;
 
 constexpr const char* kTables[] = {"OrderHead.DB", "Jewish.DB", "RNR.DB", "Options.DB"};
 
-struct Result {
-    int status = -1;
-    std::string out;
-};
+using ws::test::ProgramRun;
 
 class JobsDbOnTheServer : public ::testing::Test {
 protected:
@@ -51,16 +47,7 @@ protected:
             Server("DROP SCHEMA " + schema + " CASCADE");
     }
 
-    Result Run(const std::string& words) const {
-        const std::string out = (m_Root / "out").string();
-        const int raw =
-            std::system((std::string(JOBSDB_PATH) + " " + words + " >'" + out + "' 2>&1 </dev/null").c_str());
-        Result result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        std::ifstream in(out);
-        result.out.assign(std::istreambuf_iterator<char>(in), {});
-        return result;
-    }
+    ProgramRun Run(const std::vector<std::string>& words) const { return ws::test::RunJobsdb(words); }
 
     // The first value of a statement's answer on the server; empty when it has no rows.
     std::string Server(const std::string& sql, const std::string& schema = "") const {
@@ -107,10 +94,10 @@ TEST_F(JobsDbOnTheServer, InitDemoAndDumpWorkOnAServerAliasAsOnADirectory) {
     // init makes the server's tables, with the due-date index, and the rows init writes in a
     // directory; run again, it keeps them.
     const std::string dir = (m_Root / "files").string();
-    ASSERT_EQ(Run("--dir '" + dir + "' init").status, 0);
+    ASSERT_EQ(Run({"--dir", dir, "init"}).status, 0);
     for (int round = 0; round < 2; ++round) {
-        const Result init = Run("--alias Fresh init");
-        ASSERT_EQ(init.status, 0) << init.out;
+        const ProgramRun init = Run({"--alias", "Fresh", "init"});
+        ASSERT_EQ(init.status, 0) << init.Report();
         for (const char* file : kTables) {
             SCOPED_TRACE(file);
             EXPECT_EQ(Server("SELECT count(*) FROM \"" + Table(file) + "\"", m_Schemas[0]),
@@ -124,25 +111,28 @@ TEST_F(JobsDbOnTheServer, InitDemoAndDumpWorkOnAServerAliasAsOnADirectory) {
     // demo on the server and in a directory, for the same day: every table dumps the same,
     // in index order and through a filter too.
     const std::string demo = (m_Root / "demo").string();
-    ASSERT_EQ(Run("--dir '" + demo + "' demo --today 2026-12-09").status, 0);
-    const Result filled = Run("--alias Demo demo --today 2026-12-09");
-    ASSERT_EQ(filled.status, 0) << filled.out;
+    ASSERT_EQ(Run({"--dir", demo, "demo", "--today", "2026-12-09"}).status, 0);
+    const ProgramRun filled = Run({"--alias", "Demo", "demo", "--today", "2026-12-09"});
+    ASSERT_EQ(filled.status, 0) << filled.Report();
     for (const char* file : kTables) {
         SCOPED_TRACE(file);
-        const Result files = Run("--dir '" + demo + "' dump " + file);
-        const Result server = Run(std::string("--alias Demo dump ") + file);
-        ASSERT_EQ(server.status, 0) << server.out;
-        EXPECT_GT(files.out.size(), 100u);
-        EXPECT_EQ(server.out, files.out);
+        const ProgramRun files = Run({"--dir", demo, "dump", file});
+        const ProgramRun server = Run({"--alias", "Demo", "dump", file});
+        ASSERT_EQ(server.status, 0) << server.Report();
+        EXPECT_GT(files.output.size(), 100u);
+        EXPECT_EQ(server.output, files.output);
         EXPECT_EQ(Server("SELECT count(*) FROM \"" + Table(file) + "\"", m_Schemas[1]),
                   FileCount(demo + "/" + file));
     }
-    const std::string ordered =
-        " dump OrderHead.DB --index iDueDateA --filter \"(IsActive=True) AND (isJewish=True)\"";
-    const Result files = Run("--dir '" + demo + "'" + ordered);
-    const Result server = Run("--alias Demo" + ordered);
-    ASSERT_EQ(server.status, 0) << server.out;
-    EXPECT_EQ(server.out, files.out);
+    const auto ordered = [this](std::vector<std::string> words) {
+        words.insert(words.end(), {"dump", "OrderHead.DB", "--index", "iDueDateA", "--filter",
+                                   "(IsActive=True) AND (isJewish=True)"});
+        return Run(words);
+    };
+    const ProgramRun files = ordered({"--dir", demo});
+    const ProgramRun server = ordered({"--alias", "Demo"});
+    ASSERT_EQ(server.status, 0) << server.Report();
+    EXPECT_EQ(server.output, files.output);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 // rule of init and demo, the two date forms, the refusal of values longer than their field, and
 // the help. What it wrote is read back from the table files with SQLite directly.
 
+#include "support/Jobsdb.h"
+
 #include "support/TempDirectory.h"
 
 #include <algorithm>
@@ -20,51 +22,25 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status = -1;
-    std::string out; // standard output
-    std::string err; // standard error
-};
-
-std::string Quote(const std::string& word) {
-    std::string quoted = "'";
-    for (char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string Slurp(const fs::path& path) {
-    std::string text;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-        char chunk[4096];
-        std::size_t n = 0;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0)
-            text.append(chunk, n);
-        std::fclose(f);
-    }
-    return text;
-}
+using ws::test::ProgramRun;
 
 class JobsDb : public ::testing::Test {
 protected:
-    // A shell command line: jobsdb and its quoted words; standard input is empty.
-    Result RunShell(const std::string& command) const {
-        const std::string line = "cd " + Quote(m_Root) + " && " + command + " >" + Quote(Path("out")) +
-                                 " 2>" + Quote(Path("err")) + " </dev/null";
-        const int raw = std::system(line.c_str());
-        Result result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = Slurp(Path("out"));
-        result.err = Slurp(Path("err"));
-        return result;
+    // jobsdb, or a shell command line, run in the test's directory with standard input empty;
+    // standard output and standard error are kept apart.
+    ProgramRun Run(const std::vector<std::string>& words) const {
+        return ws::test::RunJobsdb(words, Options());
     }
-    Result Run(const std::vector<std::string>& words) const {
-        std::string command = JOBSDB_PATH;
-        for (const std::string& word : words)
-            command += " " + Quote(word);
-        return RunShell(command);
+    ProgramRun RunShell(const std::string& command) const {
+        return ws::test::RunProgram("/bin/sh", {"-c", command}, Options());
     }
-    Result On(const std::string& dir, std::vector<std::string> words) const {
+    ws::test::ProgramOptions Options() const {
+        ws::test::ProgramOptions options;
+        options.directory = m_Root.string();
+        options.errorsApart = true;
+        return options;
+    }
+    ProgramRun On(const std::string& dir, std::vector<std::string> words) const {
         words.insert(words.begin(), {"--dir", dir});
         return Run(words);
     }
@@ -128,8 +104,8 @@ TEST_F(JobsDb, InitStoppedMidwayCanBeRunAgain) {
     fs::remove(dir + "/Jewish.DB");
     fs::remove(dir + "/RNR.DB");
 
-    const Result again = On(dir, {"init"});
-    EXPECT_EQ(again.status, 0) << again.err;
+    const ProgramRun again = On(dir, {"init"});
+    EXPECT_EQ(again.status, 0) << again.Report();
     for (const char* table : {"OrderHead.DB", "Options.DB", "Jewish.DB", "RNR.DB"})
         EXPECT_TRUE(Query(dir, table, "SELECT count(*) FROM records").has_value()) << table;
     EXPECT_EQ(Query(dir, "Options.DB", "SELECT OptionValue FROM records"), "clRed");
@@ -142,29 +118,29 @@ TEST_F(JobsDb, InitStoppedMidwayCanBeRunAgain) {
     std::FILE* junk = std::fopen((dir + "/RNR.DB").c_str(), "w");
     std::fputs(std::string(4096, 'x').c_str(), junk);
     std::fclose(junk);
-    const Result broken = On(dir, {"init"});
+    const ProgramRun broken = On(dir, {"init"});
     EXPECT_EQ(broken.status, 1);
-    EXPECT_NE(broken.err.find("RNR.DB"), std::string::npos) << broken.err;
+    EXPECT_NE(broken.errors.find("RNR.DB"), std::string::npos) << broken.errors;
 }
 
 TEST_F(JobsDb, InitAndDemoMakeTheirDirectoryAndEveryOtherCommandRefusesAMissingOne) {
     const std::string deep = Path("office/share/jobs");
-    const Result init = On(deep, {"init"});
-    EXPECT_EQ(init.status, 0) << init.err;
+    const ProgramRun init = On(deep, {"init"});
+    EXPECT_EQ(init.status, 0) << init.Report();
     for (const char* table : {"OrderHead.DB", "Options.DB", "Jewish.DB", "RNR.DB"})
         EXPECT_EQ(Query(deep, table, "SELECT count(*) FROM records"), "0") << table;
 
     const std::string demo = Path("demo/dir");
-    const Result made = On(demo, {"demo", "--today", "2026-12-09"});
-    EXPECT_EQ(made.status, 0) << made.err;
+    const ProgramRun made = On(demo, {"demo", "--today", "2026-12-09"});
+    EXPECT_EQ(made.status, 0) << made.Report();
     EXPECT_EQ(Query(demo, "OrderHead.DB", "SELECT count(*) FROM records"), "90");
 
     // A directory name taken by a file is an error with its message.
     std::FILE* file = std::fopen(Path("plain").c_str(), "w");
     std::fclose(file);
-    const Result blocked = On(Path("plain"), {"init"});
+    const ProgramRun blocked = On(Path("plain"), {"init"});
     EXPECT_EQ(blocked.status, 1);
-    EXPECT_NE(blocked.err.find("plain"), std::string::npos) << blocked.err;
+    EXPECT_NE(blocked.errors.find("plain"), std::string::npos) << blocked.errors;
 
     const std::string missing = Path("nowhere/jobs");
     const std::vector<std::vector<std::string>> others = {
@@ -177,9 +153,9 @@ TEST_F(JobsDb, InitAndDemoMakeTheirDirectoryAndEveryOtherCommandRefusesAMissingO
         {"lock", "OrderHead.DB", "OrderNo", "J1001"},
     };
     for (const auto& words : others) {
-        const Result refused = On(missing, words);
+        const ProgramRun refused = On(missing, words);
         EXPECT_EQ(refused.status, 1) << words[0];
-        EXPECT_NE(refused.err.find(missing), std::string::npos) << words[0] << ": " << refused.err;
+        EXPECT_NE(refused.errors.find(missing), std::string::npos) << words[0] << ": " << refused.errors;
         EXPECT_FALSE(fs::exists(Path("nowhere"))) << words[0] << " made the directory";
     }
 }
@@ -195,16 +171,17 @@ TEST_F(JobsDb, KeyAndFieldDatesAreReadInBothForms) {
 
     // locate, update and delete find a row by its date in either form.
     for (const char* key : {"2026-12-24", "24/12/2026"}) {
-        const Result found = On(dir, {"locate", "OrderHead.DB", "DueDate", key});
-        EXPECT_EQ(found.status, 0) << found.err;
-        EXPECT_NE(found.out.find("A1"), std::string::npos) << key << ": " << found.out;
+        const ProgramRun found = On(dir, {"locate", "OrderHead.DB", "DueDate", key});
+        EXPECT_EQ(found.status, 0) << found.Report();
+        EXPECT_NE(found.output.find("A1"), std::string::npos) << key << ": " << found.output;
     }
-    const Result updated = On(dir, {"update", "OrderHead.DB", "DueDate=2026-12-25", "OrderDate=01/12/2026"});
-    EXPECT_EQ(updated.status, 0) << updated.err;
+    const ProgramRun updated =
+        On(dir, {"update", "OrderHead.DB", "DueDate=2026-12-25", "OrderDate=01/12/2026"});
+    EXPECT_EQ(updated.status, 0) << updated.Report();
     EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT OrderDate FROM records WHERE OrderNo='A2'"),
               DayNumber(2026, 12, 1));
-    const Result deleted = On(dir, {"delete", "OrderHead.DB", "DueDate=24/12/2026"});
-    EXPECT_EQ(deleted.status, 0) << deleted.err;
+    const ProgramRun deleted = On(dir, {"delete", "OrderHead.DB", "DueDate=24/12/2026"});
+    EXPECT_EQ(deleted.status, 0) << deleted.Report();
     EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT count(*) FROM records"), "1");
     EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT OrderNo FROM records"), "A2");
 
@@ -213,10 +190,10 @@ TEST_F(JobsDb, KeyAndFieldDatesAreReadInBothForms) {
          {std::vector<std::string>{"put", "OrderHead.DB", "OrderNo=A3", "DueDate=2026-13-01"},
           std::vector<std::string>{"update", "OrderHead.DB", "DueDate=12.25.2026", "OrderNo=A9"},
           std::vector<std::string>{"locate", "OrderHead.DB", "DueDate", "Christmas"}}) {
-        const Result refused = On(dir, words);
+        const ProgramRun refused = On(dir, words);
         EXPECT_EQ(refused.status, 1) << words[0];
-        EXPECT_NE(refused.err.find("DueDate"), std::string::npos) << refused.err;
-        EXPECT_NE(refused.err.find("YYYY-MM-DD"), std::string::npos) << refused.err;
+        EXPECT_NE(refused.errors.find("DueDate"), std::string::npos) << refused.errors;
+        EXPECT_NE(refused.errors.find("YYYY-MM-DD"), std::string::npos) << refused.errors;
     }
     EXPECT_EQ(Query(dir, "OrderHead.DB", "SELECT group_concat(OrderNo) FROM records"), "A2");
 }
@@ -224,27 +201,27 @@ TEST_F(JobsDb, KeyAndFieldDatesAreReadInBothForms) {
 TEST_F(JobsDb, AValueLongerThanItsFieldIsRefusedUnlessTruncateIsGiven) {
     const std::string dir = Database();
     const std::string letters = "abcdefghijklmnopqrstuvwxyz";
-    const Result refused = On(dir, {"put", "Options.DB", "OptionName=Band 1", "OptionValue=" + letters});
+    const ProgramRun refused = On(dir, {"put", "Options.DB", "OptionName=Band 1", "OptionValue=" + letters});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("OptionValue"), std::string::npos) << refused.err;
-    EXPECT_NE(refused.err.find("20"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.errors.find("OptionValue"), std::string::npos) << refused.errors;
+    EXPECT_NE(refused.errors.find("20"), std::string::npos) << refused.errors;
     EXPECT_EQ(Query(dir, "Options.DB", "SELECT count(*) FROM records"), "0");
 
     // Exactly the field's size fits; --truncate cuts a longer value to it.
     EXPECT_EQ(
         On(dir, {"put", "Options.DB", "OptionName=Band 1", "OptionValue=" + letters.substr(0, 20)}).status,
         0);
-    const Result cut =
+    const ProgramRun cut =
         On(dir, {"put", "Options.DB", "OptionName=Band 2", "OptionValue=" + letters, "--truncate"});
-    EXPECT_EQ(cut.status, 0) << cut.err;
+    EXPECT_EQ(cut.status, 0) << cut.Report();
     EXPECT_EQ(Query(dir, "Options.DB", "SELECT OptionValue FROM records WHERE OptionName='Band 2'"),
               letters.substr(0, 20));
 
     // update checks the same way and leaves the row as it was.
-    const Result kept =
+    const ProgramRun kept =
         On(dir, {"update", "Options.DB", "OptionName=Band 1", "OptionName=Band 1 of the five bands"});
     EXPECT_EQ(kept.status, 1);
-    EXPECT_NE(kept.err.find("OptionName"), std::string::npos) << kept.err;
+    EXPECT_NE(kept.errors.find("OptionName"), std::string::npos) << kept.errors;
     EXPECT_EQ(Query(dir, "Options.DB", "SELECT count(*) FROM records WHERE OptionName='Band 1'"), "1");
 
     // Sizes count characters, not bytes: twenty euro signs (60 bytes) fill the field exactly, and
@@ -252,9 +229,9 @@ TEST_F(JobsDb, AValueLongerThanItsFieldIsRefusedUnlessTruncateIsGiven) {
     std::string euros;
     for (int i = 0; i < 21; ++i)
         euros += "\u20ac";
-    const Result fits =
+    const ProgramRun fits =
         On(dir, {"put", "Options.DB", "OptionName=Band 3", "OptionValue=" + euros.substr(0, 60)});
-    EXPECT_EQ(fits.status, 0) << fits.err;
+    EXPECT_EQ(fits.status, 0) << fits.Report();
     EXPECT_EQ(On(dir, {"put", "Options.DB", "OptionName=Band 4", "OptionValue=" + euros}).status, 1);
     EXPECT_EQ(
         On(dir, {"put", "Options.DB", "OptionName=Band 4", "OptionValue=" + euros, "--truncate"}).status, 0);
@@ -263,61 +240,62 @@ TEST_F(JobsDb, AValueLongerThanItsFieldIsRefusedUnlessTruncateIsGiven) {
 }
 
 TEST_F(JobsDb, HelpDescribesEveryCommandWithAnExampleThatRuns) {
-    const Result help = Run({"--help"});
-    ASSERT_EQ(help.status, 0) << help.err;
+    const ProgramRun help = Run({"--help"});
+    ASSERT_EQ(help.status, 0) << help.Report();
     const char* const commands[] = {"init", "demo",   "put",    "update", "delete",
                                     "dump", "filter", "locate", "lock"};
     // The examples run in this order on one demo database.
     const std::string dir = Path("demo");
     for (const char* command : commands) {
-        EXPECT_NE(help.out.find("\n  " + std::string(command)), std::string::npos) << command;
-        const Result one = Run({command, "--help"});
-        ASSERT_EQ(one.status, 0) << command << ": " << one.err;
-        EXPECT_NE(one.out.find("usage: jobsdb --dir DIR " + std::string(command)), std::string::npos)
-            << one.out;
-        const auto at = one.out.find("Example:\n  ");
-        ASSERT_NE(at, std::string::npos) << one.out;
-        std::string example = one.out.substr(at + 11);
+        EXPECT_NE(help.output.find("\n  " + std::string(command)), std::string::npos) << command;
+        const ProgramRun one = Run({command, "--help"});
+        ASSERT_EQ(one.status, 0) << command << ": " << one.errors;
+        EXPECT_NE(one.output.find("usage: jobsdb --dir DIR " + std::string(command)), std::string::npos)
+            << one.output;
+        const auto at = one.output.find("Example:\n  ");
+        ASSERT_NE(at, std::string::npos) << one.output;
+        std::string example = one.output.substr(at + 11);
         example = example.substr(0, example.find('\n'));
-        EXPECT_NE(help.out.find(example), std::string::npos) << "jobsdb --help lacks " << example;
+        EXPECT_NE(help.output.find(example), std::string::npos) << "jobsdb --help lacks " << example;
         ASSERT_EQ(example.rfind("jobsdb ", 0), 0u) << example;
         // The example as written, on a database of this test's own.
         for (const std::string place : {"/srv/yard/jobs", "/tmp/demo"}) {
             for (auto p = example.find(place); p != std::string::npos; p = example.find(place))
-                example.replace(p, place.size(), Quote(std::string(command) == "init" ? Path("fresh") : dir));
+                example.replace(p, place.size(),
+                                ws::test::ShellQuoted(std::string(command) == "init" ? Path("fresh") : dir));
         }
-        const Result ran = RunShell(JOBSDB_PATH + example.substr(6));
-        EXPECT_EQ(ran.status, 0) << example << "\n" << ran.err;
+        const ProgramRun ran = RunShell(JOBSDB_PATH + example.substr(6));
+        EXPECT_EQ(ran.status, 0) << example << "\n" << ran.errors;
     }
     // Errors keep their message: an unknown command or table says so.
-    const Result unknown = Run({"frobnicate", "--help"});
+    const ProgramRun unknown = Run({"frobnicate", "--help"});
     EXPECT_EQ(unknown.status, 2);
-    EXPECT_NE(unknown.err.find("frobnicate"), std::string::npos);
-    const Result noTable = On(dir, {"dump", "Nothing.DB"});
+    EXPECT_NE(unknown.errors.find("frobnicate"), std::string::npos);
+    const ProgramRun noTable = On(dir, {"dump", "Nothing.DB"});
     EXPECT_EQ(noTable.status, 1);
-    EXPECT_NE(noTable.err.find("Nothing.DB"), std::string::npos) << noTable.err;
+    EXPECT_NE(noTable.errors.find("Nothing.DB"), std::string::npos) << noTable.errors;
 }
 
 // filter prints the buffer the table's view would hand the engine, 16 bytes to a line, with the
 // fields numbered as the table has them; a text the builder refuses gives its message.
 TEST_F(JobsDb, FilterPrintsTheBufferInHexOrTheMessage) {
     const std::string dir = Database();
-    const Result ok = On(dir, {"filter", "OrderHead.DB", "(IsActive=True) AND (isJewish=True)"});
-    EXPECT_EQ(ok.status, 0) << ok.err;
-    ASSERT_GE(ok.out.size(), 48u);
-    EXPECT_EQ(ok.out.substr(0, 48), "02 00 78 00 ff ff 0a 00 62 00 02 00 00 00 0a 00\n");
-    EXPECT_EQ(std::count(ok.out.begin(), ok.out.end(), '\n'), 8); // 120 bytes
-    EXPECT_EQ(ok.out.substr(ok.out.size() - 24), "65 77 69 73 68 00 01 00\n");
-    const Result unclosed = On(dir, {"filter", "OrderHead.DB", "(IsActive=True"});
+    const ProgramRun ok = On(dir, {"filter", "OrderHead.DB", "(IsActive=True) AND (isJewish=True)"});
+    EXPECT_EQ(ok.status, 0) << ok.Report();
+    ASSERT_GE(ok.output.size(), 48u);
+    EXPECT_EQ(ok.output.substr(0, 48), "02 00 78 00 ff ff 0a 00 62 00 02 00 00 00 0a 00\n");
+    EXPECT_EQ(std::count(ok.output.begin(), ok.output.end(), '\n'), 8); // 120 bytes
+    EXPECT_EQ(ok.output.substr(ok.output.size() - 24), "65 77 69 73 68 00 01 00\n");
+    const ProgramRun unclosed = On(dir, {"filter", "OrderHead.DB", "(IsActive=True"});
     EXPECT_EQ(unclosed.status, 1);
-    EXPECT_EQ(unclosed.err, "')' expected but nothing found\n");
-    const Result unknown = On(dir, {"filter", "OrderHead.DB", "Nowhere = 1"});
+    EXPECT_EQ(unclosed.errors, "')' expected but nothing found\n");
+    const ProgramRun unknown = On(dir, {"filter", "OrderHead.DB", "Nowhere = 1"});
     EXPECT_EQ(unknown.status, 1);
-    EXPECT_EQ(unknown.err, "OrderHead.DB: Field 'Nowhere' not found\n");
-    const Result missing = On(dir, {"filter", "Missing.DB", "IsActive"});
+    EXPECT_EQ(unknown.errors, "OrderHead.DB: Field 'Nowhere' not found\n");
+    const ProgramRun missing = On(dir, {"filter", "Missing.DB", "IsActive"});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.err.rfind("Table does not exist", 0), 0u) << missing.err;
-    EXPECT_NE(missing.err.find("Missing.DB"), std::string::npos) << missing.err;
+    EXPECT_EQ(missing.errors.rfind("Table does not exist", 0), 0u) << missing.errors;
+    EXPECT_NE(missing.errors.find("Missing.DB"), std::string::npos) << missing.errors;
 }
 
 } // namespace
