@@ -7,7 +7,7 @@ namespace ws::engine::test {
 
 namespace {
 
-FieldDesc Spec(const char* name, FieldType type, std::uint16_t size = 0) {
+FieldDesc FieldOf(const char* name, FieldType type, std::uint16_t size = 0) {
     FieldDesc field;
     field.name = name;
     field.type = type;
@@ -18,14 +18,14 @@ FieldDesc Spec(const char* name, FieldType type, std::uint16_t size = 0) {
 // Name (3 characters), Count (Int16), Total (Int32), Done (Bool), Rate (Float); keyed on
 // Name, Count, Rate.
 TableSchema Layout() {
-    TableSpec spec;
-    spec.name = "Codec";
-    spec.fields = {Spec("Name", FieldType::ZString, 3), Spec("Count", FieldType::Int16),
-                   Spec("Total", FieldType::Int32), Spec("Done", FieldType::Bool),
-                   Spec("Rate", FieldType::Float)};
-    spec.indexes = {IndexDesc{"ByName", {1, 2, 5}, false, false, 0}};
+    TableSpec table;
+    table.name = "Codec";
+    table.fields = {FieldOf("Name", FieldType::ZString, 3), FieldOf("Count", FieldType::Int16),
+                    FieldOf("Total", FieldType::Int32), FieldOf("Done", FieldType::Bool),
+                    FieldOf("Rate", FieldType::Float)};
+    table.indexes = {IndexDesc{"ByName", {1, 2, 5}, false, false, 0}};
     TableSchema schema;
-    EXPECT_EQ(schema.FromSpec(spec), esOk);
+    EXPECT_EQ(schema.FromSpec(table), esOk);
     return schema;
 }
 
